@@ -1,0 +1,15 @@
+// Test entry point for every Qt-based test binary: one QApplication for the whole run,
+// created before any widget, with the numeric locale that libmpv requires.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
