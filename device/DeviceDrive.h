@@ -1,0 +1,39 @@
+#pragma once
+
+#include "SetupRecord.h"
+
+#include <string>
+#include <vector>
+
+namespace quello {
+
+// One mounted file system as a candidate camera card.
+struct DriveRoot {
+    std::string root;       // mount point, always ending with '/'
+    bool removable = false; // removable disk, USB/MMC bus, or mounted under /media, /run/media
+    bool floppy = false;    // a floppy device (/dev/fd*): never taken for the card
+};
+
+// The mounted file systems in mount-table order (/proc/self/mounts). Empty when the table
+// can't be read.
+std::vector<DriveRoot> ListMountedDrives();
+
+// Examines `<root>setup.cfg` of every removable, non-floppy drive in order; a drive qualifies
+// when the file is a regular file of at least 128 bytes whose first 128 bytes hold a valid
+// record. The last qualifying drive wins: its root and record are written and true returned.
+// Returns false with both outputs untouched when no drive qualifies. A root without a
+// trailing '/' is taken as if it had one (and is reported with it); empty roots are skipped.
+bool FindDeviceDrive(const std::vector<DriveRoot>& drives, std::string& root, SetupRecord& record);
+
+// The same over ListMountedDrives().
+bool FindDeviceDrive(std::string& root, SetupRecord& record);
+
+// Replaces `<root>setup.cfg` with the 128 bytes of `record`, atomically: a temporary file in
+// the same folder is written, synced and renamed over the old one, so the folder holds either
+// the old record or the new one. Returns false, creating nothing and keeping the old file,
+// when the file no longer exists, is not a regular file, is read-only (no write permission
+// bit) or not writable, or when any step fails. The file keeps its permission bits.
+// Plain function; callers serialise writes to the same card.
+bool WriteSetupRecord(const std::string& root, const SetupRecord& record);
+
+} // namespace quello
