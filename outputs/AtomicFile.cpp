@@ -1,0 +1,115 @@
+#include "AtomicFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quello {
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+// A name no other writer picks: O_EXCL settles the rare collision, the retry loop in open()
+// takes the next candidate.
+std::string candidateName(const std::string& folder, unsigned attempt) {
+    static std::atomic<unsigned long> counter{0};
+    const auto ticks = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    std::string name = folder;
+    if (name.back() != '/')
+        name += '/';
+    name += ".quello-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+            std::to_string(ticks % 1000000007ULL) + "-" + std::to_string(attempt) + ".tmp";
+    return name;
+}
+
+} // namespace
+
+AtomicFile::~AtomicFile() {
+    discard();
+}
+
+bool AtomicFile::open(const std::string& finalPath) {
+    discard();
+    if (finalPath.empty() || finalPath.find('\0') != std::string::npos || finalPath.back() == '/')
+        return false;
+
+    struct stat st {};
+    if (::stat(finalPath.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return false;
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            return false;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+
+    const std::string folder = folderOf(finalPath);
+    for (unsigned attempt = 0; attempt < 16; ++attempt) {
+        std::string candidate = candidateName(folder, attempt);
+        // 0666 so the umask decides the final permissions, as for any newly created file.
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        stream_ = ::fdopen(fd, "wb");
+        if (stream_ == nullptr) {
+            ::close(fd);
+            ::unlink(candidate.c_str());
+            return false;
+        }
+        tempPath_ = std::move(candidate);
+        finalPath_ = finalPath;
+        return true;
+    }
+    return false;
+}
+
+bool AtomicFile::commit() {
+    if (stream_ == nullptr)
+        return false;
+    bool ok = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
+    ok = ok && ::fsync(::fileno(stream_)) == 0;
+    ok = (std::fclose(stream_) == 0) && ok;
+    stream_ = nullptr;
+    ok = ok && ::rename(tempPath_.c_str(), finalPath_.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tempPath_.c_str());
+        tempPath_.clear();
+        return false;
+    }
+    tempPath_.clear();
+    // Make the rename itself durable; the new content is already in place either way.
+    const int dirFd = ::open(folderOf(finalPath_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+void AtomicFile::discard() {
+    if (stream_ != nullptr) {
+        std::fclose(stream_);
+        stream_ = nullptr;
+    }
+    if (!tempPath_.empty()) {
+        ::unlink(tempPath_.c_str());
+        tempPath_.clear();
+    }
+}
+
+} // namespace quello

@@ -1,0 +1,103 @@
+#include "JpegWriter.h"
+
+#include "AtomicFile.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <jpeglib.h>
+
+namespace quello {
+
+namespace {
+
+constexpr int kQuality = 80;
+// The largest dimension the JPEG format and libjpeg accept.
+constexpr int kMaxDimension = 65500;
+
+struct ErrorManager {
+    jpeg_error_mgr base; // first member: libjpeg hands back a pointer to it
+    std::jmp_buf jump;
+};
+
+// libjpeg's default error exit ends the program; unwind to the writer instead.
+[[noreturn]] void errorExit(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    std::longjmp(err->jump, 1);
+}
+
+// The failure is reported through the result; libjpeg's own messages would only go to stderr.
+void outputMessage(j_common_ptr) {}
+
+std::size_t rowStride(int width, int bitsPerPixel) {
+    const auto w = static_cast<std::size_t>(width);
+    return bitsPerPixel == 32 ? w * 4 : (w * 3 + 3) & ~std::size_t{3};
+}
+
+// Runs the whole compression. The longjmp from errorExit only leaves libjpeg's frames, which
+// hold no C++ objects; cinfo and err live in the caller so that nothing local to this frame is
+// changed between setjmp and longjmp.
+bool compress(jpeg_compress_struct& cinfo, ErrorManager& err, std::FILE* out,
+              const unsigned char* pixels, int width, int height, int bitsPerPixel,
+              unsigned char* row) {
+    cinfo.err = jpeg_std_error(&err.base);
+    err.base.error_exit = errorExit;
+    err.base.output_message = outputMessage;
+    if (setjmp(err.jump) != 0) {
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, out);
+
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, kQuality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+
+    const std::size_t stride = rowStride(width, bitsPerPixel);
+    const std::size_t bytesPerPixel = static_cast<std::size_t>(bitsPerPixel / 8);
+    const auto w = static_cast<std::size_t>(width);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        // Rows are stored bottom-up; the picture is written top row first.
+        const unsigned char* src =
+            pixels +
+            static_cast<std::size_t>(height - 1 - static_cast<int>(cinfo.next_scanline)) * stride;
+        for (std::size_t i = 0; i < w; ++i, src += bytesPerPixel) {
+            row[3 * i] = src[2];
+            row[3 * i + 1] = src[1];
+            row[3 * i + 2] = src[0];
+        }
+        JSAMPROW rows[1] = {row};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+} // namespace
+
+int WriteJpeg(const unsigned char* pixels, int width, int height, const std::string& path,
+              int bitsPerPixel) {
+    if (pixels == nullptr || width <= 0 || height <= 0 || width > kMaxDimension ||
+        height > kMaxDimension || (bitsPerPixel != 32 && bitsPerPixel != 24))
+        return 0;
+
+    auto* row = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(width) * 3));
+    if (row == nullptr)
+        return 0;
+    AtomicFile file;
+    bool ok = file.open(path);
+    jpeg_compress_struct cinfo{};
+    ErrorManager err{};
+    ok = ok && compress(cinfo, err, file.stream(), pixels, width, height, bitsPerPixel, row);
+    std::free(row);
+    ok = ok && file.commit();
+    return ok ? 1 : 0;
+}
+
+} // namespace quello
