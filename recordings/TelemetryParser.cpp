@@ -1,0 +1,222 @@
+#include "TelemetryParser.h"
+
+#include "Utf8Text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quello {
+
+namespace {
+
+// The camera's reader took lines into a 1024-byte buffer: at most 1023 characters per piece,
+// a longer line being judged piece by piece.
+constexpr std::size_t kLineBuffer = 1024;
+constexpr std::size_t kPieceMax = kLineBuffer - 1;
+constexpr std::size_t kReadChunk = 16384;
+constexpr std::size_t kMinLineLength = 9;
+constexpr std::size_t kTokenBuffer = 24; // a date or time token keeps at most 23 characters
+
+// Whitespace as the C locale's isspace() sees it, independent of the process locale.
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+const char* SkipSpace(const char* p) {
+    while (IsSpace(*p))
+        ++p;
+    return p;
+}
+
+// A "%d" conversion: optional whitespace, optional sign, at least one digit. Values beyond the
+// 32-bit range saturate. On failure nothing is stored and the caller stops converting.
+bool ScanInt(const char*& p, std::int32_t& out) {
+    const char* q = SkipSpace(p);
+    const bool negative = *q == '-';
+    if (*q == '-' || *q == '+')
+        ++q;
+    if (*q < '0' || *q > '9')
+        return false;
+    constexpr std::int64_t kLimit = std::int64_t(INT32_MAX) + 1;
+    std::int64_t value = 0;
+    for (; *q >= '0' && *q <= '9'; ++q)
+        value = std::min(value * 10 + (*q - '0'), kLimit);
+    value = negative ? -value : std::min<std::int64_t>(value, INT32_MAX);
+    out = std::int32_t(value);
+    p = q;
+    return true;
+}
+
+// A "%s" conversion: optional whitespace, then the run of non-blank characters. The whole run
+// is consumed; only its first `capacity - 1` characters are kept, always zero-terminated.
+bool ScanToken(const char*& p, char* out, std::size_t capacity) {
+    const char* q = SkipSpace(p);
+    if (*q == '\0')
+        return false;
+    std::size_t kept = 0;
+    for (; *q != '\0' && !IsSpace(*q); ++q) {
+        if (kept + 1 < capacity)
+            out[kept++] = *q;
+    }
+    out[kept] = '\0';
+    p = q;
+    return true;
+}
+
+void CopyTruncated(char* out, std::size_t capacity, const char* text) {
+    std::size_t n = 0;
+    for (; text[n] != '\0' && n + 1 < capacity; ++n)
+        out[n] = text[n];
+    out[n] = '\0';
+}
+
+// A coordinate token's hemisphere letter becomes the sign: the negative letter turns into "-",
+// any other first character is dropped.
+void StoreCoordinate(char (&out)[12], const char* token, char negativeLetter) {
+    if (token[0] == '\0') {
+        out[0] = '\0';
+    } else if (token[0] == negativeLetter) {
+        out[0] = '-';
+        CopyTruncated(out + 1, sizeof out - 1, token + 1);
+    } else {
+        CopyTruncated(out, sizeof out, token + 1);
+    }
+}
+
+void ParseSample(const char* p, GSensorSample& sample) {
+    // Values that fail to convert stay 0, like a scanf that stops at its first mismatch.
+    ScanInt(p, sample.x) && ScanInt(p, sample.y) && ScanInt(p, sample.z);
+}
+
+void ParseFix(const char* p, GpsFix& fix) {
+    char date[kTokenBuffer] = {}, time[kTokenBuffer] = {};
+    char latitude[sizeof fix.latitude] = {}, longitude[sizeof fix.longitude] = {};
+    ScanToken(p, date, sizeof date) && ScanToken(p, time, sizeof time) &&
+        ScanToken(p, latitude, sizeof latitude) && ScanToken(p, longitude, sizeof longitude) &&
+        ScanInt(p, fix.speed) && ScanInt(p, fix.heading);
+
+    // dateTime = "<date> <time>", cut at the field's width.
+    const std::size_t dateLength = std::strlen(date);
+    CopyTruncated(fix.dateTime, sizeof fix.dateTime, date);
+    if (dateLength + 1 < sizeof fix.dateTime) {
+        fix.dateTime[dateLength] = ' ';
+        CopyTruncated(fix.dateTime + dateLength + 1, sizeof fix.dateTime - dateLength - 1, time);
+    }
+    StoreCoordinate(fix.latitude, latitude, 'S');
+    StoreCoordinate(fix.longitude, longitude, 'W');
+}
+
+// Hands out the file as the camera's text-mode reader saw it: CR LF arrives as one LF, and
+// lines come in pieces of at most 1023 characters.
+class PieceReader {
+public:
+    explicit PieceReader(int fd) : fd_(fd) {}
+
+    // Fills `line` (kLineBuffer bytes) with the next piece, zero-terminated; returns its
+    // length, 0 at the end of the file or on a read error.
+    std::size_t next(char* line) {
+        std::size_t n = 0;
+        while (n < kPieceMax && fill()) {
+            const char* start = buffer_ + pos_;
+            const std::size_t take = std::min(len_ - pos_, kPieceMax - n);
+            const void* newline = std::memchr(start, '\n', take);
+            const std::size_t count =
+                newline ? std::size_t(static_cast<const char*>(newline) - start) + 1 : take;
+            std::memcpy(line + n, start, count);
+            n += count;
+            pos_ += count;
+            if (newline) {
+                if (n >= 2 && line[n - 2] == '\r') {
+                    line[n - 2] = '\n';
+                    --n;
+                }
+                line[n] = '\0';
+                return n;
+            }
+        }
+        // A full piece ending in CR whose LF follows: the pair is one line end.
+        if (n == kPieceMax && line[n - 1] == '\r' && fill() && buffer_[pos_] == '\n') {
+            line[n - 1] = '\n';
+            ++pos_;
+        }
+        line[n] = '\0';
+        return n;
+    }
+
+private:
+    bool fill() {
+        if (pos_ < len_)
+            return true;
+        for (;;) {
+            const ssize_t got = ::read(fd_, buffer_, sizeof buffer_);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return false;
+            pos_ = 0;
+            len_ = std::size_t(got);
+            return true;
+        }
+    }
+
+    int fd_;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    char buffer_[kReadChunk];
+};
+
+void ParseLines(PieceReader& reader, TelemetrySet& set) {
+    char line[kLineBuffer];
+    for (std::size_t n; (n = reader.next(line)) > 0;) {
+        // Like a C string, the piece ends at its first NUL byte.
+        const std::size_t length = ::strnlen(line, n);
+        if (length >= kMinLineLength && line[0] == '[' && line[2] == ']' && line[3] == '\t') {
+            if (line[1] == 'S') {
+                GSensorSample& sample = set.samples[set.sampleCount];
+                sample = GSensorSample{};
+                ParseSample(line + 4, sample);
+                ++set.sampleCount;
+            } else if (line[1] == 'G') {
+                // A fix lands in the slot of the second its preceding samples reached; slots
+                // skipped on the way stay empty.
+                const int slot = std::max(set.fixCount, set.sampleCount / 10);
+                GpsFix fix;
+                ParseFix(line + 4, fix);
+                set.fixes[slot] = fix;
+                set.speeds[slot] = fix.speed;
+                set.fixCount = slot + 1;
+            }
+        }
+        if (set.fixCount >= TelemetrySet::kMaxFixes || set.sampleCount >= TelemetrySet::kMaxSamples)
+            break;
+    }
+    set.fixCount = std::max(set.fixCount, set.sampleCount / 10);
+}
+
+} // namespace
+
+bool ParseTelemetryFile(const std::string& path, TelemetrySet& set) {
+    set = TelemetrySet{};
+    if (Utf8Length(path) < 5)
+        return false;
+    // Non-blocking so that a FIFO can't hang the caller; only a regular file is a telemetry file.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    PieceReader reader(fd);
+    ParseLines(reader, set);
+    ::close(fd);
+    return true;
+}
+
+} // namespace quello
