@@ -139,7 +139,8 @@ bool WriteSetupRecord(const std::string& root, const SetupRecord& record) {
         return false;
     // A read-only settings file is refused as the card's own file system would refuse it,
     // even for root, who could otherwise rename over it.
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+        ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return false;
 
     const std::string folder = FolderOf(target);

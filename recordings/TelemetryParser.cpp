@@ -20,7 +20,8 @@ constexpr std::size_t kLineBuffer = 1024;
 constexpr std::size_t kPieceMax = kLineBuffer - 1;
 constexpr std::size_t kReadChunk = 16384;
 constexpr std::size_t kMinLineLength = 9;
-constexpr std::size_t kTokenBuffer = 24; // a date or time token keeps at most 23 characters
+// Each token keeps at most 23 characters: enough for any field it can end up in.
+constexpr std::size_t kTokenBuffer = 24;
 
 // Whitespace as the C locale's isspace() sees it, independent of the process locale.
 bool IsSpace(char c) {
@@ -95,7 +96,7 @@ void ParseSample(const char* p, GSensorSample& sample) {
 
 void ParseFix(const char* p, GpsFix& fix) {
     char date[kTokenBuffer] = {}, time[kTokenBuffer] = {};
-    char latitude[sizeof fix.latitude] = {}, longitude[sizeof fix.longitude] = {};
+    char latitude[kTokenBuffer] = {}, longitude[kTokenBuffer] = {};
     ScanToken(p, date, sizeof date) && ScanToken(p, time, sizeof time) &&
         ScanToken(p, latitude, sizeof latitude) && ScanToken(p, longitude, sizeof longitude) &&
         ScanInt(p, fix.speed) && ScanInt(p, fix.heading);

@@ -1,0 +1,210 @@
+#include "device/DeviceDrive.h"
+#include "device/MountTable.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace quello {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string RecordBytes(std::uint32_t magic, std::uint32_t trailer, std::size_t size = 128,
+                        char fill = 'x') {
+    SetupRecord r;
+    r.bytes.fill(std::uint8_t(fill));
+    r.setMagic(magic);
+    r.setTrailer(trailer);
+    std::string out(r.bytes.begin(), r.bytes.end());
+    out.resize(size, 'z');
+    return out;
+}
+
+const std::string kValid = RecordBytes(SetupRecord::kMagic, SetupRecord::kTrailer);
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(FindDeviceDrive, TakesTheLastRemovableDriveWithAValidRecord) {
+    struct Drive {
+        const char* name;
+        std::string setup; // empty: no setup.cfg
+        bool removable = true;
+        bool floppy = false;
+    };
+    const std::string longer = RecordBytes(SetupRecord::kMagic, 7, 200, 'L');
+    const struct {
+        const char* name;
+        std::vector<Drive> drives;
+        const char* winner; // nullptr: no device
+    } cases[] = {
+        {"later drive wins", {{"d", kValid}, {"e", kValid}, {"f", ""}}, "e"},
+        {"fixed disk never examined", {{"d", kValid}, {"e", kValid, false}}, "d"},
+        {"floppy never examined", {{"d", kValid}, {"e", kValid, true, true}}, "d"},
+        {"127 bytes", {{"d", kValid.substr(0, 127)}}, nullptr},
+        {"wrong magic", {{"d", RecordBytes(0x5052010F, 1)}}, nullptr},
+        {"zero trailer", {{"d", RecordBytes(SetupRecord::kMagic, 0)}}, nullptr},
+        {"longer file, other trailer", {{"d", kValid}, {"e", longer}}, "e"},
+        {"nothing", {}, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        std::vector<DriveRoot> drives;
+        for (const Drive& d : c.drives) {
+            const std::string root = dir.makeDir(d.name) + "/";
+            if (!d.setup.empty())
+                dir.write(std::string(d.name) + "/setup.cfg", d.setup);
+            drives.push_back({root, d.removable, d.floppy});
+        }
+        std::string root = "untouched";
+        SetupRecord record;
+        record.bytes[0] = 0x42;
+        const bool found = FindDeviceDrive(drives, root, record);
+        EXPECT_EQ(found, c.winner != nullptr);
+        if (c.winner) {
+            EXPECT_EQ(root, dir.file(c.winner) + "/");
+            const std::string content = test::TempDir::read(root + "setup.cfg").substr(0, 128);
+            EXPECT_EQ(std::string(record.bytes.begin(), record.bytes.end()), content);
+        } else {
+            EXPECT_EQ(root, "untouched");
+            EXPECT_EQ(record.bytes[0], 0x42);
+        }
+    }
+}
+
+TEST(FindDeviceDrive, ToleratesOddRoots) {
+    test::TempDir dir;
+    dir.write("card/setup.cfg", kValid);
+    dir.makeDir("weird/setup.cfg");
+    std::string root;
+    SetupRecord record;
+    EXPECT_FALSE(FindDeviceDrive({{dir.file("weird/"), true}, {"", true}}, root, record));
+    EXPECT_TRUE(FindDeviceDrive({{dir.file("card"), true}}, root, record));
+    EXPECT_EQ(root, dir.file("card/"));
+}
+
+// Root ignores a folder's permission bits: drop to an unprivileged user while the guard lives.
+class Unprivileged {
+public:
+    explicit Unprivileged(bool wanted) {
+        if (wanted && ::geteuid() == 0)
+            active_ = ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+    }
+    ~Unprivileged() {
+        if (active_ && ::seteuid(0) == 0)
+            (void)::setegid(0);
+    }
+
+private:
+    bool active_ = false;
+};
+
+TEST(WriteSetupRecord, ReplacesTheFileOrLeavesItAlone) {
+    SetupRecord next;
+    next.bytes.fill(0x11);
+    next.setMagic(SetupRecord::kMagic);
+    next.setTrailer(SetupRecord::kTrailer);
+    const std::string nextBytes(next.bytes.begin(), next.bytes.end());
+    const std::string old = RecordBytes(SetupRecord::kMagic, 9, 300, 'o');
+    const struct {
+        const char* name;
+        bool present;
+        mode_t fileMode;
+        mode_t folderMode;
+        bool written;
+    } cases[] = {
+        {"longer file is replaced by 128 bytes", true, 0640, 0755, true},
+        {"permission bits kept", true, 0606, 0755, true},
+        {"gone", false, 0644, 0755, false},
+        {"read-only file", true, 0444, 0755, false},
+        {"read-only folder", true, 0666, 0555, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        ::chmod(dir.path().c_str(), 0755);
+        const std::string card = dir.makeDir("card");
+        const std::string file = card + "/setup.cfg";
+        if (c.present) {
+            dir.write("card/setup.cfg", old);
+            ::chmod(file.c_str(), c.fileMode);
+        }
+        ::chmod(card.c_str(), c.folderMode);
+        const auto before = FolderEntries(card);
+        bool ok;
+        {
+            Unprivileged guard(c.folderMode == 0555);
+            ok = WriteSetupRecord(card + "/", next);
+        }
+        EXPECT_EQ(ok, c.written);
+        EXPECT_EQ(FolderEntries(card), before) << "no temporary file is left";
+        if (!c.present)
+            continue;
+        EXPECT_EQ(test::TempDir::read(file), c.written ? nextBytes : old);
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.fileMode);
+    }
+}
+
+TEST(WriteSetupRecord, WritesThroughASymbolicLink) {
+    test::TempDir dir;
+    const std::string target = dir.write("real/setup.cfg", kValid);
+    dir.makeDir("card");
+    fs::create_symlink(target, dir.file("card/setup.cfg"));
+    SetupRecord next;
+    next.bytes.fill(0x22);
+    EXPECT_TRUE(WriteSetupRecord(dir.file("card"), next));
+    EXPECT_TRUE(fs::is_symlink(dir.file("card/setup.cfg")));
+    EXPECT_EQ(test::TempDir::read(target), std::string(128, '\x22'));
+}
+
+TEST(ParseMountTable, TellsRemovableCardsFromFixedDisks) {
+    test::TempDir sys;
+    // A fake sysfs: class/block links into the device tree, as the kernel lays it out.
+    const auto block = [&](const std::string& disk, const std::string& part, const char* bus,
+                           const char* removable) {
+        const std::string diskDir = "devices/" + std::string(bus) + "/block/" + disk;
+        sys.write(diskDir + "/removable", removable);
+        std::string node = diskDir;
+        if (!part.empty()) {
+            node += "/" + part;
+            sys.write(node + "/partition", "1");
+        }
+        sys.makeDir("class/block");
+        fs::create_symlink(sys.file(node), sys.file("class/block/" + (part.empty() ? disk : part)));
+    };
+    block("sda", "sda2", "pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0", "0");
+    block("sdb", "sdb1", "pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0", "0");
+    block("sdc", "", "pci0000:00/0000:00:17.0/ata2/host1/target1:0:0/1:0:0:0", "1");
+    block("mmcblk0", "mmcblk0p1", "platform/fe320000.mmc/mmc_host/mmc0/mmc0:0001", "0");
+    const std::string table = "/dev/sda2 / ext4 rw 0 0\n"
+                              "proc /proc proc rw 0 0\n"
+                              "/dev/sdb1 /mnt/usb\\040stick vfat rw 0 0\n"
+                              "/dev/sdc /mnt/reader vfat rw 0 0\n"
+                              "/dev/mmcblk0p1 /mnt/sd vfat rw 0 0\n"
+                              "/dev/fd0 /mnt/floppy vfat rw 0 0\n"
+                              "tmpfs /run/media/me/CARD tmpfs rw 0 0\n"
+                              "tmpfs /media tmpfs rw 0 0\n"
+                              "garbage\n"
+                              "/dev/sda2 /home ext4 rw 0 0";
+    std::string got;
+    for (const DriveRoot& d : ParseMountTable(table, sys.path()))
+        got += d.root + (d.removable ? " R" : " -") + (d.floppy ? "F" : "") + "\n";
+    EXPECT_EQ(got, "/ -\n/proc/ -\n/mnt/usb stick/ R\n/mnt/reader/ R\n/mnt/sd/ R\n"
+                   "/mnt/floppy/ -F\n/run/media/me/CARD/ R\n/media/ -\n/home/ -\n");
+}
+
+} // namespace
+} // namespace quello

@@ -1,0 +1,123 @@
+#include "device/SetupRecord.h"
+#include "device/ResolutionCodeTable.h"
+#include "device/SettingsSaveRule.h"
+
+#include <gtest/gtest.h>
+
+namespace quello {
+namespace {
+
+// A record as the camera writes it, with every uninterpreted byte distinct so that any byte
+// the player disturbs shows up.
+SetupRecord CameraRecord() {
+    SetupRecord r;
+    for (std::size_t i = 0; i < r.bytes.size(); ++i)
+        r.bytes[i] = std::uint8_t(0xA0 ^ i);
+    r.setMagic(SetupRecord::kMagic);
+    r.setTrailer(SetupRecord::kTrailer);
+    r.bytes[6] = 0x80 | (2 << 1); // bit 7 set, 1080P, no update flag
+    r.bytes[7] = std::uint8_t(-5);
+    r.bytes[8] = 3, r.bytes[9] = 7, r.bytes[10] = 10;
+    return r;
+}
+
+TEST(SetupRecord, FieldsSitWhereTheCardHasThem) {
+    SetupRecord r = CameraRecord();
+    EXPECT_EQ(r.hex().substr(0, 8), "0e015250");
+    EXPECT_EQ(r.hex().substr(248), "500e0553");
+    EXPECT_EQ(r.hex().size(), 256u);
+    EXPECT_TRUE(r.isValid());
+    EXPECT_EQ(r.resolutionCode(), 2);
+    EXPECT_FALSE(r.updateFlag());
+    EXPECT_EQ(r.timeZone(), -5);
+    EXPECT_EQ(r.sensitivity(2), 10);
+    EXPECT_EQ(r.sensitivity(3), 0);
+
+    r.setResolutionCode(0x7F); // only six bits fit; bits 0 and 7 stay
+    r.setUpdateFlag(true);
+    EXPECT_EQ(r.bytes[6], 0xFF);
+    r.setResolutionCode(14);
+    EXPECT_EQ(r.bytes[6], 0x80 | 28 | 1);
+    r.setTrailer(1);
+    EXPECT_TRUE(r.isValid());
+    r.setTrailer(0);
+    EXPECT_FALSE(r.isValid());
+    r.setTrailer(1);
+    r.setMagic(0x0E015250);
+    EXPECT_FALSE(r.isValid());
+
+    EXPECT_EQ(ResolutionIndexForCode(2), 0);
+    EXPECT_EQ(ResolutionIndexForCode(14), 5);
+    EXPECT_EQ(ResolutionIndexForCode(3), -1);
+}
+
+TEST(SettingsSaveRule, ChoiceFromRecordAndBack) {
+    const struct {
+        const char* name;
+        int code, zone, sx;
+        int resolutionIndex, timeZoneIndex, shownX;
+    } cases[] = {
+        {"1080P", 2, 0, 3, 0, 12, 3},          {"VGA", 14, -12, 0, 5, 0, 0},
+        {"code 3", 3, 12, 10, -1, 24, 10},     {"zone 13", 8, 13, 11, 2, -1, 10},
+        {"zone -13", 12, -13, 255, 3, -1, 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetupRecord r = CameraRecord();
+        r.setResolutionCode(c.code);
+        r.setTimeZone(c.zone);
+        r.setSensitivity(0, c.sx);
+        const SettingsChoice shown = ChoiceFromRecord(r);
+        EXPECT_EQ(shown.resolutionIndex, c.resolutionIndex);
+        EXPECT_EQ(shown.timeZoneIndex, c.timeZoneIndex);
+        EXPECT_EQ(shown.sensitivity[0], c.shownX);
+        // Saving what was shown keeps whatever the lists could not show.
+        const SaveDecision d = ApplySaveRule(r, shown);
+        EXPECT_EQ(d.record.resolutionCode(), c.code);
+        EXPECT_EQ(d.record.timeZone(), c.zone);
+        EXPECT_EQ(d.write, c.sx > 10);
+    }
+}
+
+TEST(SettingsSaveRule, WritesOnlyRealChangesAndKeepsUnknownBytes) {
+    const SetupRecord stored = CameraRecord();
+    SetupRecord oddTrailer = stored;
+    oddTrailer.setTrailer(0x01020304);
+    SetupRecord flagged = stored;
+    flagged.setUpdateFlag(true);
+    const SettingsChoice same = ChoiceFromRecord(stored);
+    const struct {
+        const char* name;
+        SetupRecord stored;
+        SettingsChoice choice;
+        bool write;
+        const char* modeTzSens; // bytes 6..10 of the result as hex
+    } cases[] = {
+        {"unchanged", stored, same, false, "84fb03070a"},
+        {"unchanged, flag already set", flagged, same, false, "85fb03070a"},
+        {"other trailer forces a write", oddTrailer, same, true, "85fb03070a"},
+        {"resolution", stored, {4, 7, {3, 7, 10}}, true, "9bfb03070a"},
+        {"time zone +12", stored, {0, 24, {3, 7, 10}}, true, "850c03070a"},
+        {"time zone -12", stored, {0, 0, {3, 7, 10}}, true, "85f403070a"},
+        {"sensitivities clamp", stored, {0, 7, {-4, 11, 99}}, true, "85fb000a0a"},
+        {"no selections", stored, {-1, -1, {3, 7, 10}}, false, "84fb03070a"},
+        {"selections out of range", stored, {6, 25, {3, 7, 10}}, false, "84fb03070a"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SaveDecision d = ApplySaveRule(c.stored, c.choice);
+        EXPECT_EQ(d.write, c.write);
+        EXPECT_EQ(d.record.hex().substr(12, 10), c.modeTzSens);
+        EXPECT_EQ(d.record.magic(), SetupRecord::kMagic);
+        EXPECT_EQ(d.record.trailer(), SetupRecord::kTrailer);
+        const std::string before = c.stored.hex(), after = d.record.hex();
+        EXPECT_EQ(after.substr(8, 4), before.substr(8, 4));       // bytes 4..5
+        EXPECT_EQ(after.substr(22, 226), before.substr(22, 226)); // bytes 11..123
+        if (!d.write) {
+            EXPECT_EQ(d.record, c.stored);
+        }
+    }
+}
+
+} // namespace
+} // namespace quello

@@ -1,0 +1,263 @@
+#include "recordings/MovieHeader.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace quello {
+namespace {
+
+using Bytes = std::string;
+
+Bytes Be(std::uint64_t value, int width) {
+    Bytes out;
+    for (int i = width - 1; i >= 0; --i)
+        out.push_back(char(value >> (8 * i)));
+    return out;
+}
+
+Bytes Box(const char* type, const Bytes& body) {
+    return Be(body.size() + 8, 4) + type + body;
+}
+Bytes LargeBox(const char* type, const Bytes& body) {
+    return Be(1, 4) + type + Be(body.size() + 16, 8) + body;
+}
+
+// A complete mvhd: version, flags, times, scale, duration, then rate, volume, matrix, ids.
+Bytes Mvhd(int version, std::uint64_t creation, std::uint32_t scale, std::uint64_t duration) {
+    const int width = version == 1 ? 8 : 4;
+    Bytes body = Be(std::uint64_t(version) << 24, 4) + Be(creation, width) + Be(creation, width) +
+                 Be(scale, 4) + Be(duration, width) + Be(0x00010000, 4) + Be(0x0100, 2) +
+                 Bytes(10, '\0') + Bytes(36, '\0') + Bytes(24, '\0') + Be(2, 4);
+    return Box("mvhd", body);
+}
+
+const Bytes kCameraFtyp = Box("ftyp", "qt  " + Be(0x20050300, 4) + "qt  " + Bytes(4, '\0'));
+
+Bytes CameraMovie(std::uint64_t creation, std::uint32_t scale, std::uint64_t duration) {
+    return kCameraFtyp + Box("moov", Mvhd(0, creation, scale, duration) + Box("trak", "x"));
+}
+
+std::string Format(const std::tm& t) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d w%d y%d", t.tm_year + 1900,
+                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, t.tm_wday, t.tm_yday);
+    return text;
+}
+
+struct HeaderCase {
+    const char* name;
+    Bytes content;
+    const char* time; // nullptr: creation time and duration must stay as preset
+    std::uint32_t duration;
+};
+
+TEST(ReadMovieHeader, ReadsTheMovieHeaderBoxWhereverItIs) {
+    const Bytes mdat = Box("mdat", Bytes(3000, '\x55'));
+    const std::uint64_t y2012 = 2082844800ull + 1330837567; // 2012-03-04 05:06:07
+    const Bytes truncatedMvhd = CameraMovie(y2012, 1000, 61500).substr(0, 58);
+    const std::vector<HeaderCase> cases = {
+        {"camera layout", CameraMovie(y2012, 1000, 61500), "2012-03-04 05:06:07 w0 y63", 61},
+        {"epoch start", CameraMovie(2082844800, 1, 5), "1970-01-01 00:00:00 w4 y0", 5},
+        {"clock never set", CameraMovie(0, 1000, 5000), nullptr, 0},
+        {"before 1970", CameraMovie(2082844799, 1000, 5000), nullptr, 0},
+        {"last 32-bit second", CameraMovie(4230328447, 600, 1200), "2038-01-19 03:14:07 w2 y18", 2},
+        {"after 32-bit time", CameraMovie(4230328448, 600, 1200), "2038-01-19 03:14:08 w2 y18", 2},
+        {"largest 32-bit field", CameraMovie(0xFFFFFFFF, 1, 7), "2040-02-06 06:28:15 w1 y36", 7},
+        {"time scale 0", CameraMovie(y2012, 0, 95), "2012-03-04 05:06:07 w0 y63", 95},
+        {"moov after mdat",
+         Box("ftyp", "qt  " + Be(0x200, 4) + "qt  ") + mdat +
+             Box("moov", Box("trak", "t") + Mvhd(0, y2012, 90000, 900000)),
+         "2012-03-04 05:06:07 w0 y63", 10},
+        {"version 1 past 2106",
+         kCameraFtyp + Box("moov", Mvhd(1, 2082844800ull + 4418409600, 10, 0x500000000ull)),
+         "2110-01-06 00:00:00 w1 y5", 0x80000000u},
+        {"version 1 duration saturates", kCameraFtyp + Box("moov", Mvhd(1, y2012, 1, ~0ull)),
+         "2012-03-04 05:06:07 w0 y63", 0xFFFFFFFFu},
+        {"version 1 beyond calendar", kCameraFtyp + Box("moov", Mvhd(1, ~0ull, 1, 1)), nullptr, 0},
+        {"64-bit box sizes", LargeBox("mdat", "abc") + LargeBox("moov", Mvhd(0, y2012, 2, 8)),
+         "2012-03-04 05:06:07 w0 y63", 4},
+        {"moov size 0 runs to end", kCameraFtyp + Be(0, 4) + "moov" + Mvhd(0, y2012, 1, 3),
+         "2012-03-04 05:06:07 w0 y63", 3},
+        {"moov size overruns file",
+         kCameraFtyp + Be(5000, 4) + "moov" + Mvhd(0, y2012, 1, 9) + "tail",
+         "2012-03-04 05:06:07 w0 y63", 9},
+        {"mvhd cut short", truncatedMvhd, nullptr, 0},
+        {"garbage box size", kCameraFtyp + Be(3, 4) + "junk" + Box("moov", Mvhd(0, y2012, 1, 3)),
+         nullptr, 0},
+        {"mdat overruns file", kCameraFtyp + Be(1u << 30, 4) + "mdat" + Mvhd(0, y2012, 1, 3),
+         nullptr, 0},
+        {"mvhd outside moov", kCameraFtyp + Mvhd(0, y2012, 1, 3), nullptr, 0},
+        {"unknown mvhd version", kCameraFtyp + Box("moov", Mvhd(2, y2012, 1, 3)), nullptr, 0},
+        {"no boxes at all", Bytes(200, '\xAB'), nullptr, 0},
+        {"empty file", Bytes(), nullptr, 0},
+    };
+    // The camera's layout is the one the fixed offsets were made for: creation time at 44,
+    // time scale at 52, duration at 56.
+    ASSERT_EQ(cases[0].content.substr(44, 4), Be(y2012, 4));
+    ASSERT_EQ(cases[0].content.substr(52, 8), Be(1000, 4) + Be(61500, 4));
+
+    test::TempDir dir;
+    for (const HeaderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.write("movie.MOV", c.content);
+        std::tm time{};
+        time.tm_year = 77;
+        std::uint32_t duration = 12345;
+        int readOnly = -1;
+        ReadMovieHeader(path, time, duration, readOnly);
+        EXPECT_EQ(readOnly, 0);
+        if (c.time == nullptr) {
+            EXPECT_EQ(time.tm_year, 77);
+            EXPECT_EQ(duration, 12345u);
+        } else {
+            EXPECT_EQ(Format(time), c.time);
+            EXPECT_EQ(duration, c.duration);
+        }
+    }
+}
+
+TEST(ReadMovieHeader, ReadOnlyMeansNoWriteBitAtAll) {
+    test::TempDir dir;
+    const struct {
+        mode_t mode;
+        int readOnly;
+    } cases[] = {{0444, 1}, {0000, 1}, {0555, 1}, {0644, 0}, {0200, 0}, {0020, 0}, {0002, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        // The header can't be converted (clock never set): the flag is reported all the same.
+        const std::string path = dir.write("ro.MOV", CameraMovie(0, 1, 1));
+        ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+        std::tm time{};
+        std::uint32_t duration = 0;
+        int readOnly = -1;
+        ReadMovieHeader(path, time, duration, readOnly);
+        EXPECT_EQ(readOnly, c.readOnly);
+        ::chmod(path.c_str(), 0644);
+    }
+    for (const std::string& path : {dir.file("missing.MOV"), dir.makeDir("folder.MOV")}) {
+        std::uint32_t duration = 7;
+        int readOnly = -1;
+        std::tm time{};
+        ReadMovieHeader(path, time, duration, readOnly);
+        EXPECT_EQ(readOnly, -1) << path;
+        EXPECT_EQ(duration, 7u) << path;
+    }
+}
+
+TEST(ReadMovieHeader, ReadsMoviesMadeByFfmpeg) {
+    test::TempDir dir;
+    for (const char* flags : {"", "-movflags +faststart"}) {
+        SCOPED_TRACE(flags);
+        const std::string path = dir.file("ff.mov");
+        const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i "
+                                    "testsrc=size=64x48:rate=10 -t 1 -c:v mpeg4 -metadata "
+                                    "creation_time=2021-06-15T10:20:30Z " +
+                                    std::string(flags) + " '" + path + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        std::tm time{};
+        std::uint32_t duration = 0;
+        int readOnly = -1;
+        ReadMovieHeader(path, time, duration, readOnly);
+        EXPECT_EQ(Format(time), "2021-06-15 10:20:30 w2 y165");
+        EXPECT_EQ(duration, 1u);
+        EXPECT_EQ(readOnly, 0);
+    }
+}
+
+TEST(FindTelemetryFile, LooksBesideThenInInfoIgnoringCase) {
+    const struct {
+        const char* name;
+        std::vector<const char*> files; // created inside the test folder
+        const char* movie;              // relative to the test folder
+        const char* expected;           // nullptr: not found
+    } cases[] = {
+        {"beside",
+         {"DCIM/100MEDIA/F1.DAT", "DCIM/INFO/F1.DAT"},
+         "DCIM/100MEDIA/F1.MOV",
+         "DCIM/100MEDIA/F1.DAT"},
+        {"lower-case extension replaced",
+         {"DCIM/100MEDIA/F1.DAT"},
+         "DCIM/100MEDIA/F1.mov",
+         "DCIM/100MEDIA/F1.DAT"},
+        {"info folder", {"DCIM/INFO/F1.DAT"}, "DCIM/100MEDIA/F1.MOV", "DCIM/INFO/F1.DAT"},
+        {"case-insensitive beside",
+         {"DCIM/100MEDIA/f1.dat"},
+         "DCIM/100MEDIA/F1.mov",
+         "DCIM/100MEDIA/f1.dat"},
+        {"case-insensitive info", {"DCIM/info/f1.Dat"}, "DCIM/100MEDIA/F1.MOV", "DCIM/info/f1.Dat"},
+        {"exact name preferred",
+         {"DCIM/100MEDIA/F1.DAT", "DCIM/100MEDIA/f1.dat"},
+         "DCIM/100MEDIA/F1.MOV",
+         "DCIM/100MEDIA/F1.DAT"},
+        {"dot-dot resolved", {"INFO/F1.DAT"}, "DCIM/100MEDIA/../F1.MOV", "INFO/F1.DAT"},
+        {"a folder is no file", {"DCIM/100MEDIA/F1.DAT/x"}, "DCIM/100MEDIA/F1.MOV", nullptr},
+        {"only two levels", {"INFO/F1.DAT"}, "DCIM/100MEDIA/F1.MOV", nullptr},
+        {"none", {"DCIM/INFO/F2.DAT"}, "DCIM/100MEDIA/F1.MOV", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        dir.write("DCIM/100MEDIA/F1.MOV", "");
+        for (const char* f : c.files)
+            dir.write(f, "[S]\t1\t2\t3\n");
+        std::string found = "untouched";
+        const bool ok = FindTelemetryFile(dir.file(c.movie), found);
+        EXPECT_EQ(ok, c.expected != nullptr);
+        if (c.expected) {
+            std::error_code ec;
+            EXPECT_TRUE(std::filesystem::equivalent(found, dir.file(c.expected), ec)) << found;
+        } else {
+            EXPECT_EQ(found, "untouched");
+        }
+    }
+}
+
+// Relative paths resolve against the current directory, which this test moves for a while.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::string& path)
+        : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(path);
+    }
+    ~CurrentDirectory() { std::filesystem::current_path(previous_); }
+
+private:
+    std::filesystem::path previous_;
+};
+
+TEST(FindTelemetryFile, CountsCharactersNotBytes) {
+    std::string found = "untouched";
+    EXPECT_FALSE(FindTelemetryFile("/a.MO", found));
+    EXPECT_FALSE(FindTelemetryFile("", found));
+    // A movie in "/" looks beside itself, then in /INFO: the root is its own parent.
+    EXPECT_FALSE(FindTelemetryFile("/no-such-quello-movie.MOV", found));
+    EXPECT_EQ(found, "untouched");
+
+    test::TempDir dir;
+    CurrentDirectory here(dir.path());
+    const struct {
+        const char* file;
+        const char* movie;
+        bool found;
+    } cases[] = {
+        {"rel/x.DAT", "rel/x.MOV", true},
+        {"\xc3\xa9\xc3\xa9.DAT", "\xc3\xa9\xc3\xa9.MOV", false}, // 6 characters, 8 bytes
+        {"abc\xc3\xa9.DAT", "abc\xc3\xa9.MOV", true},            // 8 characters
+        {"ab/\xc3\xbf.DAT", "ab/\xc3\xbf.MO\xc3\xbf", true},     // last 3 characters go
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.movie);
+        dir.write(c.file, "");
+        found = "untouched";
+        EXPECT_EQ(FindTelemetryFile(c.movie, found), c.found);
+        EXPECT_EQ(found, c.found ? c.file : "untouched");
+    }
+}
+
+} // namespace
+} // namespace quello

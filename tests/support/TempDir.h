@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <stdlib.h> // mkdtemp
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace quello::test {
+
+// A fresh folder under $TMPDIR (or /tmp) for one test, removed with its content when the
+// object goes, even after a test made parts of it read-only. Single-threaded use.
+class TempDir {
+public:
+    TempDir() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/quello-test-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed for " + pattern);
+        path_ = pattern;
+    }
+    ~TempDir() {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        for (auto it = fs::recursive_directory_iterator(path_, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            if (it->is_directory(ec) && !it->is_symlink(ec))
+                fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
+        fs::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    // Full path of `relative` inside the folder (nothing is created).
+    std::string file(const std::string& relative) const { return path_ + "/" + relative; }
+
+    // Creates the folder `relative` (and its parents); returns its full path.
+    std::string makeDir(const std::string& relative) const {
+        const std::string full = file(relative);
+        std::filesystem::create_directories(full);
+        return full;
+    }
+
+    // Writes `content` to `relative`, creating parent folders; returns the full path.
+    std::string write(const std::string& relative, std::string_view content) const {
+        const std::filesystem::path full = file(relative);
+        std::filesystem::create_directories(full.parent_path());
+        std::ofstream out(full, std::ios::binary | std::ios::trunc);
+        out.write(content.data(), std::streamsize(content.size()));
+        if (!out)
+            throw std::runtime_error("cannot write " + full.string());
+        return full.string();
+    }
+
+    // The whole content of `path` (empty when it can't be read).
+    static std::string read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+private:
+    std::string path_;
+};
+
+} // namespace quello::test
