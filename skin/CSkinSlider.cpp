@@ -1,0 +1,137 @@
+#include "CSkinSlider.h"
+
+#include "SkinBitmaps.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace quello {
+namespace {
+
+// The channel runs from 8 pixels inside the left edge to 8 inside the right edge.
+constexpr int kChannelInset = 8;
+constexpr int kThumbGrabHalfWidth = 5;
+const QColor kChannelLight(110, 150, 255);
+const QColor kChannelDark(13, 58, 179);
+
+QImage ThumbWithWhiteKeyedOut() {
+    QImage thumb = SkinBitmaps::Load(kBmpSliderThumb).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < thumb.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(thumb.scanLine(y));
+        for (int x = 0; x < thumb.width(); ++x)
+            if ((line[x] | 0xFF000000) == 0xFFFFFFFF)
+                line[x] = 0;
+    }
+    return thumb;
+}
+
+} // namespace
+
+CSkinSlider::CSkinSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
+    // No background of its own: the parent's pixels show through everywhere except the
+    // channel and the thumb, and they are always current.
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAutoFillBackground(false);
+}
+
+CSkinSlider::~CSkinSlider() = default;
+
+QRect CSkinSlider::channelRect() const {
+    const int mid = height() / 2;
+    return QRect(QPoint(kChannelInset, mid - 2), QPoint(width() - kChannelInset - 1, mid + 1));
+}
+
+int CSkinSlider::ThumbCentreX() const {
+    const int span = std::max(0, width() - 2 * kChannelInset);
+    return kChannelInset +
+           QStyle::sliderPositionFromValue(minimum(), maximum(), value(), span, false);
+}
+
+QRect CSkinSlider::thumbRect() const {
+    const int mid = height() / 2;
+    return QRect(ThumbCentreX() - 3, mid - 8, 6, 16);
+}
+
+int CSkinSlider::ValueAtX(int x) const {
+    const int span = std::max(1, width() - 2 * kChannelInset);
+    return QStyle::sliderValueFromPosition(minimum(), maximum(), x - kChannelInset, span, false);
+}
+
+void CSkinSlider::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, false);
+
+    // Channel: upper row light blue, lower row dark blue.
+    const QRect r = channelRect();
+    const int mid = r.top() + (r.bottom() + 1 - r.top()) / 2;
+    const int lastX = r.right() - 1;
+    if (lastX >= r.left()) {
+        p.fillRect(QRect(QPoint(r.left(), mid - 1), QPoint(lastX, mid)), kChannelLight);
+        p.setPen(QPen(kChannelDark, 1));
+        p.drawLine(r.left(), mid, lastX, mid);
+    }
+
+    // Thumb, white pixels transparent, drawn 4 pixels below the thumb rectangle's top.
+    const QRect t = thumbRect();
+    p.drawImage(QPoint(t.left(), t.top() + 4), ThumbWithWhiteKeyedOut());
+}
+
+void CSkinSlider::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    const int x = event->position().toPoint().x();
+    const int p = value();
+    // The clicked value, measured over the channel's width from the widget's left edge and
+    // without the range minimum, so it lands on the value a click on the channel shows.
+    const int ww = width();
+    int target = p;
+    if (ww > 2 * kChannelInset) {
+        const double t =
+            double(x) / double(ww - 2 * kChannelInset) * (double(maximum()) - double(minimum()));
+        target = int(std::clamp(std::trunc(t), double(INT_MIN / 2), double(INT_MAX / 2)));
+    }
+    const long long d = std::llabs(static_cast<long long>(target) - p);
+    setPageStep(d < minimumPageSize_ ? minimumPageSize_ : int(std::min<long long>(d, INT_MAX)));
+    buttonDown_ = true;
+    emit grabbed();
+
+    const int centre = ThumbCentreX();
+    if (std::abs(x - centre) <= kThumbGrabHalfWidth) {
+        dragging_ = true;
+        setSliderDown(true);
+    } else {
+        triggerAction(x < centre ? SliderPageStepSub : SliderPageStepAdd);
+    }
+    event->accept();
+}
+
+void CSkinSlider::mouseMoveEvent(QMouseEvent* event) {
+    if (buttonDown_)
+        setPageStep(minimumPageSize_);
+    if (dragging_)
+        setSliderPosition(ValueAtX(event->position().toPoint().x()));
+    event->accept();
+}
+
+void CSkinSlider::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    buttonDown_ = false;
+    if (dragging_) {
+        dragging_ = false;
+        setSliderDown(false);
+    }
+    event->accept();
+    emit released();
+}
+
+} // namespace quello

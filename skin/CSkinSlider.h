@@ -1,0 +1,50 @@
+// A horizontal slider that blends into the skinned window: its face shows whatever lies under
+// it, the channel is a thin two-colour bar and the thumb the skin bitmap 146 (white is
+// transparent). A left click on the channel jumps to the clicked value: the page step is set
+// to the distance first and the slider then moves one page toward the click. The page step
+// stays until the next move with the button down, which restores minimumPageSize().
+// Value, range and page step are QSlider's. Ownership: a child widget of its parent.
+// Threading: GUI thread only.
+#pragma once
+
+#include <QSlider>
+
+namespace quello {
+
+class CSkinSlider : public QSlider {
+    Q_OBJECT
+public:
+    explicit CSkinSlider(QWidget* parent = nullptr);
+    ~CSkinSlider() override;
+
+    // Smallest page step the click logic sets; 1 unless the owner sets another.
+    int minimumPageSize() const { return minimumPageSize_; }
+    void setMinimumPageSize(int size) { minimumPageSize_ = size; }
+
+    // The channel's item rectangle and the thumb's, in widget coordinates.
+    QRect channelRect() const;
+    QRect thumbRect() const;
+
+signals:
+    // The left button went down anywhere on the slider (before the slider moves).
+    void grabbed();
+    // The left button was released after a press on the slider, whether the press dragged
+    // the thumb or clicked the channel. Read value() for the position.
+    void released();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    int ThumbCentreX() const;
+    int ValueAtX(int x) const;
+
+    bool buttonDown_ = false;
+    bool dragging_ = false;
+    int minimumPageSize_ = 1;
+};
+
+} // namespace quello
