@@ -1,0 +1,763 @@
+#include "playback/CMediaGraph.h"
+
+#include "playback/CVideoHost.h"
+#include "playback/EngineTrace.h"
+#include "playback/FrameDib.h"
+#include "playback/VolumeLevel.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+
+#include <mpv/client.h>
+#include <mpv/render.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace quello {
+
+namespace {
+
+constexpr double kRates[8] = {1.0, 2.0, 4.0, 8.0, -1.0, -2.0, -4.0, -8.0};
+// Loading a small movie takes 5-50 ms; the bound only guards against a stuck demuxer on a
+// heavily loaded machine.
+constexpr auto kOpenTimeout = std::chrono::seconds(15);
+// After playback is ready, how long a video track may take to deliver its first picture
+// before the open is declared done without one (an undecodable track is dropped by libmpv).
+constexpr auto kFirstFrameGrace = std::chrono::seconds(3);
+// Rendering target when no host can show the picture: libmpv's video output stalls unless
+// every frame is rendered somewhere, so frames still go through a tiny scratch surface.
+constexpr int kScratchSide = 16;
+
+QEvent::Type WakeupEventType() {
+    static const auto type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+QEvent::Type RenderEventType() {
+    static const auto type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+void FreeAligned(void* memory) {
+    std::free(memory);
+}
+
+} // namespace
+
+struct CMediaGraph::Impl {
+    // Receives the events posted by libmpv's callbacks, on the GUI thread.
+    class Receiver : public QObject {
+    public:
+        explicit Receiver(CMediaGraph::Impl& impl) : impl_(impl) {}
+        bool event(QEvent* event) override {
+            if (event->type() == WakeupEventType()) {
+                impl_.OnWakeupEvent();
+                return true;
+            }
+            if (event->type() == RenderEventType()) {
+                impl_.OnRenderEvent();
+                return true;
+            }
+            return QObject::event(event);
+        }
+
+    private:
+        CMediaGraph::Impl& impl_;
+    };
+
+    explicit Impl(CMediaGraph& owner) : owner(owner), receiver(*this) {}
+
+    CMediaGraph& owner;
+    Receiver receiver;
+
+    mpv_handle* mpv = nullptr;
+    mpv_render_context* render = nullptr;
+    QPointer<CVideoHost> host;
+    QPointer<QObject> notify;
+    QString fileName;
+    QString audioOutput;
+    MediaState state = MediaState::Stopped;
+
+    bool hasVideo = false;   // a decoded video stream exists (frame step and capture make sense)
+    bool eofReached = false; // last value of libmpv's eof-reached
+    // Target of the last seek until libmpv reports that playback restarted there; time-pos
+    // still shows the old position while a seek is in flight.
+    std::optional<double> seekTarget;
+
+    // Set by libmpv's threads; each is cleared by the GUI thread before it does the work, so
+    // one posted event per burst of callbacks is enough and none is lost.
+    std::atomic<bool> wakeupPending{false};
+    std::atomic<bool> renderPending{false};
+    // Lets OpenMovie sleep until a callback fires instead of polling.
+    std::mutex signalMutex;
+    std::condition_variable signalled;
+    bool anySignal = false;
+
+    QImage surface; // rendering target; its pixels are written through surfaceBits
+    unsigned char* surfaceBits = nullptr;
+    std::size_t surfaceStride = 0;
+
+    std::int64_t framesRendered = 0;
+    std::int64_t renderNanos = 0;
+
+    // --- libmpv callbacks (any thread: no mpv calls here, only posting) ---
+
+    static void OnWakeup(void* context) {
+        auto* self = static_cast<Impl*>(context);
+        self->Signal();
+        if (!self->wakeupPending.exchange(true))
+            QCoreApplication::postEvent(&self->receiver, new QEvent(WakeupEventType()));
+    }
+
+    static void OnRenderUpdate(void* context) {
+        auto* self = static_cast<Impl*>(context);
+        self->Signal();
+        if (!self->renderPending.exchange(true))
+            QCoreApplication::postEvent(&self->receiver, new QEvent(RenderEventType()));
+    }
+
+    void Signal() {
+        {
+            std::lock_guard lock(signalMutex);
+            anySignal = true;
+        }
+        signalled.notify_one();
+    }
+
+    // --- GUI thread ---
+
+    void OnWakeupEvent() {
+        wakeupPending.store(false);
+        if (!mpv)
+            return;
+        if (notify)
+            QCoreApplication::postEvent(notify, new QEvent(kGraphNotifyEvent));
+        else
+            owner.DrainGraphEvents();
+    }
+
+    void OnRenderEvent() {
+        renderPending.store(false);
+        HandleRenderUpdate();
+    }
+
+    void HandleRenderUpdate() {
+        if (!render)
+            return;
+        if (mpv_render_context_update(render) & MPV_RENDER_UPDATE_FRAME)
+            Render(true);
+    }
+
+    void EnsureSurface(QSize size) {
+        if (surface.size() == size && surfaceBits)
+            return;
+        const std::size_t stride = (std::size_t(size.width()) * 4 + 63) / 64 * 64;
+        auto* bits = static_cast<unsigned char*>(std::aligned_alloc(64, stride * size.height()));
+        if (!bits) {
+            surface = QImage();
+            surfaceBits = nullptr;
+            return;
+        }
+        std::memset(bits, 0, stride * size.height());
+        // 64-byte aligned rows let libmpv's scaler write straight into the surface.
+        surface = QImage(bits, size.width(), size.height(), qsizetype(stride), QImage::Format_RGB32,
+                         FreeAligned, bits);
+        surfaceBits = bits;
+        surfaceStride = stride;
+    }
+
+    // Draws the current frame; without a new frame libmpv redraws the last one (used when the
+    // letterbox changes or the picture moves to another host).
+    void Render(bool newFrame) {
+        if (!render)
+            return;
+        const QRect target = host ? host->VideoRect() : QRect();
+        const bool toHost = !target.isEmpty();
+        EnsureSurface(toHost ? target.size() : QSize(kScratchSide, kScratchSide));
+        if (!surfaceBits)
+            return;
+
+        int size[2] = {surface.width(), surface.height()};
+        char format[] = "bgr0";
+        std::size_t stride = surfaceStride;
+        int block = 0; // never wait for the frame's display time on the GUI thread
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_SW_SIZE, size},
+            {MPV_RENDER_PARAM_SW_FORMAT, format},
+            {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+            {MPV_RENDER_PARAM_SW_POINTER, surfaceBits},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        QElapsedTimer timer;
+        timer.start();
+        const int rc = mpv_render_context_render(render, params);
+        if (newFrame && rc >= 0) {
+            renderNanos += timer.nsecsElapsed();
+            ++framesRendered;
+        }
+        if (toHost && rc >= 0)
+            host->SetFrame(surface);
+    }
+
+    void Redraw() {
+        if (mpv && hasVideo && framesRendered > 0)
+            Render(false);
+    }
+
+    void UpdateVideoSize() {
+        std::int64_t width = 0, height = 0;
+        const bool known =
+            mpv_get_property(mpv, "video-params/dw", MPV_FORMAT_INT64, &width) >= 0 &&
+            mpv_get_property(mpv, "video-params/dh", MPV_FORMAT_INT64, &height) >= 0;
+        hasVideo = known;
+        if (host && known)
+            host->SetVideoSize(QSize(int(width), int(height)));
+    }
+
+    void SetHost(CVideoHost* videoHost) {
+        if (host != videoHost) {
+            if (host) {
+                QObject::disconnect(host, nullptr, &receiver, nullptr);
+                host->ClearFrame();
+                host->SetVideoSize(QSize());
+            }
+            host = videoHost;
+            if (host)
+                QObject::connect(host, &CVideoHost::VideoRectChanged, &receiver,
+                                 [this] { Redraw(); });
+        }
+        if (host) {
+            host->show();
+            host->activateWindow();
+            host->update();
+        }
+    }
+
+    void HandleEvent(const mpv_event& event) {
+        switch (event.event_id) {
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            const auto* property = static_cast<const mpv_event_property*>(event.data);
+            if (std::strcmp(property->name, "eof-reached") == 0)
+                eofReached = property->format == MPV_FORMAT_FLAG &&
+                             *static_cast<const int*>(property->data) != 0;
+            break;
+        }
+        case MPV_EVENT_PLAYBACK_RESTART:
+            seekTarget.reset();
+            break;
+        case MPV_EVENT_VIDEO_RECONFIG:
+            UpdateVideoSize();
+            break;
+        default:
+            break;
+        }
+    }
+
+    int SetFlag(const char* name, bool on) {
+        int value = on ? 1 : 0;
+        return mpv_set_property(mpv, name, MPV_FORMAT_FLAG, &value);
+    }
+
+    int Seek(double seconds) {
+        const QByteArray target = QByteArray::number(seconds, 'g', 17);
+        const char* args[] = {"seek", target.constData(), "absolute+exact", nullptr};
+        const int rc = mpv_command(mpv, args);
+        if (rc >= 0)
+            seekTarget = seconds;
+        return rc;
+    }
+
+    bool VideoTrackSelected() {
+        char* vid = mpv_get_property_string(mpv, "vid");
+        const bool selected = vid && std::strcmp(vid, "no") != 0;
+        mpv_free(vid);
+        return selected;
+    }
+
+    int Fail(const char* text, int rc) {
+        TraceFailure(text, rc);
+        Teardown();
+        return rc;
+    }
+
+    // Creates the libmpv instance and loads `path`; returns when the first frame is shown, the
+    // load failed, or the bounded wait ran out.
+    int Load(const QString& path) {
+        mpv = mpv_create();
+        if (!mpv)
+            return Fail("FAILED(hr=0x%x) in mpv_create()\n", MPV_ERROR_NOMEM);
+
+        const QByteArray audio = audioOutput.toUtf8();
+        const char* options[][2] = {
+            {"config", "no"},
+            {"vo", "libmpv"},
+            {"idle", "yes"},
+            {"keep-open", "yes"},
+            {"hr-seek", "yes"},
+            {"pause", "yes"},
+            {"hwdec", "auto-copy"},
+            {"input-default-bindings", "no"},
+            {"input-vo-keyboard", "no"},
+            {"load-scripts", "no"},
+            {"sub-auto", "no"},
+            {"ao", audio.isEmpty() ? nullptr : audio.constData()},
+        };
+        for (const auto& option : options) {
+            if (!option[1])
+                continue;
+            const int rc = mpv_set_option_string(mpv, option[0], option[1]);
+            if (rc < 0)
+                return Fail("FAILED(hr=0x%x) in mpv_set_option_string(mpv, name, value)\n", rc);
+        }
+        if (const int rc = mpv_initialize(mpv); rc < 0)
+            return Fail("FAILED(hr=0x%x) in mpv_initialize(mpv)\n", rc);
+
+        char apiType[] = MPV_RENDER_API_TYPE_SW;
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, apiType},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+        if (const int rc = mpv_render_context_create(&render, mpv, params); rc < 0) {
+            render = nullptr;
+            return Fail("FAILED(hr=0x%x) in mpv_render_context_create(&render, mpv, params)\n", rc);
+        }
+        mpv_render_context_set_update_callback(render, &Impl::OnRenderUpdate, this);
+        mpv_set_wakeup_callback(mpv, &Impl::OnWakeup, this);
+        if (const int rc = mpv_observe_property(mpv, 0, "eof-reached", MPV_FORMAT_FLAG); rc < 0)
+            return Fail("FAILED(hr=0x%x) in mpv_observe_property(mpv, 0, \"eof-reached\")\n", rc);
+
+        const QByteArray file = QFile::encodeName(path);
+        const char* load[] = {"loadfile", file.constData(), nullptr};
+        mpv_node result{};
+        if (const int rc = mpv_command_ret(mpv, load, &result); rc < 0)
+            return Fail("FAILED(hr=0x%x) in mpv_command_ret(mpv, loadfile)\n", rc);
+        std::int64_t entryId = -1;
+        if (result.format == MPV_FORMAT_NODE_MAP) {
+            for (int i = 0; i < result.u.list->num; ++i) {
+                const mpv_node& value = result.u.list->values[i];
+                if (std::strcmp(result.u.list->keys[i], "playlist_entry_id") == 0 &&
+                    value.format == MPV_FORMAT_INT64)
+                    entryId = value.u.int64;
+            }
+        }
+        mpv_free_node_contents(&result);
+        return WaitUntilShown(entryId);
+    }
+
+    int WaitUntilShown(std::int64_t entryId) {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + kOpenTimeout;
+        bool loaded = false;
+        std::optional<Clock::time_point> readyAt;
+        for (;;) {
+            while (const mpv_event* event = mpv_wait_event(mpv, 0)) {
+                if (event->event_id == MPV_EVENT_NONE)
+                    break;
+                if (event->event_id == MPV_EVENT_END_FILE) {
+                    const auto* end = static_cast<const mpv_event_end_file*>(event->data);
+                    if (entryId >= 0 && end->playlist_entry_id != entryId)
+                        continue; // not ours
+                    const int rc = end->reason == MPV_END_FILE_REASON_ERROR
+                                       ? end->error
+                                       : int(MPV_ERROR_NOTHING_TO_PLAY);
+                    return Fail("FAILED(hr=0x%x) in mpv_command_ret(mpv, loadfile)\n",
+                                rc < 0 ? rc : int(MPV_ERROR_LOADING_FAILED));
+                }
+                if (event->event_id == MPV_EVENT_FILE_LOADED)
+                    loaded = true;
+                else if (event->event_id == MPV_EVENT_PLAYBACK_RESTART && loaded && !readyAt)
+                    readyAt = Clock::now();
+                HandleEvent(*event);
+            }
+            if (renderPending.exchange(false))
+                HandleRenderUpdate();
+
+            const auto now = Clock::now();
+            if (readyAt &&
+                (framesRendered > 0 || !VideoTrackSelected() || now - *readyAt > kFirstFrameGrace))
+                return 0;
+            if (now >= deadline) {
+                if (loaded)
+                    return 0; // loaded but slow to show: usable all the same
+                return Fail("FAILED(hr=0x%x) in mpv_wait_event(mpv, timeout)\n",
+                            MPV_ERROR_LOADING_FAILED);
+            }
+            std::unique_lock lock(signalMutex);
+            signalled.wait_for(
+                lock, std::min<Clock::duration>(deadline - now, std::chrono::milliseconds(50)),
+                [this] { return anySignal; });
+            anySignal = false;
+        }
+    }
+
+    void Teardown() {
+        if (!mpv)
+            return;
+        mpv_set_wakeup_callback(mpv, nullptr, nullptr);
+        if (render) {
+            mpv_render_context_set_update_callback(render, nullptr, nullptr);
+            mpv_render_context_free(render);
+            render = nullptr;
+        }
+        mpv_terminate_destroy(mpv);
+        mpv = nullptr;
+
+        // Nothing of the old movie may reach anyone after this point.
+        if (notify)
+            QCoreApplication::removePostedEvents(notify, kGraphNotifyEvent);
+        notify = nullptr;
+        QCoreApplication::removePostedEvents(&receiver);
+        wakeupPending.store(false);
+        renderPending.store(false);
+        anySignal = false;
+
+        hasVideo = false;
+        eofReached = false;
+        seekTarget.reset();
+        framesRendered = 0;
+        renderNanos = 0;
+        if (host) {
+            host->ClearFrame();
+            host->SetVideoSize(QSize());
+        }
+    }
+
+    // End of the movie: back on the first frame, stopped.
+    int CompleteMovie() {
+        int rc = SetFlag("pause", true);
+        if (rc < 0) {
+            TraceFailure("Failed(0x%08lx) to stop media clip!\r\n", rc);
+            return rc;
+        }
+        rc = Seek(0.0);
+        if (rc < 0) {
+            TraceFailure("FAILED(hr=0x%x) in mpv_command(mpv, seek 0 absolute+exact)\n", rc);
+            return rc;
+        }
+        eofReached = false;
+        state = MediaState::Stopped;
+        return rc;
+    }
+};
+
+CMediaGraph::CMediaGraph() : d(std::make_unique<Impl>(*this)) {}
+
+CMediaGraph::~CMediaGraph() {
+    CloseMovie();
+    d->SetHost(nullptr);
+}
+
+int CMediaGraph::OpenMovie(const QString& path, CVideoHost* videoHost, QObject* notifyWindow) {
+    if (path.isNull())
+        return kEPointer;
+    d->Teardown();
+    d->SetHost(videoHost);
+    d->fileName = path;
+    d->state = MediaState::Stopped;
+
+    if (const int rc = d->Load(path); rc < 0) {
+        d->fileName.clear();
+        return rc;
+    }
+    d->notify = notifyWindow;
+    if (const int rc = InitVideoWindow(); rc < 0) {
+        TraceFailure("FAILED(hr=0x%x) in InitVideoWindow()\n", rc);
+        return rc;
+    }
+    d->state = MediaState::Paused;
+    if (d->host)
+        d->host->setFocus();
+    // Events that arrived while loading were consumed here; let the receiver know about any
+    // that follow.
+    Impl::OnWakeup(d.get());
+    return 0;
+}
+
+void CMediaGraph::CloseMovie() {
+    if (d->mpv)
+        d->SetFlag("pause", true);
+    d->state = MediaState::Stopped;
+    d->Teardown();
+    d->fileName.clear();
+    d->state = MediaState::Closed;
+    if (d->host)
+        d->host->ClearFrame();
+}
+
+MediaState CMediaGraph::GetState() const {
+    return d->state;
+}
+
+void CMediaGraph::TogglePlayPause() {
+    if (!d->mpv)
+        return;
+    if (d->state == MediaState::Stopped || d->state == MediaState::Paused) {
+        if (d->SetFlag("pause", false) >= 0) {
+            d->state = MediaState::Running;
+            // Already at the end (a seek or step there while paused): libmpv reports no new
+            // change, so have the end handled on the next drain.
+            if (d->eofReached)
+                Impl::OnWakeup(d.get());
+        }
+    } else if (d->SetFlag("pause", true) >= 0) {
+        d->state = MediaState::Paused;
+    }
+}
+
+int CMediaGraph::Pause() {
+    if (!d->mpv)
+        return 0;
+    const int rc = d->SetFlag("pause", true);
+    if (rc >= 0)
+        d->state = MediaState::Paused;
+    return rc;
+}
+
+void CMediaGraph::StopAndRewind() {
+    if (!d->mpv || (d->state != MediaState::Paused && d->state != MediaState::Running))
+        return;
+    d->SetFlag("pause", true);
+    d->state = MediaState::Stopped;
+    d->Seek(0.0);
+    d->eofReached = false;
+}
+
+int CMediaGraph::DrainGraphEvents() {
+    if (!d->mpv)
+        return 0;
+    while (const mpv_event* event = mpv_wait_event(d->mpv, 0)) {
+        if (event->event_id == MPV_EVENT_NONE)
+            break;
+        d->HandleEvent(*event);
+    }
+    if (d->eofReached && d->state == MediaState::Running)
+        return d->CompleteMovie();
+    return 0;
+}
+
+void CMediaGraph::SetRateIndex(int index) {
+    const double rate = index >= 0 && index < 8 ? kRates[index] : 1.0;
+    if (!d->mpv)
+        return;
+    const char* direction = rate < 0 ? "backward" : "forward";
+    char* previous = mpv_get_property_string(d->mpv, "play-dir");
+    const bool turn = !previous || std::strcmp(previous, direction) != 0;
+    // A direction change costs libmpv a seek: only ask for it when the direction changes.
+    // libmpv 0.35 loses its place (and reports the end) when the direction changes while a
+    // seek is still pending, so the position is sought again in the new direction.
+    if (turn) {
+        const double position = GetPositionSeconds();
+        if (mpv_set_property_string(d->mpv, "play-dir", direction) < 0) {
+            mpv_free(previous);
+            return;
+        }
+        d->Seek(position);
+    }
+    double speed = std::abs(rate);
+    if (mpv_set_property(d->mpv, "speed", MPV_FORMAT_DOUBLE, &speed) < 0 && turn && previous)
+        mpv_set_property_string(d->mpv, "play-dir", previous); // refused: keep the old rate
+    mpv_free(previous);
+}
+
+double CMediaGraph::GetRate() const {
+    if (!d->mpv)
+        return 0.0;
+    double speed = 0.0;
+    if (mpv_get_property(d->mpv, "speed", MPV_FORMAT_DOUBLE, &speed) < 0)
+        return 0.0;
+    char* direction = mpv_get_property_string(d->mpv, "play-dir");
+    const bool backward = direction && std::strcmp(direction, "backward") == 0;
+    mpv_free(direction);
+    return backward ? -speed : speed;
+}
+
+int CMediaGraph::StepForward(int /*direction*/) {
+    if (!d->mpv || !d->hasVideo)
+        return 0;
+    if (d->state == MediaState::Running)
+        TogglePlayPause();
+    const char* args[] = {"frame-step", nullptr};
+    return mpv_command(d->mpv, args);
+}
+
+double CMediaGraph::GetPositionSeconds() const {
+    if (!d->mpv)
+        return 0.0;
+    if (d->seekTarget)
+        return *d->seekTarget;
+    double position = 0.0;
+    if (mpv_get_property(d->mpv, "time-pos", MPV_FORMAT_DOUBLE, &position) < 0)
+        return 0.0;
+    return position;
+}
+
+int CMediaGraph::SetPositionSeconds(double seconds) {
+    if (!d->mpv)
+        return 0;
+    if (!std::isfinite(seconds))
+        return MPV_ERROR_INVALID_PARAMETER;
+    // libmpv reads a negative absolute time as counted from the end; a position never is.
+    return d->Seek(std::max(seconds, 0.0));
+}
+
+double CMediaGraph::GetDurationSeconds() const {
+    if (!d->mpv)
+        return 0.0;
+    double duration = 0.0;
+    if (mpv_get_property(d->mpv, "duration", MPV_FORMAT_DOUBLE, &duration) < 0)
+        return 0.0;
+    return duration;
+}
+
+void CMediaGraph::SetVolumeLevel(int level) {
+    if (!d->mpv)
+        return;
+    double volume = GainToMpvVolume(VolumeLevelToGain(level));
+    if (volume <= 0.0) {
+        d->SetFlag("mute", true);
+        return;
+    }
+    d->SetFlag("mute", false);
+    mpv_set_property(d->mpv, "volume", MPV_FORMAT_DOUBLE, &volume);
+}
+
+int CMediaGraph::GetVolumeLevel() const {
+    if (!d->mpv)
+        return 0;
+    int muted = 0;
+    double volume = 100.0;
+    mpv_get_property(d->mpv, "mute", MPV_FORMAT_FLAG, &muted);
+    mpv_get_property(d->mpv, "volume", MPV_FORMAT_DOUBLE, &volume);
+    return MpvVolumeToLevel(volume, muted != 0);
+}
+
+void CMediaGraph::SetFullScreen(bool on) {
+    if (d->mpv && d->host)
+        d->host->SetFullScreen(on);
+}
+
+int CMediaGraph::AttachVideoHost(CVideoHost* videoHost) {
+    d->SetHost(videoHost);
+    return InitVideoWindow();
+}
+
+int CMediaGraph::InitVideoWindow() {
+    if (!d->mpv || !d->host)
+        return 0;
+    d->UpdateVideoSize();
+    if (!d->hasVideo)
+        return 0;
+    d->host->show();
+    d->Redraw();
+    return 0;
+}
+
+namespace {
+
+// The frame on screen as a packed DIB; empty when libmpv has none.
+std::vector<unsigned char> CaptureDib(mpv_handle* mpv) {
+    std::vector<unsigned char> dib;
+    mpv_node result{};
+    const char* args[] = {"screenshot-raw", "video", nullptr};
+    if (mpv_command_ret(mpv, args, &result) < 0)
+        return dib;
+    std::int64_t width = 0, height = 0, stride = 0;
+    const char* format = nullptr;
+    const mpv_byte_array* data = nullptr;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            const char* key = result.u.list->keys[i];
+            const mpv_node& value = result.u.list->values[i];
+            if (value.format == MPV_FORMAT_INT64) {
+                if (std::strcmp(key, "w") == 0)
+                    width = value.u.int64;
+                else if (std::strcmp(key, "h") == 0)
+                    height = value.u.int64;
+                else if (std::strcmp(key, "stride") == 0)
+                    stride = value.u.int64;
+            } else if (value.format == MPV_FORMAT_STRING && std::strcmp(key, "format") == 0) {
+                format = value.u.string;
+            } else if (value.format == MPV_FORMAT_BYTE_ARRAY && std::strcmp(key, "data") == 0) {
+                data = value.u.ba;
+            }
+        }
+    }
+    const bool usable =
+        format && (std::strcmp(format, "bgr0") == 0 || std::strcmp(format, "bgra") == 0) && data &&
+        width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX &&
+        stride >= width * 4 && std::int64_t(data->size) >= stride * height;
+    const int size = usable ? PackedDibSize(int(width), int(height)) : 0;
+    if (size > 0) {
+        dib.resize(std::size_t(size));
+        if (!PackDib(static_cast<const unsigned char*>(data->data), int(width), int(height),
+                     std::size_t(stride), dib.data(), size))
+            dib.clear();
+    }
+    mpv_free_node_contents(&result);
+    return dib;
+}
+
+} // namespace
+
+int CMediaGraph::GetCurrentImageSize() {
+    if (!d->mpv || !d->hasVideo)
+        return 0;
+    return int(CaptureDib(d->mpv).size());
+}
+
+bool CMediaGraph::GetCurrentImage(unsigned char* buffer, int size) {
+    if (!d->mpv || !d->hasVideo || !buffer)
+        return false;
+    const std::vector<unsigned char> dib = CaptureDib(d->mpv);
+    if (dib.empty() || std::size_t(size) < dib.size() || size < 0)
+        return false;
+    std::memcpy(buffer, dib.data(), dib.size());
+    return true;
+}
+
+int CMediaGraph::SaveFrameAsJpeg(const QString& path) {
+    if (!d->mpv || !d->hasVideo)
+        return 0;
+    // One capture for size and pixels: a playing movie could change frames between two.
+    const std::vector<unsigned char> dib = CaptureDib(d->mpv);
+    if (dib.empty())
+        return 0;
+    return WriteDibAsJpeg(dib.data(), int(dib.size()), QFile::encodeName(path).toStdString());
+}
+
+QString CMediaGraph::FileName() const {
+    return d->fileName;
+}
+
+void CMediaGraph::SetAudioOutput(const QString& audioOutput) {
+    d->audioOutput = audioOutput;
+}
+
+EngineStatistics CMediaGraph::GetStatistics() const {
+    EngineStatistics statistics;
+    if (!d->mpv)
+        return statistics;
+    statistics.framesRendered = d->framesRendered;
+    if (d->framesRendered > 0)
+        statistics.meanRenderMs = double(d->renderNanos) / double(d->framesRendered) / 1e6;
+    std::int64_t dropped = 0;
+    if (mpv_get_property(d->mpv, "frame-drop-count", MPV_FORMAT_INT64, &dropped) >= 0)
+        statistics.framesDropped += dropped;
+    if (mpv_get_property(d->mpv, "decoder-frame-drop-count", MPV_FORMAT_INT64, &dropped) >= 0)
+        statistics.framesDropped += dropped;
+    return statistics;
+}
+
+} // namespace quello

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QWidget>
+
+namespace quello {
+
+// The video area: a plain widget that shows the frames the media engine renders for it,
+// letterboxed (VideoFit) on a black background. It owns only copies of the frames it is given;
+// the engine that draws into it is not owned and may change (CMediaGraph::AttachVideoHost).
+// Mouse and key events on the picture are the host's own, so a double-click on the video
+// reaches it (and its event filters) also in full-screen mode.
+// GUI thread only.
+class CVideoHost : public QWidget {
+    Q_OBJECT
+public:
+    explicit CVideoHost(QWidget* parent = nullptr);
+
+    // Native size of the video shown (0 x 0: unknown, the picture then fills the area).
+    void SetVideoSize(QSize size);
+    QSize VideoSize() const { return videoSize_; }
+    // Where the picture goes inside the widget: VideoFit of the video size into the widget.
+    QRect VideoRect() const;
+
+    // Shows `frame` in VideoRect (scaled only while a frame of another size is still shown).
+    void SetFrame(const QImage& frame);
+    // Removes the picture: the area paints black.
+    void ClearFrame();
+    QImage Frame() const { return frame_; }
+
+    // Full screen: the widget becomes its own full-screen window, and goes back into its
+    // parent at its old place when switched off. Esc in full screen switches it off.
+    void SetFullScreen(bool on);
+    bool IsFullScreen() const { return fullScreen_; }
+
+signals:
+    // VideoRect changed (resize, full screen, new video size): the picture must be redrawn.
+    void VideoRectChanged();
+    void DoubleClicked();
+    void FullScreenChanged(bool on);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QSize videoSize_;
+    QImage frame_;
+    bool fullScreen_ = false;
+    QRect normalGeometry_;
+    Qt::WindowFlags normalFlags_;
+};
+
+} // namespace quello
