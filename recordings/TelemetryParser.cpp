@@ -118,16 +118,17 @@ class PieceReader {
 public:
     explicit PieceReader(int fd) : fd_(fd) {}
 
-    // Fills `line` (kLineBuffer bytes) with the next piece, zero-terminated; returns its
-    // length, 0 at the end of the file or on a read error.
-    std::size_t next(char* line) {
+    // Fills `line` with the next piece, zero-terminated; returns its length, 0 at the end of
+    // the file or on a read error.
+    std::size_t next(char (&line)[kLineBuffer]) {
         std::size_t n = 0;
         while (n < kPieceMax && fill()) {
             const char* start = buffer_ + pos_;
             const std::size_t take = std::min(len_ - pos_, kPieceMax - n);
             const void* newline = std::memchr(start, '\n', take);
-            const std::size_t count =
-                newline ? std::size_t(static_cast<const char*>(newline) - start) + 1 : take;
+            // (min() only tells the compiler what memchr guarantees: the LF lies within `take`.)
+            const std::size_t count = std::min(
+                take, newline ? std::size_t(static_cast<const char*>(newline) - start) + 1 : take);
             std::memcpy(line + n, start, count);
             n += count;
             pos_ += count;
