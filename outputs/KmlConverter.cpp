@@ -91,9 +91,14 @@ public:
     }
 
     bool finish() {
-        if (!headerWritten_)
-            writeHeader(nullptr); // no point to look at: the document simply has no LookAt
-        buffer_ += "\t\t\t</coordinates>\r\n\t\t</LineString>\r\n\t</Placemark>\r\n</kml>\r\n";
+        if (headerWritten_) {
+            buffer_ += "\t\t\t</coordinates>\r\n\t\t</LineString>\r\n";
+        } else {
+            // No point at all: no LookAt (it needs a first point) and no LineString (an
+            // empty coordinates element reads back as a bogus point at 0,0).
+            writeHeader(nullptr);
+        }
+        buffer_ += "\t</Placemark>\r\n</kml>\r\n";
         return flush();
     }
 
@@ -124,9 +129,9 @@ private:
                    "\t\t\t\t<color>7f00ffff</color>\r\n"
                    "\t\t\t\t<width>4</width>\r\n"
                    "\t\t\t</LineStyle>\r\n"
-                   "\t\t</Style>\r\n"
-                   "\t\t<LineString>\r\n"
-                   "\t\t\t<coordinates>\r\n";
+                   "\t\t</Style>\r\n";
+        if (first != nullptr)
+            buffer_ += "\t\t<LineString>\r\n\t\t\t<coordinates>\r\n";
     }
 
     bool flush() {

@@ -18,8 +18,8 @@ namespace quello {
 //   -2  the log cannot be opened or read (also: a directory or another non-regular file),
 //   -3  the log path holds no '/',
 //   -4  the KML file cannot be created or written (also: empty output folder).
-// On failure kmlPath is cleared. A log without any usable line still gives a well-formed
-// document (no LookAt, no coordinates) and 0.
+// On failure kmlPath is cleared. A log without any usable line (no GPS reception) still gives
+// a well-formed document, its placemark without LookAt and without line string, and 0.
 //
 // Stateless and reentrant: calls on different threads do not share anything.
 int ConvertLogToKml(const std::string& logPath, const std::string& description,
