@@ -36,7 +36,7 @@ int StoredHeading(double headingDegrees) {
 }
 
 int ReduceHeading(double headingDegrees) {
-    if (std::isnan(headingDegrees))
+    if (!std::isfinite(headingDegrees))
         return 0;
     return int(std::fmod(std::trunc(headingDegrees), 360.0));
 }

@@ -16,7 +16,7 @@ QPoint SpeedNeedleEnd(int clampedSpeedKmh, int centreY);
 
 // A heading reduced for display: truncated toward zero to whole degrees, then reduced to one
 // turn keeping the dividend's sign (-90 stays -90, 450 becomes 90). Values too large for an
-// int are reduced in floating point first; NaN counts as 0.
+// int are reduced in floating point first; NaN and infinities count as 0.
 int ReduceHeading(double headingDegrees);
 // The heading stored by the gauge: the whole degrees of the input (NaN as 0, clamped to int).
 int StoredHeading(double headingDegrees);
