@@ -1,0 +1,127 @@
+#pragma once
+
+#include "recordings/GSensorSample.h"
+
+#include <QFont>
+#include <QImage>
+#include <QWidget>
+
+#include <cstdint>
+
+class QPainter;
+
+namespace quello {
+
+// The telemetry strip under the video: the three G-sensor axes (G view) or the speed curve
+// (speed view), a cursor at the playing position, read-outs of the values under the cursor in
+// g, km/h and MPH, time-of-day labels along the top and the elapsed/total playing time.
+//
+// Owned by the main window as a child widget; GUI thread only. All data are copied in, the
+// control keeps no pointer to its caller's storage.
+//
+// Drawing: every pixel comes from one off-screen image that is rebuilt only when something it
+// shows has changed (background, labels, grid and curves are cached separately from the cursor
+// and the read-outs), so ten cursor updates a second cost one blit each and never flicker.
+// Antialiasing is off everywhere. The control's font() is the font of all its texts.
+//
+// Mouse: a left press inside the plot stores the sample index under the pointer in
+// clickedIndex() (-1 outside the plot) and then emits clicked(); the main window seeks to
+// clickedIndex() x 0.1 s when it is >= 0 and the engine is not stopped. A right press emits
+// rightClicked() and changes nothing by itself: the main window decides whether to call
+// ToggleSpeedView() (connect the signal, or catch the press in its event filter, not both).
+class CMyWaveForm : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxPoints = 3000;
+
+    explicit CMyWaveForm(QWidget* parent = nullptr);
+    ~CMyWaveForm() override;
+
+    // Copies count samples (raw thousandths of a g) and moves cursor and click index to 0.
+    // A count outside 1..3000 (or a null pointer) leaves the control empty. Loading G data that
+    // are all zero switches to the speed view; loading never switches back to the G view.
+    // No repaint of its own: the loader repaints right after SetSpeedData.
+    void SetGSensorData(const GSensorSample* samples, int count);
+    // Copies count speeds in km/h (one per second); same count rule as SetGSensorData.
+    void SetSpeedData(const std::int32_t* speeds, int count);
+    // Moves the cursor to a sample index (tenths of a second); indices outside
+    // 0..sampleCount() are ignored. Repaints.
+    void SetCursor(int sampleIndex);
+    // Empties the control (counts, values, cursor, click index, time fields); keeps the view.
+    void ClearData();
+    // Switches between the G view and the speed view. Repaints.
+    void ToggleSpeedView();
+    // Writes the G values under the cursor when the cursor stands on a loaded sample, else
+    // leaves the three outputs untouched.
+    void GetCursorSample(float& x, float& y, float& z) const;
+    // Draws the whole control at the painter's origin in the control's current size, the same
+    // pixels the screen shows (used for the printed page). Returns false for a null painter.
+    bool DrawAll(QPainter* painter);
+
+    // Time fields written by the playback controller. Seconds since midnight for the axis (not
+    // wrapped at 24:00), whole seconds for the playing time. Each repaints when it changes.
+    void SetAxisSeconds(int axisStartSecond, int axisEndSecond);
+    void SetTotalSeconds(int totalSeconds);
+    void SetCurrentSecond(int currentSecond);
+
+    int sampleCount() const { return m_sampleCount; }
+    int speedCount() const { return m_speedCount; }
+    int cursorIndex() const { return m_cursorIndex; }
+    int clickedIndex() const { return m_clickedIndex; }
+    bool isSpeedView() const { return m_speedView; }
+
+signals:
+    void clicked();
+    void rightClicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    struct PlotRect {
+        int left, top, right, bottom;
+    };
+    PlotRect plotRect() const;
+    void invalidateAll();
+    void invalidateCursor();
+    void drawStaticLayers(QPainter& p);
+    void drawDynamicLayers(QPainter& p, int index);
+    void drawAxisLabels(QPainter& p, const PlotRect& r);
+    void drawGrid(QPainter& p, const PlotRect& r);
+    void drawCurves(QPainter& p, const PlotRect& r);
+    void drawCursor(QPainter& p, const PlotRect& r, int index);
+    void drawReadouts(QPainter& p, const PlotRect& r, int index);
+    void drawTimeText(QPainter& p, const PlotRect& r);
+    void drawText(QPainter& p, int x, int y, const QString& text);
+
+    // One slot past the last sample stays 0.0 for good, so a cursor standing at 3000 reads
+    // zeros instead of memory beyond the arrays.
+    float m_xValues[kMaxPoints + 1] = {};
+    float m_yValues[kMaxPoints + 1] = {};
+    float m_zValues[kMaxPoints + 1] = {};
+    float m_speedValues[kMaxPoints] = {};
+    int m_sampleCount = 0;
+    int m_speedCount = 0;
+    bool m_speedView = false;
+    int m_cursorIndex = -1;
+    int m_clickedIndex = -1;
+    int m_currentSecond = 0;
+    int m_totalSeconds = 0;
+    int m_axisStartSecond = 0;
+    int m_axisEndSecond = 0;
+    // Pixels per data point and vertical scale of the last curve drawing; the cursor uses the
+    // step of the last drawing even when no curve was drawn since.
+    float m_xStep = 0.0f;
+    float m_yScale = 0.0f;
+
+    QFont m_labelFont;
+    QImage m_staticImage; // background, plot, labels, grid, curves
+    QImage m_frame;       // m_staticImage plus cursor, read-outs and playing time
+    bool m_staticValid = false;
+    bool m_frameValid = false;
+};
+
+} // namespace quello
