@@ -1,0 +1,193 @@
+// The map view under offscreen QtWebEngine, without network: the page must work on a blank map.
+#include "CDlgGMap.h"
+#include "MapRequestFilter.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+#include <QVariant>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+namespace quello {
+namespace {
+
+constexpr int kTimeoutMs = 60000; // two cores under load: generous, the waits are polling
+
+struct MapFixture {
+    QWidget host; // the main window's control 1025, 327 x 254 pixels
+    std::unique_ptr<CDlgGMap> map;
+
+    MapFixture() {
+        host.resize(327, 254);
+        host.show();
+        map = std::make_unique<CDlgGMap>(&host);
+    }
+    ~MapFixture() { map.reset(); }
+
+    QWebEnginePage* page() { return map->findChild<QWebEngineView*>()->page(); }
+
+    bool waitLoaded() {
+        return QTest::qWaitFor([&] { return map->pageLoaded(); }, kTimeoutMs);
+    }
+
+    // Runs script in the page and returns its result. Page calls are handled in order, so this
+    // also waits until every earlier SetLgtLat has been carried out.
+    QVariant eval(const QString& script) {
+        std::optional<QVariant> result;
+        page()->runJavaScript(script, [&](const QVariant& v) { result = v; });
+        if (!QTest::qWaitFor([&] { return result.has_value(); }, kTimeoutMs)) {
+            ADD_FAILURE() << "no answer from the page to " << script.toStdString();
+            return {};
+        }
+        return *result;
+    }
+
+    // [lat, lng] of the marker, or an empty list before there is one.
+    QVariantList markerPosition() {
+        return eval("marker ? [marker.getLatLng().lat, marker.getLatLng().lng] : []").toList();
+    }
+    QVariantList mapCentre() { return eval("[map.getCenter().lat, map.getCenter().lng]").toList(); }
+};
+
+// The marker sits exactly on its position; the map centres on whole pixels (at zoom 14 one
+// pixel is under 1e-4 degrees).
+constexpr double kMarkerTolerance = 1e-9;
+constexpr double kCentreTolerance = 2e-4;
+
+void expectPosition(const QVariantList& actual, double lat, double lng, const char* what,
+                    double tolerance = kMarkerTolerance) {
+    ASSERT_EQ(actual.size(), 2) << what;
+    EXPECT_NEAR(actual[0].toDouble(), lat, tolerance) << what;
+    EXPECT_NEAR(actual[1].toDouble(), lng, tolerance) << what;
+}
+
+TEST(CDlgGMap, LoadsHiddenFitsTheHostAndShowsOnTheFirstPosition) {
+    MapFixture f;
+    EXPECT_TRUE(f.map->isHidden());
+    EXPECT_EQ(f.map->geometry(), f.host.rect());
+    f.map->SetLgtLat("22.616061", "114.055691", "10"); // before the page: dropped, stays hidden
+    EXPECT_TRUE(f.map->isHidden());
+
+    QSignalSpy loaded(f.map.get(), &CDlgGMap::loaded);
+    ASSERT_TRUE(f.waitLoaded());
+    EXPECT_TRUE(loaded.count() == 1 || loaded.wait(kTimeoutMs));
+    EXPECT_EQ(f.eval("inited").toInt(), 1) << "Leaflet did not start";
+    EXPECT_EQ(f.eval("document.getElementById('map_canvas').style.height").toString(), "254px");
+    EXPECT_EQ(f.eval("document.getElementById('gpsinfo').style.top").toString(), "238px");
+    expectPosition(f.mapCentre(), 22.616061, 114.055691, "initial centre", kCentreTolerance);
+    EXPECT_EQ(f.eval("map.getZoom()").toInt(), 14);
+    EXPECT_TRUE(f.markerPosition().isEmpty());
+    EXPECT_TRUE(f.map->isHidden());
+
+    f.map->SetLgtLat("22.543210", "114.012345", "45");
+    EXPECT_FALSE(f.map->isHidden());
+    expectPosition(f.markerPosition(), 22.543210, 114.012345, "marker");
+    expectPosition(f.mapCentre(), 22.543210, 114.012345, "panned to the marker", kCentreTolerance);
+}
+
+TEST(CDlgGMap, MarkerFollowsPositionsWithoutRepanningTheSame) {
+    MapFixture f;
+    ASSERT_TRUE(f.waitLoaded());
+    f.map->SetLgtLat("22.500000", "114.000000", "30");
+    expectPosition(f.markerPosition(), 22.5, 114.0, "first fix");
+
+    // The user has moved the map away; the same fix again must leave it there.
+    f.eval("map.setView([22.7, 114.2], 14, {animate: false}); 0");
+    struct Step {
+        const char* name;
+        const char *lgt, *lat, *spd;
+        double markerLat, markerLng, centreLat, centreLng;
+    };
+    const Step steps[] = {
+        {"same position", "22.500000", "114.000000", "31", 22.5, 114.0, 22.7, 114.2},
+        {"empty strings", "", "", "", 22.5, 114.0, 22.7, 114.2},
+        {"new position", "-33.865143", "151.209900", "50", -33.865143, 151.2099, -33.865143,
+         151.2099},
+        {"not a number", "22.5x", "114.0", "5", -33.865143, 151.2099, -33.865143, 151.2099},
+        {"out of range", "91.000000", "114.000000", "5", -33.865143, 151.2099, -33.865143,
+         151.2099},
+        {"back again", "22.500000", "114.000000", "5", 22.5, 114.0, 22.5, 114.0},
+    };
+    for (const Step& s : steps) {
+        f.map->SetLgtLat(s.lgt, s.lat, s.spd);
+        expectPosition(f.markerPosition(), s.markerLat, s.markerLng, s.name);
+        expectPosition(f.mapCentre(), s.centreLat, s.centreLng, s.name, kCentreTolerance);
+    }
+    EXPECT_EQ(f.eval("document.querySelectorAll('.leaflet-marker-icon').length").toInt(), 1);
+}
+
+TEST(CDlgGMap, TextsFromTheFileAreShownAsTextAndNeverRun) {
+    MapFixture f;
+    ASSERT_TRUE(f.waitLoaded());
+    // Anything that gets to run would set the flag.
+    f.eval("window.pwned = 0; window.alert = function () { window.pwned = 1; }; 0");
+    f.map->SetLgtLat("22.500000", "114.000000", "30");
+    struct Case {
+        const char *lgt, *lat, *spd;
+    };
+    const Case cases[] = {
+        {"1');alert('x", "114.0", "5"},
+        {"1\");alert(\"x", "2\\\");alert(1);//", "5"},
+        {"22.5", "114.0", "<img src=x onerror=alert(1)><b>bold</b>"},
+        {"`${alert(1)}`", "</script><script>alert(1)</script>", "\u2028alert(1)"},
+    };
+    for (const Case& c : cases) {
+        f.map->SetLgtLat(c.lgt, c.lat, c.spd);
+        const QString expected =
+            QStringLiteral(" Lgt:%1   Lat:%2   %3Km/H").arg(c.lgt, c.lat, c.spd);
+        EXPECT_EQ(f.eval("document.getElementById('gpsinfo').textContent").toString(), expected);
+        EXPECT_EQ(f.eval("document.getElementById('gpsinfo').children.length").toInt(), 0);
+        EXPECT_EQ(f.eval("document.querySelectorAll('img:not(.leaflet-tile)').length").toInt(), 2)
+            << "marker icon and shadow only";
+    }
+    QTest::qWait(300); // an injected image's error handler would fire by now
+    EXPECT_EQ(f.eval("window.pwned").toInt(), 0);
+    expectPosition(f.markerPosition(), 22.5, 114.0, "marker after crafted texts");
+}
+
+TEST(CDlgGMap, NavigatesNowhereElse) {
+    MapFixture f;
+    ASSERT_TRUE(f.waitLoaded());
+    const QUrl pageUrl = f.page()->url();
+    EXPECT_EQ(pageUrl, QUrl("qrc:/map/map.html"));
+    f.eval("location.href = 'https://example.com/'; 0");
+    f.eval("window.open('https://example.com/'); 0");
+    QTest::qWait(500);
+    EXPECT_EQ(f.page()->url(), pageUrl);
+    EXPECT_EQ(f.eval("inited").toInt(), 1) << "the page was replaced";
+    EXPECT_EQ(f.eval("navigator.userAgent").toString(), "QuelloPlayer/0.1");
+}
+
+TEST(MapRequestFilter, AllowsOnlyThePageAndTheTileServer) {
+    struct Case {
+        const char* url;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {"qrc:/map/map.html", true},
+        {"qrc:/map/leaflet/leaflet.js", true},
+        {"qrc:/skin/149.png", false},
+        {"qrc:/map/../skin/149.png", false},
+        {"https://tile.openstreetmap.org/14/13390/7147.png", true},
+        {"http://tile.openstreetmap.org/14/13390/7147.png", false},
+        {"https://tile.openstreetmap.org:8443/14/1/2.png", false},
+        {"https://tile.openstreetmap.org.example.com/14/1/2.png", false},
+        {"https://user@tile.openstreetmap.org/14/1/2.png", false},
+        {"https://example.com/", false},
+        {"file:///etc/passwd", false},
+        {"data:image/png;base64,iVBORw0KGgo=", true},
+        {"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MapRequestFilter::isAllowed(QUrl(c.url)), c.allowed) << c.url;
+}
+
+} // namespace
+} // namespace quello

@@ -1,0 +1,85 @@
+#include "CDlgGMap.h"
+
+#include "MapRequestFilter.h"
+#include "MapResource.h"
+#include "MapWebPage.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QVBoxLayout>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+namespace quello {
+
+CDlgGMap::CDlgGMap(QWidget* parent) : QWidget(parent) {
+    setVisible(false);
+
+    // A private, in-memory profile: nothing of the map is written to disk, and the program's
+    // name goes out with every tile request as the tile server's usage policy asks.
+    m_profile = new QWebEngineProfile(this);
+    m_profile->setHttpUserAgent(QStringLiteral("QuelloPlayer/0.1"));
+    m_filter = new MapRequestFilter(this);
+    m_profile->setUrlRequestInterceptor(m_filter);
+
+    m_page = new MapWebPage(m_profile, this);
+    m_view = new QWebEngineView(this);
+    m_view->setPage(m_page);
+    m_view->setAcceptDrops(false);
+    m_view->setContextMenuPolicy(Qt::NoContextMenu);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+
+    if (parent != nullptr)
+        setGeometry(parent->rect());
+
+    connect(m_page, &QWebEnginePage::loadFinished, this, &CDlgGMap::onLoadFinished);
+    m_page->load(mapPageUrl());
+}
+
+CDlgGMap::~CDlgGMap() {
+    // The page must go before the profile it was made with.
+    delete m_view;
+    delete m_page;
+    delete m_profile;
+}
+
+void CDlgGMap::SetLgtLat(const QString& lgt, const QString& lat, const QString& spd) {
+    if (!m_pageLoaded)
+        return;
+    callPage("SetLgtLat", QJsonArray{lgt, lat, spd});
+    show();
+}
+
+void CDlgGMap::FitToParent() {
+    int height = this->height();
+    if (QWidget* parent = parentWidget()) {
+        setGeometry(parent->rect());
+        height = parent->height();
+    }
+    if (m_pageLoaded)
+        callPage("fix", QJsonArray{height});
+}
+
+void CDlgGMap::onLoadFinished() {
+    if (m_pageLoaded)
+        return;
+    m_pageLoaded = true;
+    FitToParent();
+    emit loaded();
+}
+
+void CDlgGMap::callPage(const char* function, const QJsonArray& arguments) {
+    // The function name is one of ours; the arguments go in as a JSON array literal, so no
+    // text from a telemetry file can ever become script.
+    const QString script =
+        QStringLiteral("(function (f, a) { if (typeof f === 'function') f.apply(null, a); })"
+                       "(window['%1'], %2);")
+            .arg(QLatin1String(function),
+                 QString::fromUtf8(QJsonDocument(arguments).toJson(QJsonDocument::Compact)));
+    m_page->runJavaScript(script);
+}
+
+} // namespace quello

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QWidget>
+
+class QJsonArray;
+class QWebEngineProfile;
+class QWebEngineView;
+
+namespace quello {
+
+class MapRequestFilter;
+class MapWebPage;
+
+// The map view: an embedded browser showing the map page from the program's resources, with
+// one marker that follows the GPS fix of the playing second.
+//
+// The main window creates it as a child of its map host (control 1025); it covers the host's
+// client area and starts hidden. Once the page has loaded, every SetLgtLat shows it. It owns
+// its browser, page and a private in-memory browser profile (User-Agent "QuelloPlayer/0.1",
+// requests limited to the page's resources and the tile server). GUI thread only.
+//
+// Every value reaches the page as a JSON-encoded argument of a page function; calls are
+// asynchronous and arrive in the order they were made. Calls made before the page has loaded
+// are dropped (the next sync tick repeats them).
+class CDlgGMap : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CDlgGMap(QWidget* parent);
+    ~CDlgGMap() override;
+
+    // Hands a position to the page: lgt is the latitude text and lat the longitude text (the
+    // names are the page's), spd the speed text in km/h. Empty strings leave the marker where
+    // it is; the same position again does not move or pan the map. Shows the view once the page
+    // has loaded.
+    void SetLgtLat(const QString& lgt, const QString& lat, const QString& spd);
+    // Covers the parent's client area and gives the page the parent's height.
+    void FitToParent();
+    // True from the first completed page load on.
+    bool pageLoaded() const { return m_pageLoaded; }
+
+signals:
+    // Emitted once, when the page has loaded and been fitted.
+    void loaded();
+
+private:
+    void onLoadFinished();
+    void callPage(const char* function, const QJsonArray& arguments);
+
+    QWebEngineProfile* m_profile = nullptr;
+    MapRequestFilter* m_filter = nullptr;
+    MapWebPage* m_page = nullptr;
+    QWebEngineView* m_view = nullptr;
+    bool m_pageLoaded = false;
+};
+
+} // namespace quello

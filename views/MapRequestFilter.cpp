@@ -1,0 +1,28 @@
+#include "MapRequestFilter.h"
+
+#include <QUrl>
+
+namespace quello {
+
+MapRequestFilter::MapRequestFilter(QObject* parent) : QWebEngineUrlRequestInterceptor(parent) {}
+
+bool MapRequestFilter::isAllowed(const QUrl& url) {
+    if (!url.isValid())
+        return false;
+    const QString scheme = url.scheme();
+    if (scheme == QLatin1String("qrc"))
+        return url.path().startsWith(QLatin1String("/map/")) &&
+               !url.path().contains(QLatin1String(".."));
+    if (scheme == QLatin1String("data"))
+        return true;
+    return scheme == QLatin1String("https") &&
+           url.host() == QLatin1String("tile.openstreetmap.org") && url.port(443) == 443 &&
+           url.userInfo().isEmpty();
+}
+
+void MapRequestFilter::interceptRequest(QWebEngineUrlRequestInfo& info) {
+    if (!isAllowed(info.requestUrl()))
+        info.block(true);
+}
+
+} // namespace quello
