@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace quello {
+
+// One row of the recording library: a movie and its telemetry file (empty when none was
+// found). UTF-8 paths; any length the file system accepts is kept whole.
+struct RecordingEntry {
+    std::string moviePath;
+    std::string telemetryPath;
+};
+
+} // namespace quello
