@@ -37,6 +37,7 @@ constexpr auto kOpenTimeout = std::chrono::seconds(15);
 // After playback is ready, how long a video track may take to deliver its first picture
 // before the open is declared done without one (an undecodable track is dropped by libmpv).
 constexpr auto kFirstFrameGrace = std::chrono::seconds(3);
+constexpr auto kSeekSettleTimeout = std::chrono::seconds(10);
 // Rendering target when no host can show the picture: libmpv's video output stalls unless
 // every frame is rendered somewhere, so frames still go through a tiny scratch surface.
 constexpr int kScratchSide = 16;
@@ -402,6 +403,34 @@ struct CMediaGraph::Impl {
         }
     }
 
+    // Waits (bounded) until a pending seek has put its frame on screen, so that a capture
+    // right after SetPositionSeconds shows the frame at the position it reports.
+    void SettleSeek() {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + kSeekSettleTimeout;
+        bool consumed = false;
+        while (seekTarget && hasVideo && Clock::now() < deadline) {
+            while (const mpv_event* event = mpv_wait_event(mpv, 0)) {
+                if (event->event_id == MPV_EVENT_NONE)
+                    break;
+                consumed = true;
+                HandleEvent(*event);
+            }
+            if (renderPending.exchange(false))
+                HandleRenderUpdate();
+            if (!seekTarget)
+                break;
+            std::unique_lock lock(signalMutex);
+            signalled.wait_for(lock, std::chrono::milliseconds(50), [this] { return anySignal; });
+            anySignal = false;
+        }
+        if (renderPending.exchange(false))
+            HandleRenderUpdate();
+        // Events taken here (an end of movie among them) still reach the drain.
+        if (consumed)
+            OnWakeup(this);
+    }
+
     void Teardown() {
         if (!mpv)
             return;
@@ -714,12 +743,14 @@ std::vector<unsigned char> CaptureDib(mpv_handle* mpv) {
 int CMediaGraph::GetCurrentImageSize() {
     if (!d->mpv || !d->hasVideo)
         return 0;
+    d->SettleSeek();
     return int(CaptureDib(d->mpv).size());
 }
 
 bool CMediaGraph::GetCurrentImage(unsigned char* buffer, int size) {
     if (!d->mpv || !d->hasVideo || !buffer)
         return false;
+    d->SettleSeek();
     const std::vector<unsigned char> dib = CaptureDib(d->mpv);
     if (dib.empty() || std::size_t(size) < dib.size() || size < 0)
         return false;
@@ -730,6 +761,7 @@ bool CMediaGraph::GetCurrentImage(unsigned char* buffer, int size) {
 int CMediaGraph::SaveFrameAsJpeg(const QString& path) {
     if (!d->mpv || !d->hasVideo)
         return 0;
+    d->SettleSeek();
     // One capture for size and pixels: a playing movie could change frames between two.
     const std::vector<unsigned char> dib = CaptureDib(d->mpv);
     if (dib.empty())
