@@ -2,8 +2,10 @@
 #include "CDlgGMap.h"
 #include "MapRequestFilter.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <QVariant>
@@ -14,11 +16,28 @@
 
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 namespace quello {
 namespace {
 
 constexpr int kTimeoutMs = 60000; // two cores under load: generous, the waits are polling
+
+// Set before main() creates the application, so the binary runs the same from ctest and by
+// hand: the browser's sandbox refuses to start as root, and a private runtime folder plus a
+// logging rule keep its start-up quiet.
+struct BrowserEnvironment {
+    QTemporaryDir runtimeDir; // created 0700
+    BrowserEnvironment() {
+        if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        if (runtimeDir.isValid())
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+        if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+            qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+    }
+};
+const BrowserEnvironment browserEnvironment;
 
 struct MapFixture {
     QWidget host; // the main window's control 1025, 327 x 254 pixels
