@@ -106,12 +106,22 @@ void PaintCompassRose(QPainter& p, QPoint centre) {
     p.drawEllipse(c, 54.0, 54.0);
 
     for (int d = 0; d < 360; d += 10) {
+        if (d % 90 == 0)
+            continue; // the cardinal letters stand there
         const bool major = d % 30 == 0;
         // Heading 0 points up: screen angle = heading - 90.
         const double a = d - 90.0;
         p.setPen(major ? QPen(QColor(0xaa, 0xb4, 0xc1), 1.6, Qt::SolidLine, Qt::FlatCap)
                        : QPen(QColor(0x5d, 0x66, 0x72), 1.0, Qt::SolidLine, Qt::FlatCap));
         p.drawLine(Polar(c, major ? 44.0 : 48.0, a), Polar(c, 52.5, a));
+    }
+    // Small triangles at the cardinal points, pointing at the centre.
+    p.setPen(Qt::NoPen);
+    for (int d = 0; d < 360; d += 90) {
+        const double a = d - 90.0;
+        p.setBrush(d == 0 ? QColor(0xff, 0x5a, 0x4a) : QColor(0xaa, 0xb4, 0xc1));
+        const QPointF tri[] = {Polar(c, 47.0, a), Polar(c, 53.0, a - 4.5), Polar(c, 53.0, a + 4.5)};
+        p.drawPolygon(tri, 3);
     }
     QFont letters(QStringLiteral("DejaVu Sans"));
     letters.setPixelSize(11);
@@ -127,7 +137,7 @@ void PaintCompassRose(QPainter& p, QPoint centre) {
                   {270, "W", QColor(0xd8, 0xde, 0xe9)}};
     for (const auto& pt : points) {
         p.setPen(pt.colour);
-        DrawCentredText(p, Polar(c, 35.0, pt.heading - 90.0), QString::fromLatin1(pt.text));
+        DrawCentredText(p, Polar(c, 39.0, pt.heading - 90.0), QString::fromLatin1(pt.text));
     }
     p.restore();
 }

@@ -1,5 +1,5 @@
-// skin-preview OUT_DIR: renders the skin as the main window shows it (window.png, with the
-// gauges at a sample speed and heading), the same with every button in its hover frame
+// skin-preview OUT_DIR [SPEED HEADING]: renders the skin as the main window shows it (window.png,
+// with the gauges at a sample speed and heading), the same with every button in its hover frame
 // (window-hover.png), and all button strips enlarged three times (strips.png).
 #include "CDashPanel.h"
 #include "CSkinButton.h"
@@ -13,6 +13,7 @@
 #include <QPainter>
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -65,12 +66,12 @@ int main(int argc, char** argv) {
     title->setGeometry(33, 5, 120, 14);
     auto* panel = new CDashPanel(&window);
     panel->move(0, 521);
-    panel->DrawSpeedNeedle(88);
-    panel->DrawHeadingDial(60);
+    panel->DrawSpeedNeedle(argc > 3 ? std::atoi(argv[2]) : 88);
+    panel->DrawHeadingDial(argc > 3 ? std::atof(argv[3]) : 60.0);
     auto* video = new QLabel(&window);
     video->setStyleSheet(QStringLiteral("background: black"));
     video->setGeometry(17, 38, 638, 477);
-    auto* speed = new QLabel(QStringLiteral("88Km/H "), &window);
+    auto* speed = new QLabel(QStringLiteral("%1Km/H ").arg(panel->lastSpeed()), &window);
     speed->setStyleSheet(QStringLiteral("color: white"));
     speed->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     speed->setGeometry(820, 691, 59, 14);

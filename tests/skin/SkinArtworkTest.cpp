@@ -46,7 +46,8 @@ TEST(SkinArtwork, TransparentColoursOnlyWhereIntended) {
     EXPECT_EQ(needle.pixel(0, 0) | 0xFF000000, kMagenta);
     EXPECT_EQ(needle.pixel(13, 99) | 0xFF000000, kMagenta);
     EXPECT_NE(needle.pixel(7, 50) | 0xFF000000, kMagenta) << "the pivot is part of the needle";
-    EXPECT_NE(needle.pixel(7, 10) | 0xFF000000, kMagenta) << "the tip points up";
+    EXPECT_NE(needle.pixel(7, 25) | 0xFF000000, kMagenta) << "the tip points up";
+    EXPECT_EQ(needle.pixel(7, 5) | 0xFF000000, kMagenta);
 
     const QImage thumb = SkinBitmaps::Load(kBmpSliderThumb);
     EXPECT_EQ(thumb.pixel(0, 8) | 0xFF000000, 0xFFFFFFFFu);
