@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,39 +27,34 @@ void expectWellFormed(const std::string& path) {
     EXPECT_EQ(r.output, "") << path;
 }
 
-// The text of the one element named tag, or "<absent>".
+// The text of the first element named tag, or "<absent>".
 std::string element(const std::string& kml, const std::string& tag) {
-    const std::string open = "<" + tag + ">", close = "</" + tag + ">";
-    const auto a = kml.find(open);
+    const auto a = kml.find("<" + tag + ">");
     if (a == std::string::npos)
         return "<absent>";
-    const auto b = kml.find(close, a);
-    return kml.substr(a + open.size(), b - a - open.size());
+    const auto b = kml.find("</" + tag + ">", a);
+    return kml.substr(a + tag.size() + 2, b - a - tag.size() - 2);
 }
 
-// The coordinate tuples, each line without its four tabs and CR LF.
+// The coordinate tuples "longitude,latitude", checked for their four tabs and ",0" CR LF.
 std::vector<std::string> coordinates(const std::string& kml) {
     std::vector<std::string> tuples;
-    const auto start = kml.find("<coordinates>\r\n");
-    if (start == std::string::npos)
+    if (kml.find("<coordinates>") == std::string::npos)
         return tuples;
-    const auto end = kml.find("\t\t\t</coordinates>", start);
-    std::size_t pos = start + 15;
-    while (pos < end) {
-        const auto eol = kml.find("\r\n", pos);
-        const std::string line = kml.substr(pos, eol - pos);
+    std::istringstream lines(element(kml, "coordinates"));
+    for (std::string line; std::getline(lines, line);) {
+        if (line == "\r" || line == "\t\t\t")
+            continue;
         EXPECT_EQ(line.substr(0, 4), "\t\t\t\t");
-        EXPECT_EQ(line.substr(line.size() - 2), ",0");
-        tuples.push_back(line.substr(4, line.size() - 6));
-        pos = eol + 2;
+        EXPECT_EQ(line.substr(line.size() - 3), ",0\r");
+        tuples.push_back(line.substr(4, line.size() - 7));
     }
     return tuples;
 }
 
 struct Converted {
     int code = 0;
-    std::string path;
-    std::string kml;
+    std::string path, kml;
 };
 
 Converted convertLog(const OutputsTempDir& dir, const std::string& log,
@@ -81,26 +75,18 @@ Converted convertLog(const OutputsTempDir& dir, const std::string& log,
 TEST(KmlConverter, GoldenDocumentWrittenTwiceIdenticallyFromLfAndCrLfLogs) {
     OutputsTempDir dir;
     const std::string expected = readBytes(kGoldenDir + "/0101.kml");
-    const std::string crlfLog = readBytes(kGoldenDir + "/0101.log");
-    ASSERT_NE(crlfLog.find("\r\n"), std::string::npos);
-    std::string lfLog;
-    for (const char c : crlfLog)
-        if (c != '\r')
-            lfLog += c;
+    std::string lfLog = readBytes(kGoldenDir + "/0101.log");
+    ASSERT_NE(lfLog.find("\r\n"), std::string::npos);
+    std::erase(lfLog, '\r');
 
     std::string path;
-    ASSERT_EQ(ConvertLogToKml(kGoldenDir + "/0101.log", kDescription, dir.path(), path), 0);
-    EXPECT_EQ(path, dir.file("0101.kml"));
-    EXPECT_EQ(readBytes(path), expected);
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(ConvertLogToKml(kGoldenDir + "/0101.log", kDescription, dir.path(), path), 0);
+        EXPECT_EQ(path, dir.file("0101.kml"));
+        EXPECT_EQ(readBytes(path), expected) << "run " << run;
+    }
     expectWellFormed(path);
-
-    ASSERT_EQ(ConvertLogToKml(kGoldenDir + "/0101.log", kDescription, dir.path(), path), 0);
-    EXPECT_EQ(readBytes(path), expected) << "second write differs";
-
-    const auto fromLf = convertLog(dir, lfLog, "0101.log");
-    ASSERT_EQ(fromLf.code, 0);
-    EXPECT_EQ(fromLf.kml, expected) << "LF log reads differently from CR LF log";
-    EXPECT_EQ(dir.entries(), (std::set<std::string>{"0101.kml", "in", "out"}));
+    EXPECT_EQ(convertLog(dir, lfLog, "0101.log").kml, expected) << "LF log read differently";
 }
 
 TEST(KmlConverter, GpsbabelReadsTheTrackBackWithTheSameCoordinates) {
@@ -109,21 +95,13 @@ TEST(KmlConverter, GpsbabelReadsTheTrackBackWithTheSameCoordinates) {
     ASSERT_EQ(ConvertLogToKml(kGoldenDir + "/0101.log", kDescription, dir.path(), path), 0);
     const auto r = runCommand("gpsbabel -t -i kml -f " + shellQuote(path) + " -o unicsv -F -");
     ASSERT_EQ(r.exitCode, 0) << r.output;
-
-    std::vector<std::string> readBack; // "lon,lat" as in the document
+    std::vector<std::string> readBack; // "lon,lat" from "No,Latitude,Longitude,Altitude" rows
     std::istringstream lines(r.output);
     std::string line;
-    const auto nextLine = [&] {
-        const bool got = static_cast<bool>(std::getline(lines, line));
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        return got;
-    };
-    nextLine();
-    EXPECT_EQ(line, "No,Latitude,Longitude,Altitude");
-    while (nextLine()) {
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
         std::vector<std::string> cols;
-        std::istringstream fields(line);
+        std::istringstream fields(line.substr(0, line.find('\r')));
         for (std::string f; std::getline(fields, f, ',');)
             cols.push_back(f);
         ASSERT_EQ(cols.size(), 4u) << line;
@@ -143,24 +121,21 @@ struct FieldCase {
 class KmlFieldRules : public testing::TestWithParam<FieldCase> {};
 
 TEST_P(KmlFieldRules, LinesYieldTheseCoordinates) {
-    const FieldCase& fc = GetParam();
     OutputsTempDir dir;
-    const auto c = convertLog(dir, fc.log);
+    const auto c = convertLog(dir, GetParam().log);
     ASSERT_EQ(c.code, 0);
-    EXPECT_EQ(coordinates(c.kml), fc.tuples);
-    if (fc.tuples.empty()) {
+    const auto& tuples = GetParam().tuples;
+    EXPECT_EQ(coordinates(c.kml), tuples);
+    if (tuples.empty()) { // nothing to look at, no line to draw, still a document
         EXPECT_EQ(element(c.kml, "LookAt"), "<absent>");
         EXPECT_EQ(element(c.kml, "LineString"), "<absent>");
         EXPECT_EQ(element(c.kml, "name"), "t");
     } else {
-        const auto& first = fc.tuples.front();
-        const auto comma = first.find(',');
-        EXPECT_EQ(element(c.kml, "longitude"), first.substr(0, comma));
-        EXPECT_EQ(element(c.kml, "latitude"), first.substr(comma + 1));
+        EXPECT_EQ(element(c.kml, "longitude") + "," + element(c.kml, "latitude"), tuples[0]);
     }
 }
 
-const std::string kPad127 = "t\tN1\tE2\t" + std::string(119, 'x'); // one full piece
+const std::string kFullPiece = "t\tN1\tE2\t" + std::string(119, 'x'); // 127 characters
 
 INSTANTIATE_TEST_SUITE_P(
     All, KmlFieldRules,
@@ -175,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{"LineEndStrippedFromLastField",
                   "t\tN1\tE2\nt\tN3\tE4\r\nt\tN5\tE6",
                   {"2,1", "4,3", "6,5"}},
-        FieldCase{"LongLineReadInPiecesOf127", kPad127 + "a\tN3\tE4\n", {"2,1", "4,3"}},
+        FieldCase{"LongLineReadInPiecesOf127", kFullPiece + "a\tN3\tE4\r\n", {"2,1", "4,3"}},
         FieldCase{"NoLogLinesAtAll", "", {}},
         FieldCase{"OnlyUnusableLines", "GPS LOG\r\nV\tV\r\n", {}},
         FieldCase{"NulEndsTheLineText", std::string("t\tN1\0\tE2\nt\tN3\tE4\0\tx\n", 20), {"4,3"}},
@@ -190,29 +165,30 @@ INSTANTIATE_TEST_SUITE_P(
                   "5\tE1\xE9\n",
                   {"1\xC3\xA9,22\xC2\xB0"
                    "5"}},
+        FieldCase{"OverlongUtf8ReadAsLatin1", "t\tN\xC0\xAF\tE1\n", {"1,\xC3\x80\xC2\xAF"}},
         FieldCase{"Utf8FirstCharacterDroppedWhole",
                   "t\t\xC3\x89"
                   "22.5\tE1\n",
                   {"1,22.5"}},
-        FieldCase{"MarkupInFieldsEscaped", "t\tN<&>\tE'\"x\n", {"&apos;&quot;x,&lt;&amp;&gt;"}}),
-    [](const testing::TestParamInfo<FieldCase>& info) { return std::string(info.param.name); });
+        FieldCase{"MarkupAndControlsEscaped",
+                  "t\tN<&>\tE'\"\x01\xEF\xBF\xBF\r\n",
+                  {"&apos;&quot;\xEF\xBF\xBD\xEF\xBF\xBD,&lt;&amp;&gt;"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct NameCase {
     const char* name;
-    std::string logName;
-    std::string kmlName;
-    std::string nameElement;
+    std::string logName, kmlName, nameElement;
 };
 
 class KmlNames : public testing::TestWithParam<NameCase> {};
 
 TEST_P(KmlNames, DocumentAndFileNamedAfterTheLog) {
-    const NameCase& nc = GetParam();
     OutputsTempDir dir;
-    const auto c = convertLog(dir, "t\tN1\tE2\n", nc.logName);
+    const auto c = convertLog(dir, "t\tN1\tE2\n", GetParam().logName, "]]> <x> & \xFF\r");
     ASSERT_EQ(c.code, 0);
-    EXPECT_EQ(c.path, dir.file("out/" + nc.kmlName));
-    EXPECT_EQ(element(c.kml, "name"), nc.nameElement);
+    EXPECT_EQ(c.path, dir.file("out/" + GetParam().kmlName));
+    EXPECT_EQ(element(c.kml, "name"), GetParam().nameElement);
+    EXPECT_EQ(element(c.kml, "description"), "]]&gt; &lt;x&gt; &amp; \xC3\xBF&#13;");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -226,14 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NameCase{"Utf8", "\xE5\x8C\x97.log", "\xE5\x8C\x97.kml", "\xE5\x8C\x97"},
                     NameCase{"LongNameNotCut", std::string(200, 'n') + ".log",
                              std::string(200, 'n') + ".kml", std::string(200, 'n')}),
-    [](const testing::TestParamInfo<NameCase>& info) { return std::string(info.param.name); });
-
-TEST(KmlConverter, DescriptionIsEscapedAndMadeValidUtf8) {
-    OutputsTempDir dir;
-    const auto c = convertLog(dir, "t\tN1\tE2\n", "t.log", "]]> <x> & \x01 \xFF\r");
-    ASSERT_EQ(c.code, 0);
-    EXPECT_EQ(element(c.kml, "description"), "]]&gt; &lt;x&gt; &amp; \xEF\xBF\xBD \xC3\xBF&#13;");
-}
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(KmlConverter, ReplacesExistingDocumentAndNormalisesTheOutputFolder) {
     OutputsTempDir dir;
@@ -246,119 +215,60 @@ TEST(KmlConverter, ReplacesExistingDocumentAndNormalisesTheOutputFolder) {
     EXPECT_EQ(dir.entries(), (std::set<std::string>{"t.kml", "t.log"}));
 }
 
-// Restores the working folder on leaving the scope.
-class CwdGuard {
-public:
-    CwdGuard() : saved_(std::filesystem::current_path()) {}
-    ~CwdGuard() { std::filesystem::current_path(saved_); }
-
-private:
-    std::filesystem::path saved_;
-};
-
 struct FailureCase {
     const char* name;
-    // Prepares the folder and returns the log path and output folder to convert.
-    std::function<std::pair<std::string, std::string>(const OutputsTempDir&)> setup;
+    const char* log; // relative to the temporary folder, which is also the working folder
+    const char* out;
     int code;
 };
 
 class KmlFailures : public testing::TestWithParam<FailureCase> {};
 
 TEST_P(KmlFailures, ReturnCodeAndNothingWritten) {
-    const FailureCase& fc = GetParam();
     OutputsTempDir dir;
-    CwdGuard cwd;
-    std::filesystem::create_directories(dir.file("out"));
-    writeBytes(dir.file("good.log"), "t\tN1\tE2\n");
-    const auto [log, out] = fc.setup(dir);
-    const auto before = dir.entries();
-    const auto outBefore = std::filesystem::is_directory(dir.file("out"))
-                               ? OutputsTempDir::entriesOf(dir.file("out"))
-                               : std::set<std::string>{};
+    const auto savedCwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    for (const char* folder : {"out", "dir.log", "ro", "taken/good.kml"})
+        std::filesystem::create_directories(folder);
+    writeBytes("good.log", "t\tN1\tE2\n");
+    writeBytes("ro/good.kml", "old");
+    ::chmod("ro/good.kml", 0444);
+    ::symlink("none.log", "link.log");
+    ::mkfifo("fifo.log", 0600);
+    const auto snapshot = [] {
+        std::set<std::string> all;
+        for (const auto& e : std::filesystem::recursive_directory_iterator("."))
+            all.insert(e.path().string() + ":" +
+                       std::to_string(e.is_regular_file() ? e.file_size() : 0));
+        return all;
+    };
+    const auto before = snapshot();
 
+    const FailureCase& fc = GetParam();
+    const std::string log = *fc.log == '/' || fc.code == -3 ? fc.log : dir.file(fc.log);
+    const std::string out = *fc.out == '/' || *fc.out == '\0' ? fc.out : dir.file(fc.out);
     std::string path = "stale";
     EXPECT_EQ(ConvertLogToKml(log, kDescription, out, path), fc.code);
     EXPECT_EQ(path, "");
-    EXPECT_EQ(dir.entries(), before);
-    if (std::filesystem::is_directory(dir.file("out"))) {
-        EXPECT_EQ(OutputsTempDir::entriesOf(dir.file("out")), outBefore);
-    }
+    EXPECT_EQ(snapshot(), before);
+    std::filesystem::current_path(savedCwd);
 }
-
-using Paths = std::pair<std::string, std::string>;
 
 INSTANTIATE_TEST_SUITE_P(
     All, KmlFailures,
-    testing::Values(FailureCase{"MissingLog",
-                                [](const OutputsTempDir& d) {
-                                    return Paths{d.file("none.log"), d.file("out")};
-                                },
-                                -1},
-                    FailureCase{"DanglingLink",
-                                [](const OutputsTempDir& d) {
-                                    ::symlink(d.file("none.log").c_str(),
-                                              d.file("link.log").c_str());
-                                    return Paths{d.file("link.log"), d.file("out")};
-                                },
-                                -1},
-                    FailureCase{"LogUnderAFile",
-                                [](const OutputsTempDir& d) {
-                                    return Paths{d.file("good.log/x.log"), d.file("out")};
-                                },
-                                -1},
-                    FailureCase{"LogIsAFolder",
-                                [](const OutputsTempDir& d) {
-                                    std::filesystem::create_directories(d.file("dir.log"));
-                                    return Paths{d.file("dir.log"), d.file("out")};
-                                },
-                                -2},
-                    FailureCase{"LogIsAFifo",
-                                [](const OutputsTempDir& d) {
-                                    ::mkfifo(d.file("fifo.log").c_str(), 0600);
-                                    return Paths{d.file("fifo.log"), d.file("out")};
-                                },
-                                -2},
-                    FailureCase{"LogPathWithoutSlash",
-                                [](const OutputsTempDir& d) {
-                                    std::filesystem::current_path(d.path());
-                                    return Paths{"good.log", d.file("out")};
-                                },
-                                -3},
-                    FailureCase{"OutputFolderMissing",
-                                [](const OutputsTempDir& d) {
-                                    return Paths{d.file("good.log"), d.file("missing")};
-                                },
-                                -4},
-                    FailureCase{"OutputFolderIsAFile",
-                                [](const OutputsTempDir& d) {
-                                    return Paths{d.file("good.log"), d.file("good.log")};
-                                },
-                                -4},
-                    FailureCase{"OutputFolderEmpty",
-                                [](const OutputsTempDir& d) {
-                                    return Paths{d.file("good.log"), ""};
-                                },
-                                -4},
-                    FailureCase{"OutputFolderNotWritable",
-                                [](const OutputsTempDir& d) {
-                                    return Paths{d.file("good.log"), "/proc"};
-                                },
-                                -4},
-                    FailureCase{"KmlPathIsAFolder",
-                                [](const OutputsTempDir& d) {
-                                    std::filesystem::create_directories(d.file("out/good.kml"));
-                                    return Paths{d.file("good.log"), d.file("out")};
-                                },
-                                -4},
-                    FailureCase{"ExistingKmlReadOnly",
-                                [](const OutputsTempDir& d) {
-                                    writeBytes(d.file("out/good.kml"), "old");
-                                    ::chmod(d.file("out/good.kml").c_str(), 0444);
-                                    return Paths{d.file("good.log"), d.file("out")};
-                                },
-                                -4}),
-    [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+    testing::Values(FailureCase{"MissingLog", "none.log", "out", -1},
+                    FailureCase{"DanglingLink", "link.log", "out", -1},
+                    FailureCase{"LogUnderAFile", "good.log/x.log", "out", -1},
+                    FailureCase{"LogIsAFolder", "dir.log", "out", -2},
+                    FailureCase{"LogIsAFifo", "fifo.log", "out", -2},
+                    FailureCase{"LogPathWithoutSlash", "good.log", "out", -3},
+                    FailureCase{"OutputFolderMissing", "good.log", "missing", -4},
+                    FailureCase{"OutputFolderIsAFile", "good.log", "good.log", -4},
+                    FailureCase{"OutputFolderEmpty", "good.log", "", -4},
+                    FailureCase{"OutputFolderNotWritable", "good.log", "/proc", -4},
+                    FailureCase{"KmlPathIsAFolder", "good.log", "taken", -4},
+                    FailureCase{"ExistingKmlReadOnly", "good.log", "ro", -4}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(KmlConverter, FailedWriteLeavesTheOldDocumentAndNoTemporaryFile) {
     OutputsTempDir dir;
@@ -369,10 +279,9 @@ TEST(KmlConverter, FailedWriteLeavesTheOldDocumentAndNoTemporaryFile) {
     writeBytes(dir.file("big.kml"), "old");
     std::string path;
     {
-        test::FileSizeLimit limit(16 * 1024);
+        test::FileSizeLimit fullDisk(16 * 1024);
         EXPECT_EQ(ConvertLogToKml(dir.file("big.log"), kDescription, dir.path(), path), -4);
     }
-    EXPECT_EQ(path, "");
     EXPECT_EQ(readBytes(dir.file("big.kml")), "old");
     EXPECT_EQ(dir.entries(), (std::set<std::string>{"big.kml", "big.log"}));
 }

@@ -30,8 +30,6 @@ public:
     }
     ~OutputsTempDir() {
         std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(path_, ec);
     }
     OutputsTempDir(const OutputsTempDir&) = delete;
