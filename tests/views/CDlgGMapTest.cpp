@@ -3,8 +3,10 @@
 #include "MapRequestFilter.h"
 
 #include <QFile>
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -171,14 +173,29 @@ TEST(CDlgGMap, TextsFromTheFileAreShownAsTextAndNeverRun) {
     expectPosition(f.markerPosition(), 22.5, 114.0, "marker after crafted texts");
 }
 
-TEST(CDlgGMap, NavigatesNowhereElse) {
+TEST(CDlgGMap, NavigatesAndFetchesNowhereElse) {
+    // A server on this machine stands for any other site: nothing may reach it.
+    QTcpServer elsewhere;
+    ASSERT_TRUE(elsewhere.listen(QHostAddress::LocalHost));
+    const QString site = QStringLiteral("http://127.0.0.1:%1/").arg(elsewhere.serverPort());
+
     MapFixture f;
     ASSERT_TRUE(f.waitLoaded());
     const QUrl pageUrl = f.page()->url();
     EXPECT_EQ(pageUrl, QUrl("qrc:/map/map.html"));
-    f.eval("location.href = 'https://example.com/'; 0");
-    f.eval("window.open('https://example.com/'); 0");
-    QTest::qWait(500);
+    const char* const attempts[] = {
+        "location.href = '%1page'; 0",
+        "window.open('%1popup'); 0",
+        "var i = new Image(); i.src = '%1image.png'; document.body.appendChild(i); 0",
+        "fetch('%1data').catch(function () {}); 0",
+        "var s = document.createElement('script'); s.src = '%1s.js'; document.head.appendChild(s); "
+        "0",
+        "L.tileLayer('%1{z}/{x}/{y}.png').addTo(map); 0",
+    };
+    for (const char* attempt : attempts)
+        f.eval(QString::fromLatin1(attempt).arg(site));
+    QTest::qWait(1500);
+    EXPECT_FALSE(elsewhere.hasPendingConnections());
     EXPECT_EQ(f.page()->url(), pageUrl);
     EXPECT_EQ(f.eval("inited").toInt(), 1) << "the page was replaced";
     EXPECT_EQ(f.eval("navigator.userAgent").toString(), "QuelloPlayer/0.1");
