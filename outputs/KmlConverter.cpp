@@ -14,8 +14,8 @@ namespace quello {
 
 namespace {
 
-// The camera's tools read a log line into a 128-byte buffer: at most 127 characters (the line
-// end counted as one) per piece, and every piece is handled as a line of its own.
+// Log lines are read as the camera's desktop software has always read them: in pieces of at
+// most 127 characters (a line end, LF or CR LF, counted as one), each handled as a line.
 constexpr std::size_t kPieceChars = 127;
 // A coordinate field is held in 32 bytes; a longer field is no coordinate and its line is
 // skipped rather than cut to a different number.

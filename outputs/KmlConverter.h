@@ -9,8 +9,9 @@ namespace quello {
 // <outputDir>/<log name without its last extension>.kml holding one placemark with the track
 // as a line string. The document is UTF-8 without a byte-order mark, lines end in CR LF, and
 // every text taken from the inputs is XML-escaped; log bytes that are not valid UTF-8 are read
-// as Latin-1. The file is replaced atomically: on any failure no new or partial file is left
-// and an existing file keeps its old content.
+// as Latin-1. A line whose latitude or longitude field is longer than 31 characters holds no
+// coordinate and is skipped; names and paths are never shortened. The file is replaced atomically:
+// on any failure no new or partial file is left and an existing file keeps its old content.
 //
 // Paths are UTF-8 with '/' separators. Returns
 //    0  success; kmlPath holds the path of the document written,
