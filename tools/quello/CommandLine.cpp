@@ -1,0 +1,59 @@
+#include "CommandLine.h"
+
+#include <charconv>
+
+namespace quello {
+
+CommandLine::CommandLine(const std::vector<std::string>& args, const std::set<std::string>& known) {
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            positional_.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg.compare(0, 2, "--") != 0) {
+            error_ = "unknown option '" + arg + "'";
+            return;
+        }
+        const std::size_t eq = arg.find('=');
+        const std::string name = arg.substr(2, eq == std::string::npos ? eq : eq - 2);
+        if (!known.count(name)) {
+            error_ = "unknown option '--" + name + "'";
+            return;
+        }
+        if (eq != std::string::npos) {
+            options_[name] = arg.substr(eq + 1);
+        } else if (i + 1 < args.size()) {
+            options_[name] = args[++i];
+        } else {
+            error_ = "option '--" + name + "' needs a value";
+            return;
+        }
+    }
+}
+
+std::optional<std::string> CommandLine::option(const std::string& name) const {
+    const auto it = options_.find(name);
+    if (it == options_.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::optional<int> ParseInt(const std::string& text, int min, int max) {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (begin != end && *begin == '+')
+        ++begin;
+    int value = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, value);
+    if (begin == end || ec != std::errc() || ptr != end || value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace quello

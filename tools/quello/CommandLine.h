@@ -1,0 +1,36 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quello {
+
+// The words after a command name, split into options ("--name VALUE" or "--name=VALUE") and
+// positional arguments. Every option takes a value; "--" ends the options. A plain value type,
+// used on one thread.
+class CommandLine {
+public:
+    // Parses `args` accepting only the options named in `known` (without the dashes).
+    // On a wrong command line `ok()` is false and `error()` says why in one line.
+    CommandLine(const std::vector<std::string>& args, const std::set<std::string>& known);
+
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+
+    const std::vector<std::string>& positional() const { return positional_; }
+    // The value of option `name`, when given (the last one wins).
+    std::optional<std::string> option(const std::string& name) const;
+
+private:
+    std::vector<std::string> positional_;
+    std::map<std::string, std::string> options_;
+    std::string error_;
+};
+
+// Parses a whole decimal integer (optional sign, digits, nothing else) within [min, max].
+std::optional<int> ParseInt(const std::string& text, int min, int max);
+
+} // namespace quello
