@@ -1,0 +1,239 @@
+// Plays a 1920x1080 30 fps H.264 movie headless through CMediaGraph into a 730x546 video host
+// (letterbox 730x410) at 1x, 2x, 4x and -2x, and prints per rate the process CPU %, frames
+// rendered and dropped and the mean render time, next to the CPU % of
+// `ffmpeg -re -i MOVIE -f null -` (decode only) on the same file. Then times open -> first
+// frame, exact seek and one-frame step (median of 20) against bare libmpv doing the same.
+// Usage: playback_bench [SECONDS_PER_RATE]   (default 8)
+#include "BareMpv.h"
+
+#include "playback/CMediaGraph.h"
+#include "playback/CVideoHost.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using namespace quello;
+
+double CpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs a program to its end; returns its CPU % of one core over its wall time, or -1.
+double RunForCpu(const std::vector<const char*>& argv) {
+    const double cpuBefore = CpuSeconds(RUSAGE_CHILDREN);
+    QElapsedTimer wall;
+    wall.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::freopen("/dev/null", "w", stderr);
+        execvp(argv[0], const_cast<char* const*>(argv.data()));
+        _exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return -1;
+    return 100.0 * (CpuSeconds(RUSAGE_CHILDREN) - cpuBefore) / (wall.nsecsElapsed() / 1e9);
+}
+
+// Drains the engine as the main window does.
+class Drain : public QObject {
+public:
+    explicit Drain(CMediaGraph& graph) : graph_(graph) {}
+    bool event(QEvent* event) override {
+        if (event->type() != CMediaGraph::kGraphNotifyEvent)
+            return QObject::event(event);
+        graph_.DrainGraphEvents();
+        return true;
+    }
+
+private:
+    CMediaGraph& graph_;
+};
+
+// Runs the event loop for `seconds`, sleeping while there is nothing to do (a busy loop would
+// be counted as the engine's CPU).
+void Pump(double seconds) {
+    QEventLoop loop;
+    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs the event loop until one more frame has been rendered; false after 20 s.
+bool PumpUntilRendered(CMediaGraph& graph, std::int64_t before) {
+    QElapsedTimer timer;
+    timer.start();
+    QTimer tick; // bounds each wait for events
+    tick.start(50);
+    while (graph.GetStatistics().framesRendered <= before) {
+        if (timer.elapsed() > 20000)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+double MedianMs(int runs, const std::function<bool()>& run) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        if (!run())
+            return -1;
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    const double secondsPerRate = argc > 1 ? std::atof(argv[1]) : 8.0;
+
+    QTemporaryDir dir;
+    const QByteArray movie = QFile::encodeName(dir.filePath("bench-1080p30.mp4"));
+    std::printf("encoding a 12 s 1920x1080 30 fps H.264 movie with sound...\n");
+    if (RunForCpu({"ffmpeg",
+                   "-nostdin",
+                   "-y",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "testsrc2=s=1920x1080:r=30:d=12",
+                   "-f",
+                   "lavfi",
+                   "-i",
+                   "sine=f=440:d=12",
+                   "-c:v",
+                   "libx264",
+                   "-preset",
+                   "veryfast",
+                   "-g",
+                   "30",
+                   "-pix_fmt",
+                   "yuv420p",
+                   "-c:a",
+                   "aac",
+                   "-shortest",
+                   movie.constData(),
+                   nullptr}) < 0) {
+        std::fprintf(stderr, "ffmpeg could not write the movie\n");
+        return 1;
+    }
+
+    const double decodeCpu = RunForCpu(
+        {"ffmpeg", "-nostdin", "-re", "-i", movie.constData(), "-f", "null", "-", nullptr});
+    std::printf("\ndecode only (ffmpeg -re -i MOVIE -f null -): CPU %.1f %%\n\n", decodeCpu);
+
+    CMediaGraph graph;
+    graph.SetAudioOutput("null");
+    Drain drain(graph);
+    CVideoHost host;
+    host.resize(730, 546);
+    host.show();
+
+    std::printf("%-6s %8s %10s %9s %9s %14s %12s\n", "rate", "CPU %", "vs decode", "rendered",
+                "dropped", "render ms/frm", "played s");
+    const struct {
+        int index;
+        const char* name;
+        double rate;
+    } rates[] = {{0, "1x", 1}, {1, "2x", 2}, {2, "4x", 4}, {5, "-2x", -2}};
+    for (const auto& rate : rates) {
+        if (graph.OpenMovie(QString::fromUtf8(movie), &host, &drain) != 0) {
+            std::fprintf(stderr, "OpenMovie failed\n");
+            return 1;
+        }
+        const double duration = graph.GetDurationSeconds();
+        if (rate.rate < 0)
+            graph.SetPositionSeconds(duration - 0.2);
+        graph.SetRateIndex(rate.index);
+        Pump(0.3); // let a direction change settle before measuring
+        const EngineStatistics before = graph.GetStatistics();
+        const double wallSeconds =
+            std::min(secondsPerRate, 0.85 * (duration - 0.5) / std::abs(rate.rate));
+        const double cpuBefore = CpuSeconds(RUSAGE_SELF);
+        const double positionBefore = graph.GetPositionSeconds();
+        graph.TogglePlayPause();
+        Pump(wallSeconds);
+        const double cpu = 100.0 * (CpuSeconds(RUSAGE_SELF) - cpuBefore) / wallSeconds;
+        const double played = graph.GetPositionSeconds() - positionBefore;
+        const EngineStatistics after = graph.GetStatistics();
+        const std::int64_t rendered = after.framesRendered - before.framesRendered;
+        std::printf("%-6s %8.1f %9.2fx %9lld %9lld %14.2f %12.2f\n", rate.name, cpu,
+                    cpu / decodeCpu, static_cast<long long>(rendered),
+                    static_cast<long long>(after.framesDropped - before.framesDropped),
+                    after.meanRenderMs, played);
+        graph.CloseMovie();
+    }
+
+    constexpr int kRuns = 20;
+    std::vector<double> targets;
+    for (int i = 0; i < kRuns; ++i)
+        targets.push_back(0.5 + (i * 3.7 - int(i * 3.7 / 10.5) * 10.5)); // spread over the GOPs
+
+    const double engineOpen = MedianMs(kRuns, [&] {
+        graph.CloseMovie();
+        return graph.OpenMovie(QString::fromUtf8(movie), &host, &drain) == 0 &&
+               graph.GetStatistics().framesRendered > 0;
+    });
+    int next = 0;
+    const double engineSeek = MedianMs(kRuns, [&] {
+        const std::int64_t before = graph.GetStatistics().framesRendered;
+        graph.SetPositionSeconds(targets[next++ % kRuns]);
+        return PumpUntilRendered(graph, before);
+    });
+    graph.SetPositionSeconds(1.0);
+    PumpUntilRendered(graph, graph.GetStatistics().framesRendered);
+    const double engineStep = MedianMs(kRuns, [&] {
+        const std::int64_t before = graph.GetStatistics().framesRendered;
+        graph.StepForward(0);
+        return PumpUntilRendered(graph, before);
+    });
+    graph.CloseMovie();
+
+    bench::BareMpv bare;
+    const std::string path = movie.toStdString();
+    const double bareOpen = MedianMs(kRuns, [&] { return bare.Open(path); });
+    next = 0;
+    const double bareSeek = MedianMs(kRuns, [&] { return bare.Seek(targets[next++ % kRuns]); });
+    bare.Seek(1.0);
+    const double bareStep = MedianMs(kRuns, [&] { return bare.Step(); });
+    bare.Close();
+
+    std::printf("\n%-26s %10s %12s %8s\n", "median of 20 (ms)", "engine", "bare libmpv", "ratio");
+    const struct {
+        const char* name;
+        double engine, bare;
+    } latencies[] = {{"open -> first frame", engineOpen, bareOpen},
+                     {"exact seek", engineSeek, bareSeek},
+                     {"frame step", engineStep, bareStep}};
+    for (const auto& l : latencies)
+        std::printf("%-26s %10.1f %12.1f %7.2fx\n", l.name, l.engine, l.bare, l.engine / l.bare);
+    return 0;
+}
