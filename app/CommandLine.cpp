@@ -1,0 +1,46 @@
+#include "CommandLine.h"
+
+namespace quello {
+
+PlayerOptions ParsePlayerArguments(const QStringList& arguments) {
+    PlayerOptions options;
+    bool optionsEnded = false;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (!optionsEnded && arg == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded &&
+                   (arg == QLatin1String("--help") || arg == QLatin1String("-h"))) {
+            options.help = true;
+        } else if (!optionsEnded && arg == QLatin1String("--card")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+                options.error = QStringLiteral("--card needs a folder");
+                return options;
+            }
+            options.cardRoot = arguments[++i];
+        } else if (!optionsEnded && arg.startsWith(QLatin1String("--card="))) {
+            options.cardRoot = arg.mid(7);
+            if (options.cardRoot.isEmpty()) {
+                options.error = QStringLiteral("--card needs a folder");
+                return options;
+            }
+        } else if (!optionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            options.error = QStringLiteral("unknown option %1").arg(arg);
+            return options;
+        } else {
+            options.paths << arg;
+        }
+    }
+    return options;
+}
+
+QString PlayerUsage() {
+    return QStringLiteral(
+        "Usage: quello-player [--card DIR] [MOVIE|FOLDER]...\n"
+        "Plays the recordings of a car camera with their G-sensor, speed and GPS telemetry.\n"
+        "  --card DIR  read the camera card at DIR instead of searching the removable drives\n"
+        "  MOVIE       a movie to add to the library\n"
+        "  FOLDER      a folder whose *.MOV movies are added, sorted by name\n");
+}
+
+} // namespace quello

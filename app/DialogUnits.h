@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QRect>
+
+namespace quello {
+
+// Converts a rectangle of the window template, given in dialog units (x, y, width, height),
+// to pixels for the template's font (9 pt at 96 dpi: 7 pixels per 4 horizontal units, 14 per
+// 8 vertical units). Each edge is converted on its own and rounded half away from zero, so
+// neighbouring controls keep sharing their edges.
+QRect DialogUnitsToPixels(int x, int y, int width, int height);
+
+} // namespace quello
