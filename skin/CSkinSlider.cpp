@@ -39,6 +39,10 @@ CSkinSlider::CSkinSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setAutoFillBackground(false);
 }
 
+CSkinSlider::CSkinSlider(int controlId, QWidget* parent) : CSkinSlider(parent) {
+    setObjectName(QStringLiteral("ctl%1").arg(controlId));
+}
+
 CSkinSlider::~CSkinSlider() = default;
 
 QRect CSkinSlider::channelRect() const {

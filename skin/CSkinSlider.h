@@ -15,6 +15,8 @@ class CSkinSlider : public QSlider {
     Q_OBJECT
 public:
     explicit CSkinSlider(QWidget* parent = nullptr);
+    // The same, with objectName "ctl<controlId>".
+    CSkinSlider(int controlId, QWidget* parent);
     ~CSkinSlider() override;
 
     // Smallest page step the click logic sets; 1 unless the owner sets another.

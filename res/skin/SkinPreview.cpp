@@ -87,15 +87,15 @@ int main(int argc, char** argv) {
             button->hide();
         buttons.push_back(button);
     }
-    auto* position = new CSkinSlider(&window);
+    auto* position = new CSkinSlider(1018, &window);
     position->setGeometry(30, 525, 636, 20);
     position->setRange(0, 600);
     position->setValue(210);
-    auto* volume = new CSkinSlider(&window);
+    auto* volume = new CSkinSlider(1050, &window);
     volume->setGeometry(35, 727, 81, 20);
     volume->setRange(0, 10);
     volume->setValue(7);
-    auto* rate = new CSkinSlider(&window);
+    auto* rate = new CSkinSlider(1060, &window);
     rate->setGeometry(444, 727, 154, 20);
     rate->setRange(1, 5);
     rate->setValue(3);
