@@ -4,6 +4,7 @@
 #include "MapResource.h"
 #include "MapWebPage.h"
 
+#include <QEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QVBoxLayout>
@@ -32,8 +33,10 @@ CDlgGMap::CDlgGMap(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
 
-    if (parent != nullptr)
+    if (parent != nullptr) {
         setGeometry(parent->rect());
+        parent->installEventFilter(this);
+    }
 
     connect(m_page, &QWebEnginePage::loadFinished, this, &CDlgGMap::onLoadFinished);
     m_page->load(mapPageUrl());
@@ -61,6 +64,12 @@ void CDlgGMap::FitToParent() {
     }
     if (m_pageLoaded)
         callPage("fix", QJsonArray{height});
+}
+
+bool CDlgGMap::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        FitToParent();
+    return QWidget::eventFilter(watched, event);
 }
 
 void CDlgGMap::onLoadFinished() {

@@ -34,7 +34,8 @@ public:
     // it is; the same position again does not move or pan the map. Shows the view once the page
     // has loaded.
     void SetLgtLat(const QString& lgt, const QString& lat, const QString& spd);
-    // Covers the parent's client area and gives the page the parent's height.
+    // Covers the parent's client area and gives the page the parent's height. Also runs by
+    // itself after the page has loaded and whenever the parent is resized.
     void FitToParent();
     // True from the first completed page load on.
     bool pageLoaded() const { return m_pageLoaded; }
@@ -42,6 +43,9 @@ public:
 signals:
     // Emitted once, when the page has loaded and been fitted.
     void loaded();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void onLoadFinished();

@@ -107,6 +107,10 @@ TEST(CDlgGMap, LoadsHiddenFitsTheHostAndShowsOnTheFirstPosition) {
     EXPECT_TRUE(f.markerPosition().isEmpty());
     EXPECT_TRUE(f.map->isHidden());
 
+    f.host.resize(300, 200); // the view and the page follow their host
+    EXPECT_EQ(f.map->geometry(), f.host.rect());
+    EXPECT_EQ(f.eval("document.getElementById('map_canvas').style.height").toString(), "200px");
+
     f.map->SetLgtLat("22.543210", "114.012345", "45");
     EXPECT_FALSE(f.map->isHidden());
     expectPosition(f.markerPosition(), 22.543210, 114.012345, "marker");
