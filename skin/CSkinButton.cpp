@@ -43,7 +43,6 @@ QSize CSkinButton::sizeHint() const {
 }
 
 bool CSkinButton::LoadSkin(int bitmapId, int frameCount, int top, int bottom, int left, int right) {
-    bitmapId_ = bitmapId;
     const QImage strip = SkinBitmaps::Load(bitmapId);
     return LoadSkinImage(strip, frameCount, top, bottom, left, right);
 }
@@ -54,7 +53,6 @@ bool CSkinButton::LoadSkinImage(const QImage& strip, int frameCount, int top, in
     bottom_ = bottom;
     left_ = left;
     right_ = right;
-    frameCount_ = frameCount;
     if (strip.isNull() || frameCount < 1)
         return false;
     for (int k : {0, 1, 3, 2})
@@ -72,10 +70,13 @@ bool CSkinButton::BuildStateImage(const QImage& strip, int frameCount, int k) {
     const int h = height();
     const int t = top_, b = bottom_, l = left_, r = right_;
 
-    // The corners are copied unscaled; one that does not fit the frame or the button fails
-    // the build (the original copies would read or write outside the bitmaps).
+    // The corners are copied unscaled; a frame outside the strip, or a corner that does not
+    // fit the frame or the button, fails the build instead of reading or writing outside the
+    // images.
     const QRect frame(sx, 0, fw, fh);
     const QRect client(0, 0, w, h);
+    if (frame.isEmpty() || !strip.rect().contains(frame))
+        return false;
     const struct {
         QRect dst, src;
     } corners[] = {

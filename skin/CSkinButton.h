@@ -64,8 +64,6 @@ private:
 
     int controlId_;
     int top_ = 8, bottom_ = 8, left_ = 8, right_ = 17;
-    int bitmapId_ = 0;
-    int frameCount_ = 0;
     bool skinned_ = false;
     // State images with magenta already turned transparent.
     std::array<QImage, 4> images_;

@@ -107,9 +107,11 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < buttons.size(); ++i) {
         CSkinButton* b = buttons[i];
         b->setVisible(b->controlId() != 1001);
-        const QImage strip = SkinBitmaps::Load(kButtons[i].bitmap);
-        b->LoadSkinImage(strip.copy(strip.width() / 4, 0, strip.width() / 4, strip.height()), 1, 4,
-                         4, 4, 4);
+        // A strip whose normal frame is the hover frame.
+        QImage strip = SkinBitmaps::Load(kButtons[i].bitmap);
+        const int fw = strip.width() / 4;
+        QPainter(&strip).drawImage(QPoint(0, 0), strip.copy(fw, 0, fw, strip.height()));
+        b->LoadSkinImage(strip, 4, 4, 4, 4, 4);
     }
     ok = window.grab().save(out.filePath(QStringLiteral("window-hover.png"))) && ok;
 

@@ -104,6 +104,13 @@ TEST(SkinButton, RejectsBordersThatDoNotFit) {
     Fixture f;
     EXPECT_FALSE(f.button->LoadSkin(9999, 4, 4, 4, 4, 4)) << "unknown bitmap";
     EXPECT_FALSE(f.button->LoadSkinImage(SolidStrip(10, 10), 0, 1, 1, 1, 1)) << "no frames";
+    EXPECT_FALSE(f.button->isSkinned());
+    // A strip of two frames builds images 0 and 1, then stops at image 3; the button still
+    // counts as skinned and shows image 0.
+    EXPECT_FALSE(f.button->LoadSkinImage(SolidStrip(10, 10, 2), 2, 2, 2, 2, 2));
+    EXPECT_TRUE(f.button->isSkinned());
+    f.button->clearFocus();
+    EXPECT_EQ(f.Centre(), kFrameColour[0]);
 }
 
 TEST(SkinButton, MagentaShowsTheButtonFaceNotTheParent) {
