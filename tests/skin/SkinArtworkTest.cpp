@@ -1,6 +1,8 @@
 #include "GaugeGeometry.h"
+#include "MainBackground.h"
 #include "SkinBitmaps.h"
 
+#include <QPainter>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -86,6 +88,31 @@ TEST(SkinArtwork, SpeedScaleMatchesTheNeedle) {
     for (int v : {0, 260}) {
         const QPoint tip = SpeedNeedleEnd(v, centre.y());
         EXPECT_LT((QPointF(tip - centre)).manhattanLength(), 75) << v;
+    }
+}
+
+// The window background is bitmap 149 at (0, 24) and nothing else: the title band above and
+// the panel below stay as they were.
+TEST(MainBackground, PaintsOnlyTheFaceBetweenBandAndPanel) {
+    const QRgb sentinel = qRgb(1, 2, 3);
+    QImage window(1024, 768, QImage::Format_RGB32);
+    window.fill(sentinel);
+    {
+        QPainter p(&window);
+        PaintMainBackground(p);
+    }
+    const QImage face = SkinBitmaps::Load(kBmpBackground);
+    struct Probe {
+        QPoint at;
+        bool painted;
+    } probes[] = {{{0, 23}, false},   {{0, 24}, true},     {{1023, 24}, true},
+                  {{512, 300}, true}, {{1023, 520}, true}, {{0, 521}, false}};
+    for (const Probe& pr : probes) {
+        const QRgb seen = window.pixel(pr.at);
+        if (pr.painted)
+            EXPECT_EQ(seen, face.pixel(pr.at - QPoint(0, 24))) << pr.at.x() << "," << pr.at.y();
+        else
+            EXPECT_EQ(seen, sentinel) << pr.at.x() << "," << pr.at.y();
     }
 }
 

@@ -1,3 +1,4 @@
+#include "CMemPaintDC.h"
 #include "CSkinButton.h"
 #include "SkinButtonEvent.h"
 
@@ -52,6 +53,28 @@ struct Fixture {
         return shot.pixel(shot.width() / 2, shot.height() / 2) | 0xFF000000;
     }
 };
+
+// The off-screen painter reaches its target in one copy, when it closes, filled first with
+// the button face.
+TEST(MemPaintDC, ReachesTheTargetOnlyWhenClosed) {
+    QImage target(30, 20, QImage::Format_RGB32);
+    target.fill(qRgb(9, 9, 9));
+    {
+        CMemPaintDC dc(&target, QRect(0, 0, 20, 10), QColor(200, 200, 200));
+        dc->fillRect(QRect(5, 5, 3, 3), QColor(255, 0, 0));
+        EXPECT_EQ(target.pixel(0, 0), qRgb(9, 9, 9)) << "nothing drawn yet";
+    }
+    struct Probe {
+        QPoint at;
+        QRgb colour;
+    } probes[] = {{{0, 0}, qRgb(200, 200, 200)},
+                  {{6, 6}, qRgb(255, 0, 0)},
+                  {{19, 9}, qRgb(200, 200, 200)},
+                  {{20, 9}, qRgb(9, 9, 9)},
+                  {{0, 10}, qRgb(9, 9, 9)}};
+    for (const Probe& p : probes)
+        EXPECT_EQ(target.pixel(p.at), p.colour) << p.at.x() << "," << p.at.y();
+}
 
 // The nine-piece build: corners keep their pixels, edges and centre stretch, and a frame
 // count that does not divide the strip uses the integer quotient.
