@@ -54,6 +54,7 @@ struct HeaderCase {
     Bytes content;
     const char* time; // nullptr: creation time and duration must stay as preset
     std::uint32_t duration;
+    mode_t mode = 0644; // read-only means no write bit at all
 };
 
 TEST(ReadMovieHeader, ReadsTheMovieHeaderBoxWhereverItIs) {
@@ -62,12 +63,11 @@ TEST(ReadMovieHeader, ReadsTheMovieHeaderBoxWhereverItIs) {
     const Bytes truncatedMvhd = CameraMovie(y2012, 1000, 61500).substr(0, 58);
     const std::vector<HeaderCase> cases = {
         {"camera layout", CameraMovie(y2012, 1000, 61500), "2012-03-04 05:06:07 w0 y63", 61},
-        {"epoch start", CameraMovie(2082844800, 1, 5), "1970-01-01 00:00:00 w4 y0", 5},
         {"clock never set", CameraMovie(0, 1000, 5000), nullptr, 0},
         {"before 1970", CameraMovie(2082844799, 1000, 5000), nullptr, 0},
+        {"epoch start", CameraMovie(2082844800, 1, 5), "1970-01-01 00:00:00 w4 y0", 5},
         {"last 32-bit second", CameraMovie(4230328447, 600, 1200), "2038-01-19 03:14:07 w2 y18", 2},
         {"after 32-bit time", CameraMovie(4230328448, 600, 1200), "2038-01-19 03:14:08 w2 y18", 2},
-        {"largest 32-bit field", CameraMovie(0xFFFFFFFF, 1, 7), "2040-02-06 06:28:15 w1 y36", 7},
         {"time scale 0", CameraMovie(y2012, 0, 95), "2012-03-04 05:06:07 w0 y63", 95},
         {"moov after mdat",
          Box("ftyp", "qt  " + Be(0x200, 4) + "qt  ") + mdat +
@@ -78,7 +78,6 @@ TEST(ReadMovieHeader, ReadsTheMovieHeaderBoxWhereverItIs) {
          "2110-01-06 00:00:00 w1 y5", 0x80000000u},
         {"version 1 duration saturates", kCameraFtyp + Box("moov", Mvhd(1, y2012, 1, ~0ull)),
          "2012-03-04 05:06:07 w0 y63", 0xFFFFFFFFu},
-        {"version 1 beyond calendar", kCameraFtyp + Box("moov", Mvhd(1, ~0ull, 1, 1)), nullptr, 0},
         {"64-bit box sizes", LargeBox("mdat", "abc") + LargeBox("moov", Mvhd(0, y2012, 2, 8)),
          "2012-03-04 05:06:07 w0 y63", 4},
         {"moov size 0 runs to end", kCameraFtyp + Be(0, 4) + "moov" + Mvhd(0, y2012, 1, 3),
@@ -89,12 +88,12 @@ TEST(ReadMovieHeader, ReadsTheMovieHeaderBoxWhereverItIs) {
         {"mvhd cut short", truncatedMvhd, nullptr, 0},
         {"garbage box size", kCameraFtyp + Be(3, 4) + "junk" + Box("moov", Mvhd(0, y2012, 1, 3)),
          nullptr, 0},
-        {"mdat overruns file", kCameraFtyp + Be(1u << 30, 4) + "mdat" + Mvhd(0, y2012, 1, 3),
-         nullptr, 0},
         {"mvhd outside moov", kCameraFtyp + Mvhd(0, y2012, 1, 3), nullptr, 0},
         {"unknown mvhd version", kCameraFtyp + Box("moov", Mvhd(2, y2012, 1, 3)), nullptr, 0},
-        {"no boxes at all", Bytes(200, '\xAB'), nullptr, 0},
         {"empty file", Bytes(), nullptr, 0},
+        {"read-only, not converted", CameraMovie(0, 1, 1), nullptr, 0, 0444},
+        {"group may write", CameraMovie(0, 1, 1), nullptr, 0, 0460},
+        {"others may write", CameraMovie(0, 1, 1), nullptr, 0, 0402},
     };
     // The camera's layout is the one the fixed offsets were made for: creation time at 44,
     // time scale at 52, duration at 56.
@@ -102,43 +101,21 @@ TEST(ReadMovieHeader, ReadsTheMovieHeaderBoxWhereverItIs) {
     ASSERT_EQ(cases[0].content.substr(52, 8), Be(1000, 4) + Be(61500, 4));
 
     test::TempDir dir;
-    for (const HeaderCase& c : cases) {
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const HeaderCase& c = cases[i];
         SCOPED_TRACE(c.name);
-        const std::string path = dir.write("movie.MOV", c.content);
+        const std::string path = dir.write(std::to_string(i) + ".MOV", c.content);
+        ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
         std::tm time{};
         time.tm_year = 77;
         std::uint32_t duration = 12345;
         int readOnly = -1;
         ReadMovieHeader(path, time, duration, readOnly);
-        EXPECT_EQ(readOnly, 0);
-        if (c.time == nullptr) {
-            EXPECT_EQ(time.tm_year, 77);
-            EXPECT_EQ(duration, 12345u);
-        } else {
-            EXPECT_EQ(Format(time), c.time);
-            EXPECT_EQ(duration, c.duration);
-        }
+        EXPECT_EQ(readOnly, (c.mode & 0222) == 0 ? 1 : 0);
+        EXPECT_EQ(c.time ? Format(time) : std::to_string(time.tm_year), c.time ? c.time : "77");
+        EXPECT_EQ(duration, c.time ? c.duration : 12345u);
     }
-}
-
-TEST(ReadMovieHeader, ReadOnlyMeansNoWriteBitAtAll) {
-    test::TempDir dir;
-    const struct {
-        mode_t mode;
-        int readOnly;
-    } cases[] = {{0444, 1}, {0000, 1}, {0555, 1}, {0644, 0}, {0200, 0}, {0020, 0}, {0002, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.mode);
-        // The header can't be converted (clock never set): the flag is reported all the same.
-        const std::string path = dir.write("ro.MOV", CameraMovie(0, 1, 1));
-        ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
-        std::tm time{};
-        std::uint32_t duration = 0;
-        int readOnly = -1;
-        ReadMovieHeader(path, time, duration, readOnly);
-        EXPECT_EQ(readOnly, c.readOnly);
-        ::chmod(path.c_str(), 0644);
-    }
+    // What can't be opened as a file is left alone entirely.
     for (const std::string& path : {dir.file("missing.MOV"), dir.makeDir("folder.MOV")}) {
         std::uint32_t duration = 7;
         int readOnly = -1;
@@ -217,19 +194,6 @@ TEST(FindTelemetryFile, LooksBesideThenInInfoIgnoringCase) {
     }
 }
 
-// Relative paths resolve against the current directory, which this test moves for a while.
-class CurrentDirectory {
-public:
-    explicit CurrentDirectory(const std::string& path)
-        : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(path);
-    }
-    ~CurrentDirectory() { std::filesystem::current_path(previous_); }
-
-private:
-    std::filesystem::path previous_;
-};
-
 TEST(FindTelemetryFile, CountsCharactersNotBytes) {
     std::string found = "untouched";
     EXPECT_FALSE(FindTelemetryFile("/a.MO", found));
@@ -238,8 +202,10 @@ TEST(FindTelemetryFile, CountsCharactersNotBytes) {
     EXPECT_FALSE(FindTelemetryFile("/no-such-quello-movie.MOV", found));
     EXPECT_EQ(found, "untouched");
 
+    // Relative paths: the folder becomes the current directory for a while.
     test::TempDir dir;
-    CurrentDirectory here(dir.path());
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
     const struct {
         const char* file;
         const char* movie;
@@ -257,6 +223,7 @@ TEST(FindTelemetryFile, CountsCharactersNotBytes) {
         EXPECT_EQ(FindTelemetryFile(c.movie, found), c.found);
         EXPECT_EQ(found, c.found ? c.file : "untouched");
     }
+    std::filesystem::current_path(previous);
 }
 
 } // namespace

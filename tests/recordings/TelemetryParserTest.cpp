@@ -87,7 +87,6 @@ TEST(ParseTelemetryFile, FollowsTheLineRules) {
         {"no hemisphere letter", "[G]\td\tt\t24.5\t121.5\t1\t2\n", "S0 F1 [d t|4.5|21.5|1|2]"},
         {"missing heading resets", kG + "[G]\td\tt\tN1\tE2\t3\n",
          "S0 F2 " + kFix + " [d t|1|2|3|0]"},
-        {"only a date", "[G]\tdate\n", "S0 F1 [date |||0|0]"},
         {"over-long tokens are cut",
          "[G]\t" + std::string(30, 'D') + "\tT\tN" + std::string(20, '1') + "\tW" +
              std::string(20, '2') + "\t1\t2\n",
