@@ -36,7 +36,7 @@ TEST(SkinArtwork, EveryBitmapHasItsSize) {
         EXPECT_EQ(SkinBitmaps::Load(c.id).size(), c.size) << c.id;
 }
 
-// Strips and faces are opaque (the windows' magenta key would punch holes into them); the
+// Strips and faces are opaque (a magenta pixel would show the button face); the
 // compass needle is keyed in magenta, the thumb in white.
 TEST(SkinArtwork, TransparentColoursOnlyWhereIntended) {
     for (int id = 134; id <= 152; ++id) {
