@@ -68,6 +68,8 @@ BENCHMARK(BM_PlainLineScan);
 // Keeps the fastest repetition of each benchmark so the ratio can be printed afterwards.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    RatioReporter() : ConsoleReporter(OO_Tabular) {} // plain text: the figures go into reports
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.error_occurred)
