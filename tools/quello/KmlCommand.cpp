@@ -18,7 +18,10 @@ namespace {
 std::string Absolute(const std::string& path) {
     std::error_code ec;
     const auto absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal().string();
+    std::string normal = ec ? path : absolute.lexically_normal().string();
+    while (normal.size() > 1 && normal.back() == '/')
+        normal.pop_back();
+    return normal;
 }
 
 } // namespace

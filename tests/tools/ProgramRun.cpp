@@ -1,0 +1,90 @@
+#include "ProgramRun.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace quello::test {
+
+namespace fs = std::filesystem;
+
+ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd) {
+    // Output goes to files, not pipes: a program that writes a lot cannot block on a full
+    // pipe while we wait for it.
+    const ScratchDir capture;
+    const std::string outPath = capture.path() + "/stdout";
+    const std::string errPath = capture.path() + "/stderr";
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    if (!cwd.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+
+    ProgramResult result;
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        ADD_FAILURE() << "cannot start " << argv[0];
+        return result;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadFile(outPath);
+    result.err = ReadFile(errPath);
+    return result;
+}
+
+ProgramResult RunQuello(const std::vector<std::string>& args, const std::string& cwd) {
+    std::vector<std::string> argv{QUELLO_BIN};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv, cwd);
+}
+
+ScratchDir::ScratchDir() {
+    std::string pattern = (fs::path(testing::TempDir()) / "quello-cli-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a scratch folder");
+    path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+std::string ScratchDir::write(const std::string& name, const std::string& bytes) const {
+    const fs::path full = fs::path(path_) / name;
+    fs::create_directories(full.parent_path());
+    std::ofstream(full, std::ios::binary) << bytes;
+    return full.string();
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace quello::test
