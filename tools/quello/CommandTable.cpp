@@ -4,6 +4,7 @@
 #include "InfoCommand.h"
 #include "KmlCommand.h"
 #include "SettingsCommand.h"
+#include "SnapshotCommand.h"
 #include "TelemetryCommand.h"
 
 #include <algorithm>
@@ -20,7 +21,7 @@ template <typename T> std::unique_ptr<Command> Make() {
 // The dispatch table, in the order `quello --help` lists the commands.
 constexpr std::unique_ptr<Command> (*kFactories[])() = {
     Make<InfoCommand>, Make<TelemetryCommand>, Make<KmlCommand>,
-    Make<CardCommand>, Make<SettingsCommand>,
+    Make<CardCommand>, Make<SettingsCommand>, Make<SnapshotCommand>,
 };
 
 } // namespace
