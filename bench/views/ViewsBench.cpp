@@ -62,6 +62,7 @@ BENCHMARK(BM_WaveformFullPaint)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 void BM_WaveformTickPaint(benchmark::State& state) {
     CMyWaveForm w;
     w.resize(kWidth, kHeight);
+    w.show(); // hidden, every render would come with a resize and rebuild the cache
     loadRecording(w);
     QImage target(kWidth, kHeight, QImage::Format_RGB32);
     w.render(&target);

@@ -35,7 +35,12 @@ std::vector<GSensorSample> constantSamples(int count, int x, int y, int z) {
 
 struct Strip {
     CMyWaveForm w;
-    Strip() { w.resize(kW, kH); }
+    // Shown, so that grabbing goes through the widget's own cached images (a hidden widget
+    // gets a fresh resize event with every grab, which rebuilds everything).
+    Strip() {
+        w.resize(kW, kH);
+        w.show();
+    }
     QImage screen() { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
     QImage printed() {
         QImage img(w.size(), QImage::Format_RGB32);
