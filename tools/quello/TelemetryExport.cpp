@@ -126,7 +126,7 @@ std::string GpxTime(const std::string& text) {
     if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60 || h < 0 ||
         mi < 0 || s < 0)
         return {};
-    char out[32];
+    char out[64];
     std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02d", y, mo, d, h, mi, s);
     return out;
 }
