@@ -381,6 +381,20 @@ TEST(QuelloCli, KmlReportsEachLog) {
 
     // Relative paths, a bare log name included, are taken from the current folder; an
     // existing KML is replaced.
+    // Logs without a usable line still give well-formed documents.
+    const std::vector<std::string> odd = {
+        dir.write("logs/empty.log", ""),
+        dir.write("logs/junk.log", std::string("\x00\xff<&>\t\xc3\tN\x80\n", 11)),
+        dir.write("logs/huge.log", "1\tN1.5\tE" + std::string(1 << 20, '2') + "\n"),
+    };
+    for (const auto& log : odd) {
+        SCOPED_TRACE(log);
+        const ProgramResult k = RunQuello({"kml", "--output", dir.path() + "/out", log});
+        ASSERT_EQ(k.exitCode, 0) << k.err;
+        const std::string kml = k.out.substr(3, k.out.size() - 4);
+        EXPECT_EQ(RunProgram({"/usr/bin/xmllint", "--noout", kml}).exitCode, 0);
+    }
+
     const ProgramResult again =
         RunQuello({"kml", "--output", "../out/", "0101.log"}, dir.path() + "/logs");
     EXPECT_EQ(again.exitCode, 0) << again.err;
