@@ -21,7 +21,7 @@ template <typename T> std::unique_ptr<Command> Make() {
 // The dispatch table, in the order `quello --help` lists the commands.
 constexpr std::unique_ptr<Command> (*kFactories[])() = {
     Make<InfoCommand>, Make<TelemetryCommand>, Make<KmlCommand>,
-    Make<CardCommand>, Make<SettingsCommand>, Make<SnapshotCommand>,
+    Make<CardCommand>, Make<SettingsCommand>,  Make<SnapshotCommand>,
 };
 
 } // namespace
