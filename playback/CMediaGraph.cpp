@@ -303,6 +303,10 @@ struct CMediaGraph::Impl {
             return Fail("FAILED(hr=0x%x) in mpv_create()\n", MPV_ERROR_NOMEM);
 
         const QByteArray audio = audioOutput.toUtf8();
+        // Software rendering scales every frame on the GUI thread: zimg's bilinear filter
+        // (a proper area-weighted downscale) costs about half its default lanczos. Fast
+        // rates change the sound's pitch instead of time-stretching it, which would cost
+        // more than the decoding at 4x.
         const char* options[][2] = {
             {"config", "no"},
             {"vo", "libmpv"},
@@ -315,6 +319,8 @@ struct CMediaGraph::Impl {
             {"input-vo-keyboard", "no"},
             {"load-scripts", "no"},
             {"sub-auto", "no"},
+            {"zimg-scaler", "bilinear"},
+            {"audio-pitch-correction", "no"},
             {"ao", audio.isEmpty() ? nullptr : audio.constData()},
         };
         for (const auto& option : options) {

@@ -77,9 +77,16 @@ BareMpv::~BareMpv() {
 bool BareMpv::Open(const std::string& path) {
     Close();
     d->mpv = mpv_create();
-    const char* options[][2] = {{"config", "no"},       {"vo", "libmpv"},   {"idle", "yes"},
-                                {"keep-open", "yes"},   {"hr-seek", "yes"}, {"pause", "yes"},
-                                {"hwdec", "auto-copy"}, {"ao", "null"}};
+    const char* options[][2] = {{"config", "no"},
+                                {"vo", "libmpv"},
+                                {"idle", "yes"},
+                                {"keep-open", "yes"},
+                                {"hr-seek", "yes"},
+                                {"pause", "yes"},
+                                {"hwdec", "auto-copy"},
+                                {"zimg-scaler", "bilinear"},
+                                {"audio-pitch-correction", "no"},
+                                {"ao", "null"}};
     for (const auto& option : options)
         mpv_set_option_string(d->mpv, option[0], option[1]);
     mpv_initialize(d->mpv);

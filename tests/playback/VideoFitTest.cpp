@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace quello {
 namespace {
 
@@ -9,6 +11,10 @@ struct FitCase {
     int videoW, videoH, areaW, areaH;
     QRect expected;
 };
+
+void PrintTo(const FitCase& c, std::ostream* os) {
+    *os << c.videoW << "x" << c.videoH << " in " << c.areaW << "x" << c.areaH;
+}
 
 class VideoFitTest : public testing::TestWithParam<FitCase> {};
 
