@@ -392,6 +392,9 @@ struct CMediaGraph::Impl {
                 HandleRenderUpdate();
 
             const auto now = Clock::now();
+            // Done when playback is ready (its restart event must not be left for later: it
+            // would be taken for the end of the caller's first seek) and the first picture is
+            // on screen, or there is none to wait for.
             if (readyAt &&
                 (framesRendered > 0 || !VideoTrackSelected() || now - *readyAt > kFirstFrameGrace))
                 return 0;
@@ -695,7 +698,9 @@ int CMediaGraph::InitVideoWindow() {
     if (!d->hasVideo)
         return 0;
     d->host->show();
-    d->Redraw();
+    // A host that shows no picture yet, or one of another size, gets the current frame.
+    if (d->host->Frame().size() != d->host->VideoRect().size())
+        d->Redraw();
     return 0;
 }
 
