@@ -8,16 +8,11 @@
 #include <clocale>
 #include <cstdio>
 
-static void InitAppResources() {
-    Q_INIT_RESOURCE(app);
-}
-
 namespace quello {
 
 CPlayerApp::CPlayerApp(int& argc, char** argv) : m_app(argc, argv) {
     // libmpv refuses to start under a numeric locale other than "C".
     std::setlocale(LC_NUMERIC, "C");
-    InitAppResources();
     QApplication::setApplicationName(QStringLiteral("Quello Player"));
     QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
     QApplication::setDesktopFileName(QStringLiteral("quello-player"));

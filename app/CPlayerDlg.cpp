@@ -46,6 +46,10 @@
 #include <cstring>
 #include <ctime>
 
+static void InitAppResources() {
+    Q_INIT_RESOURCE(app);
+}
+
 namespace quello {
 
 namespace {
@@ -122,6 +126,7 @@ QString DialogStartDir(const QString& remembered) {
 } // namespace
 
 CPlayerDlg::CPlayerDlg(QWidget* parent) : QDialog(parent) {
+    InitAppResources();
     setObjectName(QStringLiteral("ctl102"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
     setWindowTitle(QStringLiteral("Quello Player"));
@@ -138,6 +143,9 @@ CPlayerDlg::CPlayerDlg(QWidget* parent) : QDialog(parent) {
     ConnectCommands();
     ApplyVisualStyle();
 
+    // Parented and named so measurements can find the tick; members unparent on destruction.
+    m_syncTimer.setParent(this);
+    m_syncTimer.setObjectName(QStringLiteral("syncTimer"));
     m_syncTimer.setInterval(100);
     connect(&m_syncTimer, &QTimer::timeout, this, &CPlayerDlg::OnSyncTimer);
     m_syncTimer.start();
