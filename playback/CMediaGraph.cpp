@@ -24,6 +24,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace quello {
@@ -93,7 +94,9 @@ struct CMediaGraph::Impl {
     MediaState state = MediaState::Stopped;
 
     bool hasVideo = false;   // a decoded video stream exists (frame step and capture make sense)
-    bool eofReached = false; // last value of libmpv's eof-reached
+    bool videoTrack = false; // a video track is selected (it may not have decoded yet)
+    std::int64_t videoWidth = 0, videoHeight = 0; // display size, 0 while unknown
+    bool eofReached = false;                      // last value of libmpv's eof-reached
     // Target of the last seek until libmpv reports that playback restarted there; time-pos
     // still shows the old position while a seek is in flight.
     std::optional<double> seekTarget;
@@ -113,6 +116,10 @@ struct CMediaGraph::Impl {
 
     std::int64_t framesRendered = 0;
     std::int64_t renderNanos = 0;
+    // Observed rather than read on demand: a property read waits for libmpv's core thread,
+    // which may be busy decoding for a seek.
+    std::int64_t outputDrops = 0;
+    std::int64_t decoderDrops = 0;
 
     // --- libmpv callbacks (any thread: no mpv calls here, only posting) ---
 
@@ -219,14 +226,18 @@ struct CMediaGraph::Impl {
             Render(false);
     }
 
-    void UpdateVideoSize() {
-        std::int64_t width = 0, height = 0;
-        const bool known =
-            mpv_get_property(mpv, "video-params/dw", MPV_FORMAT_INT64, &width) >= 0 &&
-            mpv_get_property(mpv, "video-params/dh", MPV_FORMAT_INT64, &height) >= 0;
-        hasVideo = known;
-        if (host && known)
-            host->SetVideoSize(QSize(int(width), int(height)));
+    void ApplyVideoSize() {
+        hasVideo = videoWidth > 0 && videoHeight > 0;
+        if (host && hasVideo)
+            host->SetVideoSize(QSize(int(videoWidth), int(videoHeight)));
+    }
+
+    // Renders a frame libmpv is waiting to have rendered. Called before libmpv calls that
+    // wait for its core thread: the core may itself be waiting for the video output, which
+    // waits (up to 200 ms) for this thread to render.
+    void ServiceRender() {
+        if (renderPending.exchange(false))
+            HandleRenderUpdate();
     }
 
     void SetHost(CVideoHost* videoHost) {
@@ -255,13 +266,25 @@ struct CMediaGraph::Impl {
             if (std::strcmp(property->name, "eof-reached") == 0)
                 eofReached = property->format == MPV_FORMAT_FLAG &&
                              *static_cast<const int*>(property->data) != 0;
+            else if (std::strcmp(property->name, "vid") == 0)
+                videoTrack = property->format == MPV_FORMAT_INT64;
+            else if (std::strcmp(property->name, "dwidth") == 0 ||
+                     std::strcmp(property->name, "dheight") == 0) {
+                const std::int64_t value = property->format == MPV_FORMAT_INT64
+                                               ? *static_cast<const std::int64_t*>(property->data)
+                                               : 0;
+                (property->name[1] == 'w' ? videoWidth : videoHeight) = value;
+                ApplyVideoSize();
+            } else if (property->format == MPV_FORMAT_INT64 &&
+                       std::strcmp(property->name, "frame-drop-count") == 0)
+                outputDrops = *static_cast<const std::int64_t*>(property->data);
+            else if (property->format == MPV_FORMAT_INT64 &&
+                     std::strcmp(property->name, "decoder-frame-drop-count") == 0)
+                decoderDrops = *static_cast<const std::int64_t*>(property->data);
             break;
         }
         case MPV_EVENT_PLAYBACK_RESTART:
             seekTarget.reset();
-            break;
-        case MPV_EVENT_VIDEO_RECONFIG:
-            UpdateVideoSize();
             break;
         default:
             break;
@@ -280,13 +303,6 @@ struct CMediaGraph::Impl {
         if (rc >= 0)
             seekTarget = seconds;
         return rc;
-    }
-
-    bool VideoTrackSelected() {
-        char* vid = mpv_get_property_string(mpv, "vid");
-        const bool selected = vid && std::strcmp(vid, "no") != 0;
-        mpv_free(vid);
-        return selected;
     }
 
     int Fail(const char* text, int rc) {
@@ -342,8 +358,19 @@ struct CMediaGraph::Impl {
         }
         mpv_render_context_set_update_callback(render, &Impl::OnRenderUpdate, this);
         mpv_set_wakeup_callback(mpv, &Impl::OnWakeup, this);
-        if (const int rc = mpv_observe_property(mpv, 0, "eof-reached", MPV_FORMAT_FLAG); rc < 0)
-            return Fail("FAILED(hr=0x%x) in mpv_observe_property(mpv, 0, \"eof-reached\")\n", rc);
+        const std::pair<const char*, mpv_format> observed[] = {
+            {"eof-reached", MPV_FORMAT_FLAG},
+            {"frame-drop-count", MPV_FORMAT_INT64},
+            {"decoder-frame-drop-count", MPV_FORMAT_INT64},
+            // Observed, not read: the open must make no call that waits for the core.
+            {"vid", MPV_FORMAT_INT64},
+            {"dwidth", MPV_FORMAT_INT64},
+            {"dheight", MPV_FORMAT_INT64},
+        };
+        for (const auto& [name, format] : observed) {
+            if (const int rc = mpv_observe_property(mpv, 0, name, format); rc < 0)
+                return Fail("FAILED(hr=0x%x) in mpv_observe_property(mpv, 0, name, format)\n", rc);
+        }
 
         const QByteArray file = QFile::encodeName(path);
         const char* load[] = {"loadfile", file.constData(), nullptr};
@@ -395,8 +422,7 @@ struct CMediaGraph::Impl {
             // Done when playback is ready (its restart event must not be left for later: it
             // would be taken for the end of the caller's first seek) and the first picture is
             // on screen, or there is none to wait for.
-            if (readyAt &&
-                (framesRendered > 0 || !VideoTrackSelected() || now - *readyAt > kFirstFrameGrace))
+            if (readyAt && (framesRendered > 0 || !videoTrack || now - *readyAt > kFirstFrameGrace))
                 return 0;
             if (now >= deadline) {
                 if (loaded)
@@ -462,10 +488,14 @@ struct CMediaGraph::Impl {
         anySignal = false;
 
         hasVideo = false;
+        videoTrack = false;
+        videoWidth = videoHeight = 0;
         eofReached = false;
         seekTarget.reset();
         framesRendered = 0;
         renderNanos = 0;
+        outputDrops = 0;
+        decoderDrops = 0;
         if (host) {
             host->ClearFrame();
             host->SetVideoSize(QSize());
@@ -541,6 +571,7 @@ MediaState CMediaGraph::GetState() const {
 void CMediaGraph::TogglePlayPause() {
     if (!d->mpv)
         return;
+    d->ServiceRender();
     if (d->state == MediaState::Stopped || d->state == MediaState::Paused) {
         if (d->SetFlag("pause", false) >= 0) {
             d->state = MediaState::Running;
@@ -557,6 +588,7 @@ void CMediaGraph::TogglePlayPause() {
 int CMediaGraph::Pause() {
     if (!d->mpv)
         return 0;
+    d->ServiceRender();
     const int rc = d->SetFlag("pause", true);
     if (rc >= 0)
         d->state = MediaState::Paused;
@@ -566,6 +598,7 @@ int CMediaGraph::Pause() {
 void CMediaGraph::StopAndRewind() {
     if (!d->mpv || (d->state != MediaState::Paused && d->state != MediaState::Running))
         return;
+    d->ServiceRender();
     d->SetFlag("pause", true);
     d->state = MediaState::Stopped;
     d->Seek(0.0);
@@ -589,6 +622,7 @@ void CMediaGraph::SetRateIndex(int index) {
     const double rate = index >= 0 && index < 8 ? kRates[index] : 1.0;
     if (!d->mpv)
         return;
+    d->ServiceRender();
     const char* direction = rate < 0 ? "backward" : "forward";
     char* previous = mpv_get_property_string(d->mpv, "play-dir");
     const bool turn = !previous || std::strcmp(previous, direction) != 0;
@@ -612,6 +646,7 @@ void CMediaGraph::SetRateIndex(int index) {
 double CMediaGraph::GetRate() const {
     if (!d->mpv)
         return 0.0;
+    d->ServiceRender();
     double speed = 0.0;
     if (mpv_get_property(d->mpv, "speed", MPV_FORMAT_DOUBLE, &speed) < 0)
         return 0.0;
@@ -626,6 +661,7 @@ int CMediaGraph::StepForward(int /*direction*/) {
         return 0;
     if (d->state == MediaState::Running)
         TogglePlayPause();
+    d->ServiceRender();
     const char* args[] = {"frame-step", nullptr};
     return mpv_command(d->mpv, args);
 }
@@ -635,6 +671,7 @@ double CMediaGraph::GetPositionSeconds() const {
         return 0.0;
     if (d->seekTarget)
         return *d->seekTarget;
+    d->ServiceRender();
     double position = 0.0;
     if (mpv_get_property(d->mpv, "time-pos", MPV_FORMAT_DOUBLE, &position) < 0)
         return 0.0;
@@ -646,6 +683,7 @@ int CMediaGraph::SetPositionSeconds(double seconds) {
         return 0;
     if (!std::isfinite(seconds))
         return MPV_ERROR_INVALID_PARAMETER;
+    d->ServiceRender();
     // libmpv reads a negative absolute time as counted from the end; a position never is.
     return d->Seek(std::max(seconds, 0.0));
 }
@@ -653,6 +691,7 @@ int CMediaGraph::SetPositionSeconds(double seconds) {
 double CMediaGraph::GetDurationSeconds() const {
     if (!d->mpv)
         return 0.0;
+    d->ServiceRender();
     double duration = 0.0;
     if (mpv_get_property(d->mpv, "duration", MPV_FORMAT_DOUBLE, &duration) < 0)
         return 0.0;
@@ -662,6 +701,7 @@ double CMediaGraph::GetDurationSeconds() const {
 void CMediaGraph::SetVolumeLevel(int level) {
     if (!d->mpv)
         return;
+    d->ServiceRender();
     double volume = GainToMpvVolume(VolumeLevelToGain(level));
     if (volume <= 0.0) {
         d->SetFlag("mute", true);
@@ -674,6 +714,7 @@ void CMediaGraph::SetVolumeLevel(int level) {
 int CMediaGraph::GetVolumeLevel() const {
     if (!d->mpv)
         return 0;
+    d->ServiceRender();
     int muted = 0;
     double volume = 100.0;
     mpv_get_property(d->mpv, "mute", MPV_FORMAT_FLAG, &muted);
@@ -694,7 +735,7 @@ int CMediaGraph::AttachVideoHost(CVideoHost* videoHost) {
 int CMediaGraph::InitVideoWindow() {
     if (!d->mpv || !d->host)
         return 0;
-    d->UpdateVideoSize();
+    d->ApplyVideoSize();
     if (!d->hasVideo)
         return 0;
     d->host->show();
@@ -755,6 +796,7 @@ int CMediaGraph::GetCurrentImageSize() {
     if (!d->mpv || !d->hasVideo)
         return 0;
     d->SettleSeek();
+    d->ServiceRender();
     return int(CaptureDib(d->mpv).size());
 }
 
@@ -762,6 +804,7 @@ bool CMediaGraph::GetCurrentImage(unsigned char* buffer, int size) {
     if (!d->mpv || !d->hasVideo || !buffer)
         return false;
     d->SettleSeek();
+    d->ServiceRender();
     const std::vector<unsigned char> dib = CaptureDib(d->mpv);
     if (dib.empty() || std::size_t(size) < dib.size() || size < 0)
         return false;
@@ -773,6 +816,7 @@ int CMediaGraph::SaveFrameAsJpeg(const QString& path) {
     if (!d->mpv || !d->hasVideo)
         return 0;
     d->SettleSeek();
+    d->ServiceRender();
     // One capture for size and pixels: a playing movie could change frames between two.
     const std::vector<unsigned char> dib = CaptureDib(d->mpv);
     if (dib.empty())
@@ -795,11 +839,7 @@ EngineStatistics CMediaGraph::GetStatistics() const {
     statistics.framesRendered = d->framesRendered;
     if (d->framesRendered > 0)
         statistics.meanRenderMs = double(d->renderNanos) / double(d->framesRendered) / 1e6;
-    std::int64_t dropped = 0;
-    if (mpv_get_property(d->mpv, "frame-drop-count", MPV_FORMAT_INT64, &dropped) >= 0)
-        statistics.framesDropped += dropped;
-    if (mpv_get_property(d->mpv, "decoder-frame-drop-count", MPV_FORMAT_INT64, &dropped) >= 0)
-        statistics.framesDropped += dropped;
+    statistics.framesDropped = d->outputDrops + d->decoderDrops;
     return statistics;
 }
 
