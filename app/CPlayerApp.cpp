@@ -7,26 +7,34 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 
 namespace quello {
 
-CPlayerApp::CPlayerApp(int& argc, char** argv) : m_app(argc, argv) {
+CPlayerApp::CPlayerApp(int& argc, char** argv) : m_argc(argc), m_argv(argv) {}
+
+CPlayerApp::~CPlayerApp() = default;
+
+int CPlayerApp::Run() {
+    // Help needs no display: answer it before the GUI starts.
+    for (int i = 1; i < m_argc && std::strcmp(m_argv[i], "--") != 0; ++i) {
+        if (std::strcmp(m_argv[i], "--help") == 0 || std::strcmp(m_argv[i], "-h") == 0) {
+            std::fputs(PlayerUsage().toLocal8Bit().constData(), stdout);
+            return 0;
+        }
+    }
+
+    m_app = std::make_unique<QApplication>(m_argc, m_argv);
     // libmpv refuses to start under a numeric locale other than "C".
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Quello Player"));
     QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
     QApplication::setDesktopFileName(QStringLiteral("quello-player"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/quello-player.svg")));
-}
 
-int CPlayerApp::Run() {
+    // Qt's own options (-platform, -display, ...) are gone from arguments() by now.
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     const PlayerOptions options = ParsePlayerArguments(arguments);
-    if (options.help) {
-        std::fputs(PlayerUsage().toLocal8Bit().constData(), stdout);
-        return 0;
-    }
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "quello-player: %s\n%s", options.error.toLocal8Bit().constData(),
                      PlayerUsage().toLocal8Bit().constData());
@@ -34,6 +42,7 @@ int CPlayerApp::Run() {
     }
 
     CPlayerDlg window;
+    QApplication::setWindowIcon(window.windowIcon());
     window.SetCardRoot(options.cardRoot);
     const QStringList unusable = window.AddStartupPaths(options.paths);
     for (const QString& path : unusable)

@@ -2,18 +2,24 @@
 
 #include <QApplication>
 
+#include <memory>
+
 namespace quello {
 
-// The application object: owns the QApplication, reads the command line
-// (quello-player [--card DIR] [MOVIE|FOLDER]...), runs the main window until its close button
-// ends it and returns the process's exit status. One instance, on the main thread.
+// The application object: reads the command line
+// (quello-player [--card DIR] [MOVIE|FOLDER]...), owns the QApplication, runs the main window
+// until its close button ends it and returns the process's exit status. One instance, on the
+// main thread; argc and argv must outlive it.
 class CPlayerApp {
 public:
     CPlayerApp(int& argc, char** argv);
+    ~CPlayerApp();
     int Run();
 
 private:
-    QApplication m_app;
+    int& m_argc;
+    char** m_argv;
+    std::unique_ptr<QApplication> m_app;
 };
 
 } // namespace quello
