@@ -206,6 +206,8 @@ void CPlayerDlg::BuildControls() {
         auto* button = Place(new QPushButton(QString::fromUtf8(b.text), this), b.id,
                              DialogUnitsToPixels(b.x, b.y, b.w, b.h));
         button->setVisible(b.visible);
+        // Enter in the library must not press whichever button the dialog deems default.
+        button->setAutoDefault(false);
     }
     Place(new QLabel(this), kIdUnused1017, DialogUnitsToPixels(482, 452, 39, 14))->hide();
     Place(new QLabel(QStringLiteral("-"), this), kIdVolumeMinusLabel,

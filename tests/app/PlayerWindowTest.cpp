@@ -3,6 +3,7 @@
 #include "CPlayerDlg.h"
 #include "ControlIds.h"
 
+#include "playback/CVideoHost.h"
 #include "skin/CDashPanel.h"
 #include "skin/CSkinSlider.h"
 #include "views/CMyWaveForm.h"
@@ -601,6 +602,21 @@ TEST_F(PlayerWindow, KeyboardPlaysPausesAndSteps) {
     QTest::keyClick(window.get(), Qt::Key_Right);
     EXPECT_TRUE(WaitFor([&] { return window->engine().GetPositionSeconds() > before + 0.02; }));
     EXPECT_EQ(State(), MediaState::Paused);
+    // F and a double-click on the picture enter full screen; Esc and a double-click leave it.
+    auto* video = Control<CVideoHost>(kIdVideo);
+    const struct {
+        const char* gesture;
+        bool fullScreen;
+    } toggles[] = {{"F", true}, {"Esc", false}, {"double-click", true}, {"double-click", false}};
+    for (const auto& t : toggles) {
+        if (QLatin1String(t.gesture) == QLatin1String("F"))
+            QTest::keyClick(window.get(), Qt::Key_F);
+        else if (QLatin1String(t.gesture) == QLatin1String("Esc"))
+            QTest::keyClick(video, Qt::Key_Escape);
+        else
+            QTest::mouseDClick(video, Qt::LeftButton);
+        EXPECT_EQ(video->IsFullScreen(), t.fullScreen) << t.gesture;
+    }
     // The sync timer shows play while not running and pause while running.
     EXPECT_TRUE(
         WaitFor([&] { return Control(kIdPlay)->isVisible() && !Control(kIdPause)->isVisible(); }));
