@@ -134,6 +134,9 @@ struct RefusalCase {
     int width, height, bpp;
     const char* target; // relative to the temporary folder, "" for an empty path
 };
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class JpegRefusals : public testing::TestWithParam<RefusalCase> {};
 

@@ -117,6 +117,9 @@ struct FieldCase {
     std::string log;
     std::vector<std::string> tuples; // "longitude,latitude" as written
 };
+void PrintTo(const FieldCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class KmlFieldRules : public testing::TestWithParam<FieldCase> {};
 
@@ -179,6 +182,9 @@ struct NameCase {
     const char* name;
     std::string logName, kmlName, nameElement;
 };
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class KmlNames : public testing::TestWithParam<NameCase> {};
 
@@ -221,6 +227,9 @@ struct FailureCase {
     const char* out;
     int code;
 };
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class KmlFailures : public testing::TestWithParam<FailureCase> {};
 
