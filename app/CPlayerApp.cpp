@@ -3,6 +3,7 @@
 #include "CPlayerDlg.h"
 #include "CommandLine.h"
 
+#include <QFileInfo>
 #include <QIcon>
 
 #include <clocale>
@@ -40,6 +41,10 @@ int CPlayerApp::Run() {
                      PlayerUsage().toLocal8Bit().constData());
         return 2;
     }
+
+    if (!options.cardRoot.isEmpty() && !QFileInfo(options.cardRoot).isDir())
+        std::fprintf(stderr, "quello-player: no such card folder: %s\n",
+                     options.cardRoot.toLocal8Bit().constData());
 
     CPlayerDlg window;
     QApplication::setWindowIcon(window.windowIcon());
