@@ -1,4 +1,5 @@
 #include "recordings/MovieHeader.h"
+#include "tests/support/MovieBytes.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,34 +13,14 @@ namespace quello {
 namespace {
 
 using Bytes = std::string;
+using test::Be;
+using test::Box;
+using test::CameraMovie;
+using test::kCameraFtyp;
+using test::Mvhd;
 
-Bytes Be(std::uint64_t value, int width) {
-    Bytes out;
-    for (int i = width - 1; i >= 0; --i)
-        out.push_back(char(value >> (8 * i)));
-    return out;
-}
-
-Bytes Box(const char* type, const Bytes& body) {
-    return Be(body.size() + 8, 4) + type + body;
-}
 Bytes LargeBox(const char* type, const Bytes& body) {
     return Be(1, 4) + type + Be(body.size() + 16, 8) + body;
-}
-
-// A complete mvhd: version, flags, times, scale, duration, then rate, volume, matrix, ids.
-Bytes Mvhd(int version, std::uint64_t creation, std::uint32_t scale, std::uint64_t duration) {
-    const int width = version == 1 ? 8 : 4;
-    Bytes body = Be(std::uint64_t(version) << 24, 4) + Be(creation, width) + Be(creation, width) +
-                 Be(scale, 4) + Be(duration, width) + Be(0x00010000, 4) + Be(0x0100, 2) +
-                 Bytes(10, '\0') + Bytes(36, '\0') + Bytes(24, '\0') + Be(2, 4);
-    return Box("mvhd", body);
-}
-
-const Bytes kCameraFtyp = Box("ftyp", "qt  " + Be(0x20050300, 4) + "qt  " + Bytes(4, '\0'));
-
-Bytes CameraMovie(std::uint64_t creation, std::uint32_t scale, std::uint64_t duration) {
-    return kCameraFtyp + Box("moov", Mvhd(0, creation, scale, duration) + Box("trak", "x"));
 }
 
 std::string Format(const std::tm& t) {
@@ -149,37 +130,25 @@ TEST(ReadMovieHeader, ReadsMoviesMadeByFfmpeg) {
 TEST(FindTelemetryFile, LooksBesideThenInInfoIgnoringCase) {
     const struct {
         const char* name;
-        std::vector<const char*> files; // created inside the test folder
+        std::vector<const char*> files; // created inside the test folder; M is a media folder
         const char* movie;              // relative to the test folder
         const char* expected;           // nullptr: not found
     } cases[] = {
-        {"beside",
-         {"DCIM/100MEDIA/F1.DAT", "DCIM/INFO/F1.DAT"},
-         "DCIM/100MEDIA/F1.MOV",
-         "DCIM/100MEDIA/F1.DAT"},
-        {"lower-case extension replaced",
-         {"DCIM/100MEDIA/F1.DAT"},
-         "DCIM/100MEDIA/F1.mov",
-         "DCIM/100MEDIA/F1.DAT"},
-        {"info folder", {"DCIM/INFO/F1.DAT"}, "DCIM/100MEDIA/F1.MOV", "DCIM/INFO/F1.DAT"},
-        {"case-insensitive beside",
-         {"DCIM/100MEDIA/f1.dat"},
-         "DCIM/100MEDIA/F1.mov",
-         "DCIM/100MEDIA/f1.dat"},
-        {"case-insensitive info", {"DCIM/info/f1.Dat"}, "DCIM/100MEDIA/F1.MOV", "DCIM/info/f1.Dat"},
-        {"exact name preferred",
-         {"DCIM/100MEDIA/F1.DAT", "DCIM/100MEDIA/f1.dat"},
-         "DCIM/100MEDIA/F1.MOV",
-         "DCIM/100MEDIA/F1.DAT"},
-        {"dot-dot resolved", {"INFO/F1.DAT"}, "DCIM/100MEDIA/../F1.MOV", "INFO/F1.DAT"},
-        {"a folder is no file", {"DCIM/100MEDIA/F1.DAT/x"}, "DCIM/100MEDIA/F1.MOV", nullptr},
-        {"only two levels", {"INFO/F1.DAT"}, "DCIM/100MEDIA/F1.MOV", nullptr},
-        {"none", {"DCIM/INFO/F2.DAT"}, "DCIM/100MEDIA/F1.MOV", nullptr},
+        {"beside", {"DCIM/M/F1.DAT", "DCIM/INFO/F1.DAT"}, "DCIM/M/F1.MOV", "DCIM/M/F1.DAT"},
+        {"lower-case extension replaced", {"DCIM/M/F1.DAT"}, "DCIM/M/F1.mov", "DCIM/M/F1.DAT"},
+        {"info folder", {"DCIM/INFO/F1.DAT"}, "DCIM/M/F1.MOV", "DCIM/INFO/F1.DAT"},
+        {"case-insensitive beside", {"DCIM/M/f1.dat"}, "DCIM/M/F1.mov", "DCIM/M/f1.dat"},
+        {"case-insensitive info", {"DCIM/info/f1.Dat"}, "DCIM/M/F1.MOV", "DCIM/info/f1.Dat"},
+        {"exact name first", {"DCIM/M/F1.DAT", "DCIM/M/f1.dat"}, "DCIM/M/F1.MOV", "DCIM/M/F1.DAT"},
+        {"dot-dot resolved", {"INFO/F1.DAT"}, "DCIM/M/../F1.MOV", "INFO/F1.DAT"},
+        {"a folder is no file", {"DCIM/M/F1.DAT/x"}, "DCIM/M/F1.MOV", nullptr},
+        {"only two levels", {"INFO/F1.DAT"}, "DCIM/M/F1.MOV", nullptr},
+        {"none", {"DCIM/INFO/F2.DAT"}, "DCIM/M/F1.MOV", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test::TempDir dir;
-        dir.write("DCIM/100MEDIA/F1.MOV", "");
+        dir.write("DCIM/M/F1.MOV", "");
         for (const char* f : c.files)
             dir.write(f, "[S]\t1\t2\t3\n");
         std::string found = "untouched";

@@ -2,104 +2,52 @@
 #include "recordings/RecordingLibrary.h"
 #include "recordings/MovieListing.h"
 
+#include "tests/support/MovieBytes.h"
+#include "tests/support/TempDir.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace quello {
 namespace {
 
 namespace fs = std::filesystem;
+using test::CameraMovie;
+using test::kSecondsFrom1904To1970;
+using test::TempDir;
 
-class LibraryFolder {
-public:
-    LibraryFolder() {
-        std::string pattern = (fs::temp_directory_path() / "quello-library-XXXXXX").string();
-        root_ = mkdtemp(pattern.data());
-    }
-    ~LibraryFolder() {
-        std::error_code ec;
-        fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(root_, ec);
-    }
-    std::string path(const std::string& rel) const { return root_ + "/" + rel; }
-    std::string Write(const std::string& rel, const std::string& bytes = "x") const {
-        const std::string p = path(rel);
-        fs::create_directories(fs::path(p).parent_path());
-        std::ofstream(p, std::ios::binary) << bytes;
-        return p;
-    }
-
-private:
-    std::string root_;
-};
-
-void PutBe32(std::string& s, std::size_t at, std::uint32_t v) {
-    s[at] = static_cast<char>(v >> 24);
-    s[at + 1] = static_cast<char>(v >> 16);
-    s[at + 2] = static_cast<char>(v >> 8);
-    s[at + 3] = static_cast<char>(v);
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string w; in >> w;)
+        words.push_back(w);
+    return words;
 }
-
-// The camera's layout: a 24-byte ftyp, then moov whose first child is a version-0 mvhd.
-std::string CameraMovieHeader(std::uint32_t created1904, std::uint32_t scale,
-                              std::uint32_t duration) {
-    std::string s(24 + 8 + 108, '\0');
-    PutBe32(s, 0, 24);
-    s.replace(4, 4, "ftyp");
-    s.replace(8, 4, "qt  ");
-    PutBe32(s, 24, 8 + 108);
-    s.replace(28, 4, "moov");
-    PutBe32(s, 32, 108);
-    s.replace(36, 4, "mvhd");
-    PutBe32(s, 44, created1904);
-    PutBe32(s, 48, created1904);
-    PutBe32(s, 52, scale);
-    PutBe32(s, 56, duration);
-    return s;
-}
-
-constexpr std::uint32_t kSecondsTo1970 = 2082844800u;
 
 TEST(RecordingOrder, FolderAndCardOrders) {
-    struct Case {
+    const struct {
         const char* name;
         bool card;
-        std::vector<std::string> in, out;
-    };
-    const Case cases[] = {
-        {"folder ignores case",
-         false,
-         {"/d/FILE0002.MOV", "/d/file0001.mov", "/d/FILE0003.MOV"},
-         {"/d/file0001.mov", "/d/FILE0002.MOV", "/d/FILE0003.MOV"}},
-        {"card compares character codes",
-         true,
-         {"/d/FILE0002.MOV", "/d/file0001.mov", "/d/FILE0003.MOV"},
-         {"/d/FILE0002.MOV", "/d/FILE0003.MOV", "/d/file0001.mov"}},
+        const char *in, *out;
+    } cases[] = {
+        {"folder ignores case", false, "F2.MOV f1.mov F3.MOV", "f1.mov F2.MOV F3.MOV"},
+        {"card compares character codes", true, "F2.MOV f1.mov F3.MOV", "F2.MOV F3.MOV f1.mov"},
         // Lower-case folding puts '_' (0x5F) before letters, as the file system's
         // case-blind comparison does.
-        {"folder folds to lower case",
-         false,
-         {"/d/B.MOV", "/d/_.MOV", "/d/a.MOV"},
-         {"/d/_.MOV", "/d/a.MOV", "/d/B.MOV"}},
-        {"folder ties are stable by bytes",
-         false,
-         {"/d/a.mov", "/d/A.MOV", "/d/A.mov"},
-         {"/d/A.MOV", "/d/A.mov", "/d/a.mov"}},
+        {"folder folds to lower case", false, "B.MOV _.MOV a.MOV", "_.MOV a.MOV B.MOV"},
+        {"folder ties are stable by bytes", false, "a.mov A.MOV A.mov", "A.MOV A.mov a.mov"},
     };
-    for (const Case& c : cases) {
-        std::vector<std::string> v = c.in;
+    for (const auto& c : cases) {
+        std::vector<std::string> v = Words(c.in);
         if (c.card)
             SortCardOrder(v);
         else
             SortFolderOrder(v);
-        EXPECT_EQ(v, c.out) << c.name;
+        EXPECT_EQ(v, Words(c.out)) << c.name;
     }
 }
 
@@ -127,50 +75,45 @@ TEST(RecordingOrder, DroppedNames) {
 }
 
 TEST(RecordingOrder, ListsMoviesOnlyAndCardFoldersInOrder) {
-    LibraryFolder dir;
-    dir.Write("f/FILE0001.MOV");
-    dir.Write("f/file0002.mov");
-    dir.Write("f/clip.Mov");
-    dir.Write("f/FILE0001.DAT");
-    dir.Write("f/notes.txt");
-    dir.Write("f/sub/FILE0009.MOV");
-    fs::create_directories(dir.path("f/folder.MOV"));
-    std::vector<std::string> found = ListMovieFiles(dir.path("f"));
+    TempDir dir;
+    for (const char* name : {"FILE0001.MOV", "file0002.mov", "clip.Mov", "FILE0001.DAT",
+                             "notes.txt", "sub/FILE0009.MOV"})
+        dir.write(std::string("f/") + name, "x");
+    dir.makeDir("f/folder.MOV");
+    std::vector<std::string> found = ListMovieFiles(dir.file("f"));
     SortCardOrder(found);
-    EXPECT_EQ(found, (std::vector<std::string>{dir.path("f/FILE0001.MOV"), dir.path("f/clip.Mov"),
-                                               dir.path("f/file0002.mov")}));
-    EXPECT_TRUE(ListMovieFiles(dir.path("missing")).empty());
+    EXPECT_EQ(found, (std::vector<std::string>{dir.file("f/FILE0001.MOV"), dir.file("f/clip.Mov"),
+                                               dir.file("f/file0002.mov")}));
+    EXPECT_TRUE(ListMovieFiles(dir.file("missing")).empty());
 
-    fs::create_directories(dir.path("card/DCIM/103MEDIA"));
-    fs::create_directories(dir.path("card/DCIM/100MEDIA"));
-    fs::create_directories(dir.path("card/DCIM/105MEDIA"));
-    dir.Write("card/DCIM/101MEDIA"); // a file, not a folder
+    for (const char* folder : {"103MEDIA", "100MEDIA", "105MEDIA"})
+        dir.makeDir(std::string("card/DCIM/") + folder);
+    dir.write("card/DCIM/101MEDIA", "x"); // a file, not a folder
     EXPECT_EQ(
-        CardMediaFolders(dir.path("card/")),
-        (std::vector<std::string>{dir.path("card/DCIM/100MEDIA"), dir.path("card/DCIM/103MEDIA")}));
+        CardMediaFolders(dir.file("card/")),
+        (std::vector<std::string>{dir.file("card/DCIM/100MEDIA"), dir.file("card/DCIM/103MEDIA")}));
 }
 
 TEST(RecordingLibrary, RowTextMarkersAndTime) {
-    LibraryFolder dir;
+    TempDir dir;
     // 2010-01-02 03:04:05 UTC, 59.9 s at scale 1000.
-    const std::string header = CameraMovieHeader(1262401445u + kSecondsTo1970, 1000, 59900);
-    const std::string withDat = dir.Write("c/DCIM/100MEDIA/FILE0001.MOV", header);
-    dir.Write("c/DCIM/100MEDIA/FILE0001.DAT", "[S]\t1\t2\t3\n");
-    const std::string inInfo = dir.Write("c/DCIM/100MEDIA/FILE0002.MOV", header);
-    dir.Write("c/DCIM/INFO/FILE0002.DAT", "[S]\t1\t2\t3\n");
-    const std::string noDat = dir.Write("c/DCIM/100MEDIA/FILE0003.MOV", header);
-    const std::string readOnlyNoDat = dir.Write("c/DCIM/100MEDIA/FILE0004.MOV", header);
-    fs::permissions(readOnlyNoDat, fs::perms::all, fs::perm_options::remove);
-    fs::permissions(readOnlyNoDat, fs::perms::owner_read, fs::perm_options::add);
-    const std::string unset = dir.Write("c/DCIM/100MEDIA/FILE0005.MOV", CameraMovieHeader(0, 1, 5));
-    const std::string missing = dir.path("c/DCIM/100MEDIA/GONE0001.MOV");
+    const std::string header = CameraMovie(1262401445u + kSecondsFrom1904To1970, 1000, 59900);
+    const std::string withDat = dir.write("c/DCIM/100MEDIA/FILE0001.MOV", header);
+    dir.write("c/DCIM/100MEDIA/FILE0001.DAT", "[S]\t1\t2\t3\n");
+    const std::string inInfo = dir.write("c/DCIM/100MEDIA/FILE0002.MOV", header);
+    dir.write("c/DCIM/INFO/FILE0002.DAT", "[S]\t1\t2\t3\n");
+    const std::string noDat = dir.write("c/DCIM/100MEDIA/FILE0003.MOV", header);
+    const std::string readOnlyNoDat = dir.write("c/DCIM/100MEDIA/FILE0004.MOV", header);
+    fs::permissions(readOnlyNoDat, fs::perms::owner_read);
+    const std::string unset = dir.write("c/DCIM/100MEDIA/FILE0005.MOV", CameraMovie(0, 1, 5));
+    const std::string missing = dir.file("c/DCIM/100MEDIA/GONE0001.MOV");
 
     const struct {
         std::string movie;
         std::string marker, time, telemetry;
     } cases[] = {
-        {withDat, "", "03:04:05 01-02-2010", dir.path("c/DCIM/100MEDIA/FILE0001.DAT")},
-        {inInfo, "", "03:04:05 01-02-2010", dir.path("c/DCIM/INFO/FILE0002.DAT")},
+        {withDat, "", "03:04:05 01-02-2010", dir.file("c/DCIM/100MEDIA/FILE0001.DAT")},
+        {inInfo, "", "03:04:05 01-02-2010", dir.file("c/DCIM/INFO/FILE0002.DAT")},
         {noDat, "*", "03:04:05 01-02-2010", ""},
         {readOnlyNoDat, "+", "03:04:05 01-02-2010", ""},
         {unset, "*", "", ""},
@@ -259,15 +202,15 @@ TEST(RecordingLibrary, ClearKeepsCurrentAndAddsLandAtTheEnd) {
 }
 
 TEST(RecordingLibrary, DeletingFilesSparesFolders) {
-    LibraryFolder dir;
-    const std::string movie = dir.Write("a/FILE0001.MOV");
-    const std::string dat = dir.Write("a/FILE0001.DAT");
+    TempDir dir;
+    const std::string movie = dir.write("a/FILE0001.MOV", "x");
+    const std::string dat = dir.write("a/FILE0001.DAT", "x");
     DeleteRecordingFiles({movie, dat});
     EXPECT_FALSE(fs::exists(movie));
     EXPECT_FALSE(fs::exists(dat));
-    fs::create_directories(dir.path("b/EMPTY.MOV"));
-    DeleteRecordingFiles({dir.path("b/EMPTY.MOV"), dir.path("b/missing.DAT")});
-    EXPECT_TRUE(fs::is_directory(dir.path("b/EMPTY.MOV")));
+    dir.makeDir("b/EMPTY.MOV");
+    DeleteRecordingFiles({dir.file("b/EMPTY.MOV"), dir.file("b/missing.DAT")});
+    EXPECT_TRUE(fs::is_directory(dir.file("b/EMPTY.MOV")));
 }
 
 } // namespace

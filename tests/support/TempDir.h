@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <stdexcept>
 #include <stdlib.h> // mkdtemp
 #include <string>
@@ -65,6 +66,15 @@ public:
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
+
+    // Names of everything directly inside `folder`, hidden files included.
+    static std::set<std::string> entries(const std::string& folder) {
+        std::set<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            names.insert(e.path().filename().string());
+        return names;
+    }
+    std::set<std::string> entries() const { return entries(path_); }
 
 private:
     std::string path_;
