@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,14 +26,6 @@ std::string RecordBytes(std::uint32_t magic, std::uint32_t trailer, std::size_t 
 }
 
 const std::string kValid = RecordBytes(SetupRecord::kMagic, SetupRecord::kTrailer);
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TEST(FindDeviceDrive, TakesTheLastRemovableDriveWithAValidRecord) {
     struct Drive {
@@ -142,14 +133,14 @@ TEST(WriteSetupRecord, ReplacesTheFileOrLeavesItAlone) {
             ::chmod(file.c_str(), c.fileMode);
         }
         ::chmod(card.c_str(), c.folderMode);
-        const auto before = FolderEntries(card);
+        const auto before = test::TempDir::entries(card);
         bool ok;
         {
             Unprivileged guard(c.folderMode == 0555);
             ok = WriteSetupRecord(card + "/", next);
         }
         EXPECT_EQ(ok, c.written);
-        EXPECT_EQ(FolderEntries(card), before) << "no temporary file is left";
+        EXPECT_EQ(test::TempDir::entries(card), before) << "no temporary file is left";
         if (!c.present)
             continue;
         EXPECT_EQ(test::TempDir::read(file), c.written ? nextBytes : old);
