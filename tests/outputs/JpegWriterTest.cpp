@@ -1,6 +1,7 @@
 #include "outputs/JpegWriter.h"
 
 #include "OutputsTestSupport.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,11 +13,9 @@
 namespace quello {
 namespace {
 
-using test::OutputsTempDir;
-using test::readBytes;
 using test::runCommand;
 using test::shellQuote;
-using test::writeBytes;
+using test::TempDir;
 
 struct Rgb {
     int r, g, b;
@@ -74,7 +73,7 @@ class JpegFrames : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(JpegFrames, DecodesCloseToTheSourceTopRowFirst) {
     const auto [w, h, bpp] = GetParam();
-    OutputsTempDir dir;
+    TempDir dir;
     // Smooth colour changes, which JPEG keeps well at any size; green falls from top to bottom,
     // so a picture written bottom row first cannot pass.
     const auto colourAt = [](int x, int y) {
@@ -83,7 +82,7 @@ TEST_P(JpegFrames, DecodesCloseToTheSourceTopRowFirst) {
     };
     const auto frame = makeFrame(w, h, bpp, colourAt);
     const std::string path = dir.file("frame.jpg");
-    writeBytes(path, std::string(300000, 'o')); // replaced, not appended to or merged
+    dir.write("frame.jpg", std::string(300000, 'o')); // replaced, not appended to or merged
     ASSERT_EQ(WriteJpeg(frame.data(), w, h, path, bpp), 1);
     EXPECT_EQ(dir.entries(), std::set<std::string>{"frame.jpg"});
 
@@ -111,14 +110,14 @@ INSTANTIATE_TEST_SUITE_P(All, JpegFrames,
                                          SizeCase{1920, 1080, 32}));
 
 TEST(JpegWriter, BaselineAtQuality80) {
-    OutputsTempDir dir;
+    TempDir dir;
     const auto frame = makeFrame(40, 30, 32, [](int x, int y) { return Rgb{x * 6, y * 8, 50}; });
     const std::string path = dir.file("q.jpg");
     ASSERT_EQ(WriteJpeg(frame.data(), 40, 30, path), 1);
 
     // Markers: FF C0 starts a baseline frame, FF C2 a progressive one (scan data never holds
     // an unstuffed FF).
-    const std::string bytes = readBytes(path);
+    const std::string bytes = TempDir::read(path);
     EXPECT_NE(bytes.find("\xFF\xC0"), std::string::npos);
     EXPECT_EQ(bytes.find("\xFF\xC2"), std::string::npos);
 
@@ -142,8 +141,8 @@ class JpegRefusals : public testing::TestWithParam<RefusalCase> {};
 
 TEST_P(JpegRefusals, ReturnZeroAndLeaveNothing) {
     const RefusalCase& rc = GetParam();
-    OutputsTempDir dir;
-    std::filesystem::create_directories(dir.file("sub"));
+    TempDir dir;
+    dir.makeDir("sub");
     const std::vector<unsigned char> pixels(64 * 64 * 4, 0x80);
     std::string path;
     if (std::string(rc.target) == "/proc")
@@ -154,7 +153,7 @@ TEST_P(JpegRefusals, ReturnZeroAndLeaveNothing) {
     EXPECT_EQ(WriteJpeg(rc.nullPixels ? nullptr : pixels.data(), rc.width, rc.height, path, rc.bpp),
               0);
     EXPECT_EQ(dir.entries(), before);
-    EXPECT_TRUE(OutputsTempDir::entriesOf(dir.file("sub")).empty());
+    EXPECT_TRUE(TempDir::entries(dir.file("sub")).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -173,9 +172,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 TEST(JpegWriter, FullDiskLeavesTheOldFileAndNoPartialOne) {
-    OutputsTempDir dir;
+    TempDir dir;
     const std::string path = dir.file("snap.jpg");
-    writeBytes(path, "old");
+    dir.write("snap.jpg", "old");
     // Noise compresses badly, so the file outgrows the limit well before the end.
     std::srand(7);
     const auto frame = makeFrame(512, 512, 32, [](int, int) {
@@ -185,7 +184,7 @@ TEST(JpegWriter, FullDiskLeavesTheOldFileAndNoPartialOne) {
         test::FileSizeLimit limit(32 * 1024);
         EXPECT_EQ(WriteJpeg(frame.data(), 512, 512, path), 0);
     }
-    EXPECT_EQ(readBytes(path), "old");
+    EXPECT_EQ(TempDir::read(path), "old");
     EXPECT_EQ(dir.entries(), std::set<std::string>{"snap.jpg"});
     // The writer recovers completely: the next call succeeds.
     EXPECT_EQ(WriteJpeg(frame.data(), 512, 512, path), 1);

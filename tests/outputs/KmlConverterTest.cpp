@@ -1,6 +1,7 @@
 #include "outputs/KmlConverter.h"
 
 #include "OutputsTestSupport.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,11 +13,9 @@
 namespace quello {
 namespace {
 
-using test::OutputsTempDir;
-using test::readBytes;
 using test::runCommand;
 using test::shellQuote;
-using test::writeBytes;
+using test::TempDir;
 
 const std::string kGoldenDir = std::string(QUELLO_OUTPUTS_TEST_DATA_DIR) + "/golden";
 const std::string kDescription = "GPS Log data.";
@@ -57,25 +56,23 @@ struct Converted {
     std::string path, kml;
 };
 
-Converted convertLog(const OutputsTempDir& dir, const std::string& log,
-                     const std::string& name = "t.log",
+Converted convertLog(const TempDir& dir, const std::string& log, const std::string& name = "t.log",
                      const std::string& description = kDescription) {
-    std::filesystem::create_directories(dir.file("in"));
-    std::filesystem::create_directories(dir.file("out"));
-    writeBytes(dir.file("in/" + name), log);
+    dir.makeDir("out");
+    dir.write("in/" + name, log);
     Converted c;
     c.code = ConvertLogToKml(dir.file("in/" + name), description, dir.file("out"), c.path);
     if (c.code == 0) {
-        c.kml = readBytes(c.path);
+        c.kml = TempDir::read(c.path);
         expectWellFormed(c.path);
     }
     return c;
 }
 
 TEST(KmlConverter, GoldenDocumentWrittenTwiceIdenticallyFromLfAndCrLfLogs) {
-    OutputsTempDir dir;
-    const std::string expected = readBytes(kGoldenDir + "/0101.kml");
-    std::string lfLog = readBytes(kGoldenDir + "/0101.log");
+    TempDir dir;
+    const std::string expected = TempDir::read(kGoldenDir + "/0101.kml");
+    std::string lfLog = TempDir::read(kGoldenDir + "/0101.log");
     ASSERT_NE(lfLog.find("\r\n"), std::string::npos);
     std::erase(lfLog, '\r');
 
@@ -83,14 +80,14 @@ TEST(KmlConverter, GoldenDocumentWrittenTwiceIdenticallyFromLfAndCrLfLogs) {
     for (int run = 0; run < 2; ++run) {
         ASSERT_EQ(ConvertLogToKml(kGoldenDir + "/0101.log", kDescription, dir.path(), path), 0);
         EXPECT_EQ(path, dir.file("0101.kml"));
-        EXPECT_EQ(readBytes(path), expected) << "run " << run;
+        EXPECT_EQ(TempDir::read(path), expected) << "run " << run;
     }
     expectWellFormed(path);
     EXPECT_EQ(convertLog(dir, lfLog, "0101.log").kml, expected) << "LF log read differently";
 }
 
 TEST(KmlConverter, GpsbabelReadsTheTrackBackWithTheSameCoordinates) {
-    OutputsTempDir dir;
+    TempDir dir;
     std::string path;
     ASSERT_EQ(ConvertLogToKml(kGoldenDir + "/0101.log", kDescription, dir.path(), path), 0);
     const auto r = runCommand("gpsbabel -t -i kml -f " + shellQuote(path) + " -o unicsv -F -");
@@ -107,7 +104,7 @@ TEST(KmlConverter, GpsbabelReadsTheTrackBackWithTheSameCoordinates) {
         ASSERT_EQ(cols.size(), 4u) << line;
         readBack.push_back(cols[2] + "," + cols[1]);
     }
-    const auto written = coordinates(readBytes(path));
+    const auto written = coordinates(TempDir::read(path));
     EXPECT_EQ(written.size(), 12u);
     EXPECT_EQ(readBack, written);
 }
@@ -124,7 +121,7 @@ void PrintTo(const FieldCase& c, std::ostream* os) {
 class KmlFieldRules : public testing::TestWithParam<FieldCase> {};
 
 TEST_P(KmlFieldRules, LinesYieldTheseCoordinates) {
-    OutputsTempDir dir;
+    TempDir dir;
     const auto c = convertLog(dir, GetParam().log);
     ASSERT_EQ(c.code, 0);
     const auto& tuples = GetParam().tuples;
@@ -189,7 +186,7 @@ void PrintTo(const NameCase& c, std::ostream* os) {
 class KmlNames : public testing::TestWithParam<NameCase> {};
 
 TEST_P(KmlNames, DocumentAndFileNamedAfterTheLog) {
-    OutputsTempDir dir;
+    TempDir dir;
     const auto c = convertLog(dir, "t\tN1\tE2\n", GetParam().logName, "]]> <x> & \xFF\r");
     ASSERT_EQ(c.code, 0);
     EXPECT_EQ(c.path, dir.file("out/" + GetParam().kmlName));
@@ -211,13 +208,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(KmlConverter, ReplacesExistingDocumentAndNormalisesTheOutputFolder) {
-    OutputsTempDir dir;
-    writeBytes(dir.file("t.log"), "t\tN1\tE2\n");
-    writeBytes(dir.file("t.kml"), std::string(100000, 'o'));
+    TempDir dir;
+    dir.write("t.log", "t\tN1\tE2\n");
+    dir.write("t.kml", std::string(100000, 'o'));
     std::string path = dir.file("t.log"); // the result may alias an input
     ASSERT_EQ(ConvertLogToKml(path, kDescription, dir.path() + "//", path), 0);
     EXPECT_EQ(path, dir.file("t.kml"));
-    EXPECT_EQ(coordinates(readBytes(path)), std::vector<std::string>{"2,1"});
+    EXPECT_EQ(coordinates(TempDir::read(path)), std::vector<std::string>{"2,1"});
     EXPECT_EQ(dir.entries(), (std::set<std::string>{"t.kml", "t.log"}));
 }
 
@@ -234,13 +231,13 @@ void PrintTo(const FailureCase& c, std::ostream* os) {
 class KmlFailures : public testing::TestWithParam<FailureCase> {};
 
 TEST_P(KmlFailures, ReturnCodeAndNothingWritten) {
-    OutputsTempDir dir;
+    TempDir dir;
     const auto savedCwd = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
     for (const char* folder : {"out", "dir.log", "ro", "taken/good.kml"})
         std::filesystem::create_directories(folder);
-    writeBytes("good.log", "t\tN1\tE2\n");
-    writeBytes("ro/good.kml", "old");
+    dir.write("good.log", "t\tN1\tE2\n");
+    dir.write("ro/good.kml", "old");
     ::chmod("ro/good.kml", 0444);
     ::symlink("none.log", "link.log");
     ::mkfifo("fifo.log", 0600);
@@ -280,18 +277,18 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(KmlConverter, FailedWriteLeavesTheOldDocumentAndNoTemporaryFile) {
-    OutputsTempDir dir;
+    TempDir dir;
     std::string log;
     for (int i = 0; i < 2000; ++i)
         log += "2026/12/06 08:15:01\tN22.543210\tE114.057800\t40\t87\r\n";
-    writeBytes(dir.file("big.log"), log);
-    writeBytes(dir.file("big.kml"), "old");
+    dir.write("big.log", log);
+    dir.write("big.kml", "old");
     std::string path;
     {
         test::FileSizeLimit fullDisk(16 * 1024);
         EXPECT_EQ(ConvertLogToKml(dir.file("big.log"), kDescription, dir.path(), path), -4);
     }
-    EXPECT_EQ(readBytes(dir.file("big.kml")), "old");
+    EXPECT_EQ(TempDir::read(dir.file("big.kml")), "old");
     EXPECT_EQ(dir.entries(), (std::set<std::string>{"big.kml", "big.log"}));
 }
 

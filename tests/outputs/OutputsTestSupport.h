@@ -1,68 +1,16 @@
 #pragma once
 
-// Small helpers for the outputs tests: a temporary folder, whole-file I/O and running the
-// command-line tools that check our files from the outside.
-
-#include <gtest/gtest.h>
+// Small helpers for the outputs tests: running the command-line tools that check our files
+// from the outside, and a stand-in for a full disk.
 
 #include <array>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <set>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
 namespace quello::test {
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class OutputsTempDir {
-public:
-    OutputsTempDir() {
-        std::string templ = (std::filesystem::temp_directory_path() / "quello-out-XXXXXX").string();
-        if (::mkdtemp(templ.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = templ;
-    }
-    ~OutputsTempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    OutputsTempDir(const OutputsTempDir&) = delete;
-    OutputsTempDir& operator=(const OutputsTempDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-    // Names of everything in the folder, hidden files included.
-    std::set<std::string> entries() const { return entriesOf(path_); }
-
-    static std::set<std::string> entriesOf(const std::string& folder) {
-        std::set<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(folder))
-            names.insert(e.path().filename().string());
-        return names;
-    }
-
-private:
-    std::string path_;
-};
-
-inline void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
-inline std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Single-quotes a path for /bin/sh.
 inline std::string shellQuote(const std::string& s) {
