@@ -1,6 +1,7 @@
 // The card written by tools/make-demo-card (a CTest fixture writes it once), checked through
 // the `quello` program the way a new user first meets it.
 #include "ProgramRun.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -29,6 +30,15 @@ std::vector<std::string> Movies() {
     }
     std::sort(movies.begin(), movies.end());
     return movies;
+}
+
+// `quello info` on every movie of the card, in path order.
+json Info(const std::vector<std::string>& movies = Movies()) {
+    std::vector<std::string> args{"info"};
+    args.insert(args.end(), movies.begin(), movies.end());
+    const ProgramResult r = RunQuello(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return json::parse(r.out);
 }
 
 std::int64_t Seconds(const std::string& text) {
@@ -62,11 +72,7 @@ TEST(DemoCard, MoviesFollowEachOtherWithTheirTelemetry) {
     const std::vector<std::string> movies = Movies();
     ASSERT_GE(movies.size(), 4u);
     ASSERT_LE(movies.size(), 6u);
-    std::vector<std::string> args{"info"};
-    args.insert(args.end(), movies.begin(), movies.end());
-    const ProgramResult r = RunQuello(args);
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const json info = json::parse(r.out);
+    const json info = Info(movies);
     ASSERT_EQ(info.size(), movies.size());
 
     std::set<std::string> folders, telemetryFolders;
@@ -100,16 +106,10 @@ TEST(DemoCard, MoviesFollowEachOtherWithTheirTelemetry) {
 // Every telemetry file describes a drive a camera could have recorded: ten samples per
 // second, fixes that move at the speed they report, and a hard stop somewhere.
 TEST(DemoCard, TelemetryDescribesAPlausibleDrive) {
-    const json info = [] {
-        std::vector<std::string> args{"info"};
-        const auto movies = Movies();
-        args.insert(args.end(), movies.begin(), movies.end());
-        return json::parse(RunQuello(args).out);
-    }();
     int hardBrakes = 0;
     std::set<int> headings;
     int maxSpeed = 0;
-    for (const json& m : info) {
+    for (const json& m : Info()) {
         if (m["telemetryPath"].is_null())
             continue;
         SCOPED_TRACE(m["telemetryPath"].get<std::string>());
@@ -156,7 +156,7 @@ TEST(DemoCard, GpsLogConvertsToAReadableTrack) {
             logs.push_back(entry.path().string());
     }
     ASSERT_EQ(logs.size(), 1u);
-    const ScratchDir out;
+    const TempDir out;
     const ProgramResult r = RunQuello({"kml", "--output", out.path(), logs[0]});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     ASSERT_EQ(r.out.rfind("OK ", 0), 0u);
@@ -166,7 +166,7 @@ TEST(DemoCard, GpsLogConvertsToAReadableTrack) {
     const ProgramResult back =
         RunProgram({"/usr/bin/gpsbabel", "-t", "-i", "kml", "-f", kml, "-o", "unicsv", "-F", "-"});
     ASSERT_EQ(back.exitCode, 0) << back.err;
-    const std::string log = ReadFile(logs[0]);
+    const std::string log = TempDir::read(logs[0]);
     const auto lines = std::count(log.begin(), log.end(), '\n');
     EXPECT_EQ(std::count(back.out.begin(), back.out.end(), '\n'), lines + 1); // + header
 }

@@ -1,13 +1,10 @@
 #include "ProgramRun.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <spawn.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,12 +12,10 @@ extern char** environ;
 
 namespace quello::test {
 
-namespace fs = std::filesystem;
-
 ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd) {
     // Output goes to files, not pipes: a program that writes a lot cannot block on a full
     // pipe while we wait for it.
-    const ScratchDir capture;
+    const TempDir capture;
     const std::string outPath = capture.path() + "/stdout";
     const std::string errPath = capture.path() + "/stderr";
 
@@ -50,8 +45,8 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
+    result.out = TempDir::read(outPath);
+    result.err = TempDir::read(errPath);
     return result;
 }
 
@@ -59,32 +54,6 @@ ProgramResult RunQuello(const std::vector<std::string>& args, const std::string&
     std::vector<std::string> argv{QUELLO_BIN};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunProgram(argv, cwd);
-}
-
-ScratchDir::ScratchDir() {
-    std::string pattern = (fs::path(testing::TempDir()) / "quello-cli-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a scratch folder");
-    path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
-
-std::string ScratchDir::write(const std::string& name, const std::string& bytes) const {
-    const fs::path full = fs::path(path_) / name;
-    fs::create_directories(full.parent_path());
-    std::ofstream(full, std::ios::binary) << bytes;
-    return full.string();
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 } // namespace quello::test

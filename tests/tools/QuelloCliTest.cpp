@@ -1,6 +1,8 @@
 // The `quello` program run as a user runs it: real files in scratch folders, the exit code,
 // stdout and stderr checked.
 #include "ProgramRun.h"
+#include "tests/support/MovieBytes.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -8,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -16,31 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-constexpr std::uint32_t kSecondsFrom1904To1970 = 2082844800u;
-
-void PutBe32(std::string& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = char(value >> (24 - 8 * i));
-}
-
-// A movie header in the camera's layout: 24-byte ftyp, moov, version-0 mvhd first.
-std::string CameraMovie(std::uint32_t creation1904, std::uint32_t timeScale,
-                        std::uint32_t duration) {
-    std::string bytes(24 + 8 + 108, '\0');
-    PutBe32(bytes, 0, 24);
-    bytes.replace(4, 8, "ftypqt  ");
-    bytes.replace(16, 8, "qt  \0\0\0\0", 8);
-    PutBe32(bytes, 24, 8 + 108);
-    bytes.replace(28, 4, "moov");
-    PutBe32(bytes, 32, 108);
-    bytes.replace(36, 4, "mvhd");
-    PutBe32(bytes, 44, creation1904);
-    PutBe32(bytes, 48, creation1904);
-    PutBe32(bytes, 52, timeScale);
-    PutBe32(bytes, 56, duration);
-    return bytes;
-}
 
 std::string SetupCfg(int timeZone = -5, std::uint32_t trailer = 0x53050E50u) {
     std::string bytes(128, '\0');
@@ -63,96 +41,62 @@ std::size_t LineCount(const std::string& text) {
 
 // ---------------------------------------------------------------------------- bad input
 
-struct BadInputCase {
-    const char* label;
-    std::vector<std::string> args; // "@" is replaced by the scratch folder
-    int exitCode;
-    const char* message; // expected in the one-line stderr message
-};
-
-std::string Expand(const std::string& arg, const std::string& dir) {
-    std::string out = arg;
-    for (std::size_t at; (at = out.find('@')) != std::string::npos;)
-        out.replace(at, 1, dir);
-    return out;
+// The words of `args`, with "@" standing for the folder `dir`.
+std::vector<std::string> Args(const std::string& args, const std::string& dir) {
+    std::vector<std::string> words;
+    std::istringstream in(args);
+    for (std::string w; in >> w;) {
+        for (std::size_t at; (at = w.find('@')) != std::string::npos;)
+            w.replace(at, 1, dir);
+        words.push_back(w);
+    }
+    return words;
 }
 
 TEST(QuelloCli, BadInputIsRefusedWithOneLineAndNothingWritten) {
-    const std::vector<BadInputCase> cases = {
-        {"no command", {}, 2, "usage: quello"},
-        {"unknown command", {"play"}, 2, "unknown command 'play'"},
-        {"info without movie", {"info"}, 2, "no movie given"},
-        {"info missing movie", {"info", "@/card/none.MOV"}, 1, "none.MOV: no such file"},
-        {"info directory", {"info", "@/card"}, 1, "is a directory"},
-        {"info one bad of two", {"info", "@/card/junk.bin", "@/nope"}, 1, "nope: no such"},
-        {"info unknown option", {"info", "--fast", "@/card/junk.bin"}, 2, "unknown option"},
-        {"telemetry missing", {"telemetry", "@/none.DAT"}, 1, "none.DAT: no such file"},
-        {"telemetry directory", {"telemetry", "@/card"}, 1, "is a directory"},
-        {"telemetry fifo", {"telemetry", "@/fifo"}, 1, "not a regular file"},
-        {"telemetry two files", {"telemetry", "@/a.DAT", "@/b.DAT"}, 2, "exactly one"},
-        {"telemetry bad format",
-         {"telemetry", "@/card/junk.bin", "--format", "xml"},
-         2,
-         "unknown format 'xml'"},
-        {"telemetry format without value",
-         {"telemetry", "@/card/junk.bin", "--format"},
-         2,
-         "needs a value"},
-        {"kml without output", {"kml", "@/card/junk.bin"}, 2, "output folder"},
-        {"kml output is a file",
-         {"kml", "--output", "@/card/junk.bin", "@/card/junk.bin"},
-         1,
-         "not a directory"},
-        {"kml output missing", {"kml", "--output", "@/gone", "@/card/junk.bin"}, 1, "no such file"},
-        {"card without setup.cfg", {"card", "@"}, 1, "Can't find device!"},
-        {"card missing folder", {"card", "@/gone"}, 1, "Can't find device!"},
-        {"settings without card", {"settings", "@"}, 1, "Can't find device!"},
-        {"settings two roots", {"settings", "@", "@/card"}, 2, "exactly one card folder"},
-        {"settings resolution too big",
-         {"settings", "@/card", "--resolution", "6"},
-         2,
-         "--resolution must be 0..5"},
-        {"settings resolution not a number",
-         {"settings", "@/card", "--resolution", "1x"},
-         2,
-         "--resolution"},
-        {"settings time zone too far",
-         {"settings", "@/card", "--timezone", "13"},
-         2,
-         "--timezone must be -12..12"},
-        {"settings two sensitivities",
-         {"settings", "@/card", "--sensitivity", "1,2"},
-         2,
-         "--sensitivity"},
-        {"settings four sensitivities",
-         {"settings", "@/card", "--sensitivity", "1,2,3,4"},
-         2,
-         "--sensitivity"},
-        {"settings trailing comma",
-         {"settings", "@/card", "--sensitivity", "1,2,3,"},
-         2,
-         "--sensitivity"},
-        {"settings sensitivity 11",
-         {"settings", "@/card", "--sensitivity", "1,11,3"},
-         2,
-         "--sensitivity"},
-        {"settings negative sensitivity",
-         {"settings", "@/card", "--sensitivity=1,-1,3"},
-         2,
-         "--sensitivity"},
+    const struct {
+        const char* args;
+        int exitCode;
+        const char* message; // expected in the one-line stderr message
+    } cases[] = {
+        {"", 2, "usage: quello"},
+        {"play", 2, "unknown command 'play'"},
+        {"info", 2, "no movie given"},
+        {"info @/card/none.MOV", 1, "none.MOV: no such file"},
+        {"info @/card", 1, "is a directory"},
+        {"info @/card/junk.bin @/nope", 1, "nope: no such"},
+        {"info --fast @/card/junk.bin", 2, "unknown option"},
+        {"telemetry @/none.DAT", 1, "none.DAT: no such file"},
+        {"telemetry @/card", 1, "is a directory"},
+        {"telemetry @/fifo", 1, "not a regular file"},
+        {"telemetry @/a.DAT @/b.DAT", 2, "exactly one"},
+        {"telemetry @/card/junk.bin --format xml", 2, "unknown format 'xml'"},
+        {"telemetry @/card/junk.bin --format", 2, "needs a value"},
+        {"kml @/card/junk.bin", 2, "output folder"},
+        {"kml --output @/card/junk.bin @/card/junk.bin", 1, "not a directory"},
+        {"kml --output @/gone @/card/junk.bin", 1, "no such file"},
+        {"card @", 1, "Can't find device!"},
+        {"card @/gone", 1, "Can't find device!"},
+        {"settings @", 1, "Can't find device!"},
+        {"settings @ @/card", 2, "exactly one card folder"},
+        {"settings @/card --resolution 6", 2, "--resolution must be 0..5"},
+        {"settings @/card --resolution 1x", 2, "--resolution"},
+        {"settings @/card --timezone 13", 2, "--timezone must be -12..12"},
+        {"settings @/card --sensitivity 1,2", 2, "--sensitivity"},
+        {"settings @/card --sensitivity 1,2,3,4", 2, "--sensitivity"},
+        {"settings @/card --sensitivity 1,2,3,", 2, "--sensitivity"},
+        {"settings @/card --sensitivity 1,11,3", 2, "--sensitivity"},
+        {"settings @/card --sensitivity=1,-1,3", 2, "--sensitivity"},
     };
-    const ScratchDir dir;
+    const TempDir dir;
     dir.write("card/junk.bin", std::string("\x00\xff\x13\x37", 4));
     const std::string cfg = dir.write("card/setup.cfg", SetupCfg());
     ASSERT_EQ(mkfifo((dir.path() + "/fifo").c_str(), 0600), 0);
     const auto before = fs::last_write_time(cfg);
 
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        std::vector<std::string> args;
-        for (const auto& a : c.args)
-            args.push_back(Expand(a, dir.path()));
-        const ProgramResult r = RunQuello(args);
+        SCOPED_TRACE(c.args);
+        const ProgramResult r = RunQuello(Args(c.args, dir.path()));
         EXPECT_EQ(r.exitCode, c.exitCode);
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
@@ -161,13 +105,11 @@ TEST(QuelloCli, BadInputIsRefusedWithOneLineAndNothingWritten) {
         }
     }
     // Nothing on the card was touched or added.
-    EXPECT_EQ(ReadFile(cfg), SetupCfg());
+    EXPECT_EQ(TempDir::read(cfg), SetupCfg());
     EXPECT_EQ(fs::last_write_time(cfg), before);
-    std::size_t entries = 0;
-    for (auto it = fs::recursive_directory_iterator(dir.path());
-         it != fs::recursive_directory_iterator(); ++it)
-        ++entries;
-    EXPECT_EQ(entries, 4u); // card, card/junk.bin, card/setup.cfg, fifo
+    EXPECT_EQ(TempDir::entries(dir.path()), (std::set<std::string>{"card", "fifo"}));
+    EXPECT_EQ(TempDir::entries(dir.path() + "/card"),
+              (std::set<std::string>{"junk.bin", "setup.cfg"}));
 }
 
 TEST(QuelloCli, HelpIsShownForEveryCommand) {
@@ -210,7 +152,7 @@ TEST(QuelloCli, InfoReportsEachMovie) {
         {"DCIM/100MEDIA/empty.MOV", "", false, nullptr, nullptr, nullptr},
         {"DCIM/100MEDIA/junk.MOV", std::string(300, '\xA5'), true, nullptr, nullptr, nullptr},
     };
-    const ScratchDir dir;
+    const TempDir dir;
     std::vector<std::string> args{"info"};
     for (const auto& c : cases) {
         args.push_back(dir.write(c.name, c.bytes));
@@ -271,7 +213,7 @@ TEST(QuelloCli, TelemetryJsonHoldsEverySlot) {
         {"one huge line", "[S]\t1\t2\t3" + std::string(5 << 20, '7') + "\n", 1, 0, nullptr},
         {"more than 3000 samples", SampleLines(3100), 3000, 300, ""},
     };
-    const ScratchDir dir;
+    const TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         const ProgramResult r = RunQuello({"telemetry", dir.write("t.DAT", c.content)});
@@ -303,7 +245,7 @@ TEST(QuelloCli, TelemetryCsvHasOneRowPerSecond) {
         {"partial second", SampleLines(25), 3},
         {"fixes beyond samples", SampleLines(10) + g + g + g, 4},
     };
-    const ScratchDir dir;
+    const TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         const ProgramResult r =
@@ -343,7 +285,7 @@ TEST(QuelloCli, TelemetryGpxReadsBackWithTheSameCoordinates) {
         "[G]\tbad\ttime\tNabc\tE1.5\t5\t5\n"                    // latitude is no number: left out
         "[G]\t2026/05/16\t09:41:11\tN95.000000\tE1.5\t5\t5\n"   // out of range: left out
         "[G]\t2026/13/16\t09:41:12\tN0.5\tE179.999999\t5\t5\n"; // kept, without time
-    const ScratchDir dir;
+    const TempDir dir;
     const std::string dat = dir.write("drive <&>.DAT", content);
     const ProgramResult r = RunQuello({"telemetry", dat, "--format", "gpx"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -362,11 +304,11 @@ TEST(QuelloCli, TelemetryGpxReadsBackWithTheSameCoordinates) {
 // ---------------------------------------------------------------------------- kml
 
 TEST(QuelloCli, KmlReportsEachLog) {
-    const ScratchDir dir;
+    const TempDir dir;
     const std::string good = dir.write("logs/0101.log", "093107\tN22.5431\tE114.0578\t1\r\n"
                                                         "093108\tN22.5432\tE114.0579\t1\r\n");
     dir.write("logs/folder.log/x", "");
-    fs::create_directory(dir.path() + "/out");
+    dir.makeDir("out");
     const ProgramResult r =
         RunQuello({"kml", "--output", dir.path() + "/out", good, dir.path() + "/logs/none.log",
                    dir.path() + "/logs/folder.log"});
@@ -375,12 +317,8 @@ TEST(QuelloCli, KmlReportsEachLog) {
     EXPECT_EQ(LineCount(r.err), 1u);
     EXPECT_EQ(RunProgram({"/usr/bin/xmllint", "--noout", dir.path() + "/out/0101.kml"}).exitCode,
               0);
-    const std::vector<fs::path> written{fs::directory_iterator(dir.path() + "/out"),
-                                        fs::directory_iterator()};
-    EXPECT_EQ(written.size(), 1u);
+    EXPECT_EQ(TempDir::entries(dir.path() + "/out"), std::set<std::string>{"0101.kml"});
 
-    // Relative paths, a bare log name included, are taken from the current folder; an
-    // existing KML is replaced.
     // Logs without a usable line still give well-formed documents.
     const std::vector<std::string> odd = {
         dir.write("logs/empty.log", ""),
@@ -395,6 +333,8 @@ TEST(QuelloCli, KmlReportsEachLog) {
         EXPECT_EQ(RunProgram({"/usr/bin/xmllint", "--noout", kml}).exitCode, 0);
     }
 
+    // Relative paths, a bare log name included, are taken from the current folder; an
+    // existing KML is replaced.
     const ProgramResult again =
         RunQuello({"kml", "--output", "../out/", "0101.log"}, dir.path() + "/logs");
     EXPECT_EQ(again.exitCode, 0) << again.err;
@@ -404,18 +344,16 @@ TEST(QuelloCli, KmlReportsEachLog) {
 // ---------------------------------------------------------------------------- card, settings
 
 TEST(QuelloCli, CardPrintsTheLastValidRoot) {
-    struct Case {
-        const char* label;
-        std::vector<std::string> roots; // folders below the scratch folder
-        const char* found;              // nullptr: "Can't find device!"
+    const struct {
+        const char* roots; // "@" is the scratch folder
+        const char* found; // nullptr: "Can't find device!"
+    } cases[] = {
+        {"@/a", "a"},
+        {"@/a @/b", "b"}, // the last valid root wins
+        {"@/a @/short @/zero-trailer @/bad-magic @/gone", "a"},
+        {"@/short @/zero-trailer", nullptr},
     };
-    const std::vector<Case> cases = {
-        {"one card", {"a"}, "a"},
-        {"last valid wins", {"a", "b"}, "b"},
-        {"invalid later root ignored", {"a", "short", "zero-trailer", "bad-magic", "gone"}, "a"},
-        {"no valid root", {"short", "zero-trailer"}, nullptr},
-    };
-    const ScratchDir dir;
+    const TempDir dir;
     dir.write("a/setup.cfg", SetupCfg(-12));
     dir.write("b/setup.cfg", SetupCfg(12, 0x01020304u));
     dir.write("short/setup.cfg", SetupCfg().substr(0, 127));
@@ -425,11 +363,8 @@ TEST(QuelloCli, CardPrintsTheLastValidRoot) {
     dir.write("bad-magic/setup.cfg", badMagic);
 
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        std::vector<std::string> args{"card"};
-        for (const auto& root : c.roots)
-            args.push_back(dir.path() + "/" + root);
-        const ProgramResult r = RunQuello(args);
+        SCOPED_TRACE(c.roots);
+        const ProgramResult r = RunQuello(Args(std::string("card ") + c.roots, dir.path()));
         if (!c.found) {
             EXPECT_EQ(r.exitCode, 1);
             EXPECT_EQ(r.err, "Can't find device!\n");
@@ -438,7 +373,7 @@ TEST(QuelloCli, CardPrintsTheLastValidRoot) {
         ASSERT_EQ(r.exitCode, 0) << r.err;
         const json card = json::parse(r.out);
         EXPECT_EQ(card["root"], dir.path() + "/" + c.found + "/");
-        const std::string record = ReadFile(dir.path() + "/" + c.found + "/setup.cfg");
+        const std::string record = TempDir::read(dir.path() + "/" + c.found + "/setup.cfg");
         std::string hex;
         for (unsigned char b : record) {
             const char digits[] = "0123456789abcdef";
@@ -453,103 +388,73 @@ TEST(QuelloCli, CardPrintsTheLastValidRoot) {
     }
 }
 
-struct FileStamp {
-    ino_t inode;
-    timespec mtime;
-};
-
-FileStamp Stamp(const std::string& path) {
+// Inode and modification time: replacing the file changes both.
+std::pair<ino_t, std::int64_t> Stamp(const std::string& path) {
     struct stat st {};
     EXPECT_EQ(stat(path.c_str(), &st), 0);
-    return {st.st_ino, st.st_mtim};
+    return {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
 }
 
-bool SameStamp(const FileStamp& a, const FileStamp& b) {
-    return a.inode == b.inode && a.mtime.tv_sec == b.mtime.tv_sec &&
-           a.mtime.tv_nsec == b.mtime.tv_nsec;
-}
-
-// A sequence of saves on one card: what each prints, whether the file was replaced, and what
-// the card then holds.
+// A sequence of saves on one card whose record carries another trailer: what each prints,
+// whether the file was replaced, and what the card then holds.
 TEST(QuelloCli, SettingsRoundTrip) {
-    struct Step {
+    const struct {
         const char* label;
-        std::vector<std::string> options;
-        int exitCode;
+        const char* options;
         bool written;
         int timeZone;
         std::vector<int> sensitivity;
         int resolutionIndex;
-        int updateFlag;
-    };
-    const std::vector<Step> steps = {
-        {"nothing changed", {}, 0, false, -5, {5, 6, 7}, 0, 0},
-        {"same values given",
-         {"--timezone", "-5", "--resolution", "0"},
-         0,
-         false,
-         -5,
-         {5, 6, 7},
-         0,
-         0},
-        {"time zone", {"--timezone", "+3"}, 0, true, 3, {5, 6, 7}, 0, 1},
-        {"saved again unchanged", {"--timezone", "3"}, 0, false, 3, {5, 6, 7}, 0, 1},
+    } steps[] = {
+        {"other trailer forces a write", "", true, -5, {5, 6, 7}, 0},
+        {"nothing changed", "", false, -5, {5, 6, 7}, 0},
+        {"same values given", "--timezone -5 --resolution 0", false, -5, {5, 6, 7}, 0},
+        {"time zone", "--timezone +3", true, 3, {5, 6, 7}, 0},
+        {"saved again unchanged", "--timezone 3", false, 3, {5, 6, 7}, 0},
         {"all options",
-         {"--resolution", "5", "--timezone=-12", "--sensitivity", "0,10,4"},
-         0,
+         "--resolution 5 --timezone=-12 --sensitivity 0,10,4",
          true,
          -12,
          {0, 10, 4},
-         5,
-         1},
+         5},
     };
-    const ScratchDir dir;
-    const std::string cfg = dir.write("card/setup.cfg", SetupCfg());
+    const TempDir dir;
+    const std::string cfg = dir.write("card/setup.cfg", SetupCfg(-5, 0x01020304u));
     const std::string root = dir.path() + "/card";
     for (const auto& s : steps) {
         SCOPED_TRACE(s.label);
-        const FileStamp before = Stamp(cfg);
-        std::vector<std::string> args{"settings", root};
-        args.insert(args.end(), s.options.begin(), s.options.end());
+        const auto before = Stamp(cfg);
+        std::vector<std::string> args = Args(s.options, "");
+        args.insert(args.begin(), {"settings", root});
         const ProgramResult r = RunQuello(args);
-        EXPECT_EQ(r.exitCode, s.exitCode) << r.err;
+        EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, "Success!\n");
-        EXPECT_EQ(!SameStamp(before, Stamp(cfg)), s.written);
+        EXPECT_EQ(before != Stamp(cfg), s.written);
 
         const json card = json::parse(RunQuello({"card", root}).out);
         EXPECT_EQ(card["timeZone"], s.timeZone);
         EXPECT_EQ(card["sensitivity"], json(s.sensitivity));
         EXPECT_EQ(card["resolutionIndex"], s.resolutionIndex);
-        EXPECT_EQ(card["updateFlag"], s.updateFlag);
-        const std::string bytes = ReadFile(cfg);
+        EXPECT_EQ(card["updateFlag"], 1);
+        const std::string bytes = TempDir::read(cfg);
         ASSERT_EQ(bytes.size(), 128u);
         EXPECT_EQ(bytes[4], '\x7A');
         EXPECT_EQ(bytes[60], '\x42');
         EXPECT_EQ(bytes[6] & 0x80, 0x80);
+        EXPECT_EQ(bytes.substr(124), std::string("\x50\x0E\x05\x53", 4));
     }
-    EXPECT_EQ(fs::directory_iterator(root)->path(), cfg); // no temporary left behind
-}
-
-TEST(QuelloCli, SettingsWritesWhenOnlyTheTrailerDiffers) {
-    const ScratchDir dir;
-    const std::string cfg = dir.write("card/setup.cfg", SetupCfg(-5, 0x01020304u));
-    const ProgramResult r = RunQuello({"settings", dir.path() + "/card"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "Success!\n");
-    const std::string bytes = ReadFile(cfg);
-    EXPECT_EQ(bytes.substr(124), std::string("\x50\x0E\x05\x53", 4));
-    EXPECT_EQ(bytes[6] & 1, 1);
+    EXPECT_EQ(TempDir::entries(root), std::set<std::string>{"setup.cfg"}); // no temporary left
 }
 
 TEST(QuelloCli, SettingsReportsAFailedSaveAndKeepsTheRecord) {
-    const ScratchDir dir;
+    const TempDir dir;
     const std::string cfg = dir.write("card/setup.cfg", SetupCfg());
     ASSERT_EQ(chmod(cfg.c_str(), 0444), 0);
     const ProgramResult r = RunQuello({"settings", dir.path() + "/card", "--timezone", "1"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Save data failed!\n");
-    EXPECT_EQ(ReadFile(cfg), SetupCfg());
+    EXPECT_EQ(TempDir::read(cfg), SetupCfg());
 }
 
 } // namespace
