@@ -230,47 +230,27 @@ TEST(CMyWaveForm, CurvePixels) {
     const auto gSet = constantSamples(3000, 1000, 0, -1000);
     const auto one = constantSamples(1, 1000, 0, -1000);
     const std::int32_t speeds[] = {60, 60, 60, 60};
-    struct Px {
-        int x, y;
-        QRgb colour;
-    };
+    // Each row is checked near both ends of the plot and in its middle (columns where the dotted
+    // quarter line has a gap).
     struct Case {
         const char* name;
         const std::vector<GSensorSample>* samples;
         int speedCount;
         bool speedView;
-        std::vector<Px> pixels;
+        std::vector<std::pair<int, QRgb>> rows;
     };
+    const std::vector<std::pair<int, QRgb>> gRows = {
+        {MID - 30, kPlot}, {MID - 29, kX}, {MID - 28, kPlot}, {MID, kY},
+        {MID + 1, kPlot},  {MID + 28, kZ}, {MID + 29, kPlot}};
+    const std::vector<std::pair<int, QRgb>> speedRows = {
+        {MID - 29, kPlot}, {MID, kSpeed}, {MID + 1, kPlot}, {MID + 28, kPlot}};
     const Case cases[] = {
-        {"G view",
-         &gSet,
-         4,
-         false,
-         {{L + 1, MID - 29, kX},
-          {300, MID - 29, kX},
-          {R - 1, MID - 29, kX},
-          {300, MID - 30, kPlot},
-          {300, MID - 28, kPlot},
-          {L + 1, MID, kY},
-          {300, MID, kY},
-          {300, MID + 1, kPlot},
-          {L + 1, MID + 28, kZ},
-          {300, MID + 28, kZ},
-          {300, MID + 29, kPlot}}},
-        {"speed view",
-         &gSet,
-         4,
-         true,
-         {{L + 1, MID, kSpeed},
-          {300, MID, kSpeed},
-          {R - 1, MID, kSpeed},
-          {300, MID + 1, kPlot},
-          {300, MID - 29, kPlot},
-          {300, MID + 28, kPlot}}},
-        {"one sample, G view", &one, 4, false, {{300, MID - 29, kPlot}, {300, MID, kPlot}}},
-        {"one sample, speed view", &one, 4, true, {{300, MID, kPlot}}},
-        {"speed view with one speed", &gSet, 1, true, {{300, MID, kPlot}, {300, MID - 29, kPlot}}},
-        {"speed view without speeds", &gSet, 0, true, {{300, MID, kPlot}}},
+        {"G view", &gSet, 4, false, gRows},
+        {"speed view", &gSet, 4, true, speedRows},
+        {"one sample, G view", &one, 4, false, {{MID - 29, kPlot}, {MID, kPlot}}},
+        {"one sample, speed view", &one, 4, true, {{MID, kPlot}}},
+        {"speed view with one speed", &gSet, 1, true, {{MID, kPlot}, {MID - 29, kPlot}}},
+        {"speed view without speeds", &gSet, 0, true, {{MID, kPlot}}},
     };
     for (const Case& c : cases) {
         Strip s;
@@ -279,8 +259,9 @@ TEST(CMyWaveForm, CurvePixels) {
         if (c.speedView)
             s.w.ToggleSpeedView();
         const QImage img = s.screen();
-        for (const Px& px : c.pixels)
-            EXPECT_EQ(img.pixel(px.x, px.y), px.colour) << c.name << " at " << px.x << "," << px.y;
+        for (const auto& [y, colour] : c.rows)
+            for (const int x : {L + 4, 300, R - 1})
+                EXPECT_EQ(img.pixel(x, y), colour) << c.name << " at " << x << "," << y;
     }
 }
 
@@ -324,79 +305,43 @@ TEST(CMyWaveForm, CursorColumn) {
     }
 }
 
-TEST(CMyWaveForm, SetCursorAcceptsZeroToSampleCount) {
-    const auto samples = constantSamples(20, 1, 1, 1);
-    struct Case {
-        int request, expected;
-    };
-    const Case cases[] = {{0, 0}, {20, 20}, {21, 7}, {-1, 7}, {3000, 7}};
-    for (const Case& c : cases) {
-        Strip s;
-        s.w.SetGSensorData(samples.data(), 20);
-        s.w.SetCursor(7);
-        s.w.SetCursor(c.request);
-        EXPECT_EQ(s.w.cursorIndex(), c.expected) << "request " << c.request;
-    }
-}
-
 TEST(CMyWaveForm, LoadingDecidesTheViewAndTheCounts) {
     const auto zeros = constantSamples(30, 0, 0, 0);
     const auto real = constantSamples(30, 20, -30, 1000);
     const auto cancelling = constantSamples(30, 500, -500, 0); // sums to zero, is not zero
-    struct Step {
-        const std::vector<GSensorSample>* samples;
-        int count;
-        bool toggle;
-        bool clear;
-        bool expectSpeedView;
-        int expectCount;
+    Strip s;
+    const auto expect = [&](const char* step, bool speedView, int count) {
+        EXPECT_EQ(s.w.isSpeedView(), speedView) << step;
+        EXPECT_EQ(s.w.sampleCount(), count) << step;
     };
-    struct Case {
-        const char* name;
-        std::vector<Step> steps;
-    };
-    const Case cases[] = {
-        {"zero data forces the speed view", {{&zeros, 30, false, false, true, 30}}},
-        {"the next recording stays in it",
-         {{&zeros, 30, false, false, true, 30}, {&real, 30, false, false, true, 30}}},
-        {"until the user toggles",
-         {{&zeros, 30, false, false, true, 30}, {&real, 30, true, false, false, 30}}},
-        {"clearing keeps the view",
-         {{&zeros, 30, false, false, true, 30}, {&real, 0, false, true, true, 0}}},
-        {"cancelling axes keep the G view", {{&cancelling, 30, false, false, false, 30}}},
-        {"real data keep the G view", {{&real, 30, false, false, false, 30}}},
-        {"count 0 is refused",
-         {{&real, 30, false, false, false, 30}, {&zeros, 0, false, false, false, 0}}},
-        {"count 3001 is refused",
-         {{&real, 30, false, false, false, 30}, {&zeros, 3001, false, false, false, 0}}},
-        {"negative count is refused",
-         {{&real, 30, false, false, false, 30}, {&zeros, -5, false, false, false, 0}}},
-        {"null samples are refused",
-         {{&real, 30, false, false, false, 30}, {nullptr, 30, false, false, false, 0}}},
-    };
-    for (const Case& c : cases) {
-        Strip s;
-        for (const Step& st : c.steps) {
-            if (st.clear)
-                s.w.ClearData();
-            else
-                s.w.SetGSensorData(st.samples ? st.samples->data() : nullptr, st.count);
-            if (st.toggle)
-                s.w.ToggleSpeedView();
-            EXPECT_EQ(s.w.isSpeedView(), st.expectSpeedView) << c.name;
-            EXPECT_EQ(s.w.sampleCount(), st.expectCount) << c.name;
-        }
+    s.w.SetGSensorData(real.data(), 30);
+    expect("real data keep the G view", false, 30);
+    s.w.SetGSensorData(cancelling.data(), 30);
+    expect("cancelling axes keep the G view", false, 30);
+    s.w.SetGSensorData(zeros.data(), 30);
+    expect("zero data force the speed view", true, 30);
+    s.w.SetGSensorData(real.data(), 30);
+    expect("the next recording stays in it", true, 30);
+    s.w.ClearData();
+    expect("clearing keeps the view", true, 0);
+    s.w.SetGSensorData(real.data(), 30);
+    s.w.ToggleSpeedView();
+    expect("until the user toggles", false, 30);
+    // Refused loads leave nothing loaded and the view alone.
+    const std::pair<const GSensorSample*, int> refused[] = {
+        {zeros.data(), 0}, {zeros.data(), 3001}, {zeros.data(), -5}, {nullptr, 30}};
+    for (const auto& [samples, count] : refused) {
+        s.w.SetGSensorData(real.data(), 30);
+        s.w.SetGSensorData(samples, count);
+        expect(samples ? "refused count" : "null samples", false, 0);
     }
-}
-
-TEST(CMyWaveForm, SpeedDataCounts) {
+    // Speed data take 1 to 3000 values; anything else leaves none.
     const std::vector<std::int32_t> speeds(3001, 50);
-    const std::pair<int, int> cases[] = {{1, 1}, {3000, 3000}, {3001, 0}, {0, 0}, {-1, 0}};
-    for (const auto& [count, expected] : cases) {
-        CMyWaveForm w;
-        w.SetSpeedData(speeds.data(), 10);
-        w.SetSpeedData(speeds.data(), count);
-        EXPECT_EQ(w.speedCount(), expected) << "count " << count;
+    for (const auto& [count, expected] :
+         {std::pair{1, 1}, {3000, 3000}, {3001, 0}, {0, 0}, {-1, 0}}) {
+        s.w.SetSpeedData(speeds.data(), 10);
+        s.w.SetSpeedData(speeds.data(), count);
+        EXPECT_EQ(s.w.speedCount(), expected) << "speed count " << count;
     }
 }
 
@@ -444,22 +389,27 @@ TEST(CMyWaveForm, RightClickOnlyNotifies) {
     EXPECT_EQ(s.w.clickedIndex(), -1);
 }
 
-TEST(CMyWaveForm, GetCursorSample) {
+// The cursor takes 0 to the sample count (other requests leave it where it was); its sample
+// reads in g, and nothing at the count itself.
+TEST(CMyWaveForm, CursorRangeAndItsSample) {
     std::vector<GSensorSample> samples = {{100, 200, 300}, {-1500, 0, 2000}};
-    struct Case {
-        int cursor;
+    const struct {
+        int request, cursor;
         float x, y, z; // -9: untouched
-    };
-    const Case cases[] = {{0, 0.1f, 0.2f, 0.3f}, {1, -1.5f, 0.0f, 2.0f}, {2, -9, -9, -9}};
-    for (const Case& c : cases) {
+    } cases[] = {{0, 0, 0.1f, 0.2f, 0.3f},   {1, 1, -1.5f, 0.0f, 2.0f},
+                 {2, 2, -9, -9, -9},         {3, 1, -1.5f, 0.0f, 2.0f},
+                 {-1, 1, -1.5f, 0.0f, 2.0f}, {3000, 1, -1.5f, 0.0f, 2.0f}};
+    for (const auto& c : cases) {
         CMyWaveForm w;
         w.SetGSensorData(samples.data(), 2);
-        w.SetCursor(c.cursor);
+        w.SetCursor(1);
+        w.SetCursor(c.request);
+        EXPECT_EQ(w.cursorIndex(), c.cursor) << "request " << c.request;
         float x = -9, y = -9, z = -9;
         w.GetCursorSample(x, y, z);
-        EXPECT_FLOAT_EQ(x, c.x) << "cursor " << c.cursor;
-        EXPECT_FLOAT_EQ(y, c.y) << "cursor " << c.cursor;
-        EXPECT_FLOAT_EQ(z, c.z) << "cursor " << c.cursor;
+        EXPECT_FLOAT_EQ(x, c.x) << "request " << c.request;
+        EXPECT_FLOAT_EQ(y, c.y) << "request " << c.request;
+        EXPECT_FLOAT_EQ(z, c.z) << "request " << c.request;
     }
 }
 
