@@ -49,15 +49,8 @@ QString Media(const char* name) {
 }
 
 // Polls until pred() holds; the machine may be busy, so the limit is generous.
-bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!pred()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
+bool WaitFor(const std::function<bool()>& pred) {
+    return QTest::qWaitFor(pred, 20000);
 }
 
 // Runs `action` on the next modal dialog of type T that opens while the returned handler
@@ -81,16 +74,11 @@ template <class T> std::unique_ptr<QTimer> OnNextModal(std::function<void(T*)> a
 
 // Three seconds of telemetry whose fix i belongs to second i: the GPS line comes before the
 // ten G-sensor lines of its second. Fix 1 carries coordinates too short to show.
-const char kTelemetry[] = "[G]\t2010/01/02\t03:04:05\tN24.123456\tE121.654321\t11\t90\n"
-                          "[S]\t100\t-200\t1000\n[S]\t100\t-200\t1000\n[S]\t100\t-200\t1000\n"
-                          "[S]\t100\t-200\t1000\n[S]\t100\t-200\t1000\n[S]\t100\t-200\t1000\n"
-                          "[S]\t100\t-200\t1000\n[S]\t100\t-200\t1000\n[S]\t100\t-200\t1000\n"
-                          "[S]\t100\t-200\t1000\n"
-                          "[G]\t2010/01/02\t03:04:06\tN1.5\tE2.5\t22\t45\n"
-                          "[S]\t1\t2\t3\n[S]\t1\t2\t3\n[S]\t1\t2\t3\n[S]\t1\t2\t3\n[S]\t1\t2\t3\n"
-                          "[S]\t1\t2\t3\n[S]\t1\t2\t3\n[S]\t1\t2\t3\n[S]\t1\t2\t3\n[S]\t1\t2\t3\n"
-                          "[S]\t4\t5\t6\n[S]\t4\t5\t6\n[S]\t4\t5\t6\n[S]\t4\t5\t6\n[S]\t4\t5\t6\n"
-                          "[S]\t4\t5\t6\n[S]\t4\t5\t6\n[S]\t4\t5\t6\n[S]\t4\t5\t6\n[S]\t4\t5\t6\n";
+const QByteArray kTelemetry = "[G]\t2010/01/02\t03:04:05\tN24.123456\tE121.654321\t11\t90\n" +
+                              QByteArray("[S]\t100\t-200\t1000\n").repeated(10) +
+                              "[G]\t2010/01/02\t03:04:06\tN1.5\tE2.5\t22\t45\n" +
+                              QByteArray("[S]\t1\t2\t3\n").repeated(10) +
+                              QByteArray("[S]\t4\t5\t6\n").repeated(10);
 
 class PlayerWindow : public ::testing::Test {
 protected:
@@ -604,18 +592,13 @@ TEST_F(PlayerWindow, KeyboardPlaysPausesAndSteps) {
     EXPECT_EQ(State(), MediaState::Paused);
     // F and a double-click on the picture enter full screen; Esc and a double-click leave it.
     auto* video = Control<CVideoHost>(kIdVideo);
-    const struct {
-        const char* gesture;
-        bool fullScreen;
-    } toggles[] = {{"F", true}, {"Esc", false}, {"double-click", true}, {"double-click", false}};
-    for (const auto& t : toggles) {
-        if (QLatin1String(t.gesture) == QLatin1String("F"))
-            QTest::keyClick(window.get(), Qt::Key_F);
-        else if (QLatin1String(t.gesture) == QLatin1String("Esc"))
-            QTest::keyClick(video, Qt::Key_Escape);
-        else
-            QTest::mouseDClick(video, Qt::LeftButton);
-        EXPECT_EQ(video->IsFullScreen(), t.fullScreen) << t.gesture;
+    QTest::keyClick(window.get(), Qt::Key_F);
+    EXPECT_TRUE(video->IsFullScreen()) << "F";
+    QTest::keyClick(video, Qt::Key_Escape);
+    EXPECT_FALSE(video->IsFullScreen()) << "Esc";
+    for (const bool fullScreen : {true, false}) {
+        QTest::mouseDClick(video, Qt::LeftButton);
+        EXPECT_EQ(video->IsFullScreen(), fullScreen) << "double-click";
     }
     // The sync timer shows play while not running and pause while running.
     EXPECT_TRUE(
