@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 
 namespace quello {
 
@@ -45,7 +46,12 @@ void CVideoHost::SetFullScreen(bool on) {
     if (on) {
         normalGeometry_ = geometry();
         normalFlags_ = windowFlags();
+        QScreen* target = screen();
         setWindowFlags(normalFlags_ | Qt::Window);
+        // Full-screen state is a request to the window manager; without one the window keeps
+        // its size, so it is given the screen's area itself.
+        if (target)
+            setGeometry(target->geometry());
         showFullScreen();
     } else {
         setWindowFlags(normalFlags_);
