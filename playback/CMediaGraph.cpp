@@ -42,6 +42,8 @@ constexpr auto kSeekSettleTimeout = std::chrono::seconds(10);
 // Rendering target when no host can show the picture: libmpv's video output stalls unless
 // every frame is rendered somewhere, so frames still go through a tiny scratch surface.
 constexpr int kScratchSide = 16;
+// reply_userdata of the reads that confirm the video track and size once playback is ready.
+constexpr std::uint64_t kConfirmRead = 1;
 
 QEvent::Type WakeupEventType() {
     static const auto type = QEvent::Type(QEvent::registerEventType());
@@ -100,6 +102,7 @@ struct CMediaGraph::Impl {
     // Target of the last seek until libmpv reports that playback restarted there; time-pos
     // still shows the old position while a seek is in flight.
     std::optional<double> seekTarget;
+    int confirmReads = 0; // ConfirmVideo replies still to come
 
     // Set by libmpv's threads; each is cleared by the GUI thread before it does the work, so
     // one posted event per burst of callbacks is enough and none is lost.
@@ -261,34 +264,61 @@ struct CMediaGraph::Impl {
 
     void HandleEvent(const mpv_event& event) {
         switch (event.event_id) {
-        case MPV_EVENT_PROPERTY_CHANGE: {
-            const auto* property = static_cast<const mpv_event_property*>(event.data);
-            if (std::strcmp(property->name, "eof-reached") == 0)
-                eofReached = property->format == MPV_FORMAT_FLAG &&
-                             *static_cast<const int*>(property->data) != 0;
-            else if (std::strcmp(property->name, "vid") == 0)
-                videoTrack = property->format == MPV_FORMAT_INT64;
-            else if (std::strcmp(property->name, "dwidth") == 0 ||
-                     std::strcmp(property->name, "dheight") == 0) {
-                const std::int64_t value = property->format == MPV_FORMAT_INT64
-                                               ? *static_cast<const std::int64_t*>(property->data)
-                                               : 0;
-                (property->name[1] == 'w' ? videoWidth : videoHeight) = value;
-                ApplyVideoSize();
-            } else if (property->format == MPV_FORMAT_INT64 &&
-                       std::strcmp(property->name, "frame-drop-count") == 0)
-                outputDrops = *static_cast<const std::int64_t*>(property->data);
-            else if (property->format == MPV_FORMAT_INT64 &&
-                     std::strcmp(property->name, "decoder-frame-drop-count") == 0)
-                decoderDrops = *static_cast<const std::int64_t*>(property->data);
+        case MPV_EVENT_GET_PROPERTY_REPLY:
+            if (event.reply_userdata != kConfirmRead)
+                break;
+            if (confirmReads > 0)
+                --confirmReads;
+            if (event.error < 0 && event.data) {
+                // Unavailable (no video track, no size yet); the reply keeps the format asked
+                // for, but carries no value.
+                const auto& failed = *static_cast<const mpv_event_property*>(event.data);
+                HandleProperty(mpv_event_property{failed.name, MPV_FORMAT_NONE, nullptr});
+                break;
+            }
+            [[fallthrough]];
+        case MPV_EVENT_PROPERTY_CHANGE:
+            if (event.data)
+                HandleProperty(*static_cast<const mpv_event_property*>(event.data));
             break;
-        }
         case MPV_EVENT_PLAYBACK_RESTART:
             seekTarget.reset();
             break;
         default:
             break;
         }
+    }
+
+    void HandleProperty(const mpv_event_property& property) {
+        const bool isInt = property.format == MPV_FORMAT_INT64;
+        const auto intValue = [&] {
+            return isInt ? *static_cast<const std::int64_t*>(property.data) : std::int64_t(0);
+        };
+        if (std::strcmp(property.name, "eof-reached") == 0) {
+            eofReached =
+                property.format == MPV_FORMAT_FLAG && *static_cast<const int*>(property.data) != 0;
+        } else if (std::strcmp(property.name, "vid") == 0) {
+            videoTrack = isInt;
+        } else if (std::strcmp(property.name, "dwidth") == 0 ||
+                   std::strcmp(property.name, "dheight") == 0) {
+            (property.name[1] == 'w' ? videoWidth : videoHeight) = intValue();
+            ApplyVideoSize();
+        } else if (isInt && std::strcmp(property.name, "frame-drop-count") == 0) {
+            outputDrops = intValue();
+        } else if (isInt && std::strcmp(property.name, "decoder-frame-drop-count") == 0) {
+            decoderDrops = intValue();
+        }
+    }
+
+    // Observed properties change only once libmpv's event queue runs empty, so the restart
+    // that makes playback ready (and even the first picture) can come before the news of the
+    // video track and its size. Reading them once playback is ready gives their settled
+    // values; the replies queue behind the events already there.
+    void ConfirmVideo() {
+        confirmReads = 0;
+        for (const char* name : {"vid", "dwidth", "dheight"})
+            if (mpv_get_property_async(mpv, kConfirmRead, name, MPV_FORMAT_INT64) >= 0)
+                ++confirmReads;
     }
 
     int SetFlag(const char* name, bool on) {
@@ -411,8 +441,10 @@ struct CMediaGraph::Impl {
                 }
                 if (event->event_id == MPV_EVENT_FILE_LOADED)
                     loaded = true;
-                else if (event->event_id == MPV_EVENT_PLAYBACK_RESTART && loaded && !readyAt)
+                else if (event->event_id == MPV_EVENT_PLAYBACK_RESTART && loaded && !readyAt) {
                     readyAt = Clock::now();
+                    ConfirmVideo();
+                }
                 HandleEvent(*event);
             }
             if (renderPending.exchange(false))
@@ -420,9 +452,13 @@ struct CMediaGraph::Impl {
 
             const auto now = Clock::now();
             // Done when playback is ready (its restart event must not be left for later: it
-            // would be taken for the end of the caller's first seek) and the first picture is
-            // on screen, or there is none to wait for.
-            if (readyAt && (framesRendered > 0 || !videoTrack || now - *readyAt > kFirstFrameGrace))
+            // would be taken for the end of the caller's first seek), whether there is a
+            // picture is settled, and the first picture is on screen at its own size, or there
+            // is none to wait for.
+            const bool shown = framesRendered > 0 && hasVideo;
+            if (readyAt && confirmReads == 0 && (shown || !videoTrack))
+                return 0;
+            if (readyAt && now - *readyAt > kFirstFrameGrace)
                 return 0;
             if (now >= deadline) {
                 if (loaded)
@@ -492,6 +528,7 @@ struct CMediaGraph::Impl {
         videoWidth = videoHeight = 0;
         eofReached = false;
         seekTarget.reset();
+        confirmReads = 0;
         framesRendered = 0;
         renderNanos = 0;
         outputDrops = 0;

@@ -40,7 +40,8 @@ public:
 
     // Opens `path` (a null QString gives kEPointer and changes nothing), tearing down the
     // movie open before. Blocks until the file is loaded or has failed (bounded wait). On
-    // success the movie stands paused on its first frame and the state is Paused.
+    // success the movie stands paused on its first frame and the state is Paused; a movie with
+    // a picture already shows that frame in the host at its own size, and can be captured.
     int OpenMovie(const QString& path, CVideoHost* videoHost, QObject* notifyWindow);
     void CloseMovie(); // state Closed; the host's picture disappears
     MediaState GetState() const;
