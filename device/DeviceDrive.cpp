@@ -38,10 +38,13 @@ int OpenRegularForReading(const std::string& path) {
     return fd;
 }
 
-bool ReadFully(int fd, std::uint8_t* data, std::size_t size) {
+// Moves all `size` bytes through read(2) or write(2), resuming after short transfers and
+// interrupts; false on an error or an early end of file.
+template <typename Byte, typename Transfer>
+bool TransferFully(int fd, Byte* data, std::size_t size, Transfer transfer) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::read(fd, data + done, size - done);
+        const ssize_t n = transfer(fd, data + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -51,17 +54,12 @@ bool ReadFully(int fd, std::uint8_t* data, std::size_t size) {
     return true;
 }
 
+bool ReadFully(int fd, std::uint8_t* data, std::size_t size) {
+    return TransferFully(fd, data, size, ::read);
+}
+
 bool WriteFully(int fd, const std::uint8_t* data, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += std::size_t(n);
-    }
-    return true;
+    return TransferFully(fd, data, size, ::write);
 }
 
 bool ReadSetupFile(const std::string& path, SetupRecord& record) {
