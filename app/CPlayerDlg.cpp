@@ -2,9 +2,9 @@
 
 #include "CAboutDlg.h"
 #include "ControlIds.h"
-#include "DialogUnits.h"
 
 #include "device/DeviceDrive.h"
+#include "outputs/PrintCapture.h"
 #include "playback/CVideoHost.h"
 #include "recordings/MovieHeader.h"
 #include "recordings/MovieListing.h"
@@ -12,6 +12,7 @@
 #include "skin/CDashPanel.h"
 #include "skin/CSkinButton.h"
 #include "skin/CSkinSlider.h"
+#include "skin/DialogUnits.h"
 #include "skin/MainBackground.h"
 #include "skin/SkinBitmaps.h"
 #include "views/CDlgGMap.h"
@@ -35,6 +36,8 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -251,7 +254,8 @@ void CPlayerDlg::BuildControls() {
     m_list->setTextElideMode(Qt::ElideLeft); // the file name is the telling part of a path
     m_list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 
-    m_waveform = Place(new CMyWaveForm(this), kIdWaveform, DialogUnitsToPixels(9, 314, 367, 81));
+    m_waveform =
+        Place(new CMyWaveForm(this), kIdWaveform, DialogUnitsToPixels(kWaveformTemplateRect));
 
     m_mapHost = Place(new QFrame(this), kIdMapHost, DialogUnitsToPixels(387, 150, 187, 145));
     static_cast<QFrame*>(m_mapHost)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -326,13 +330,13 @@ void CPlayerDlg::ConnectCommands() {
     onClick(kIdStepForward, [this] { OnStep(0, 1); });
     onClick(kIdSlower, [this] { OnRateStep(-1); });
     onClick(kIdFaster, [this] { OnRateStep(+1); });
-    onClick(kIdSnapshot, [this] { SaveSnapshot(); });
+    onClick(kIdSnapshot, [this] { OnFrameCommand([this] { SaveSnapshot(); }); });
+    onClick(kIdPrint, [this] { OnFrameCommand([this] { PrintCurrentFrame(); }); });
     onClick(kIdAddFile, [this] { AddRecordingFromDialog(); });
     onClick(kIdAddFolder, [this] { AddRecordingFolder(); });
     onClick(kIdRemove, [this] { RemoveSelectedRecording(false); });
     onClick(kIdClear, [this] { ClearLibrary(); });
-    // Settings (1029), print (1030), the KML converter (1062) and the second-monitor button
-    // (1047) have no command yet: their dialogs are not part of the player so far.
+    // The second-monitor button (1047) stays hidden and has no command.
 
     connect(m_position, &CSkinSlider::released, this, &CPlayerDlg::OnPositionReleased);
     connect(m_volume, &CSkinSlider::released, this, &CPlayerDlg::OnVolumeReleased);
@@ -776,14 +780,19 @@ void CPlayerDlg::OnGraphNotify() {
     m_userStopped = false;
 }
 
-void CPlayerDlg::SaveSnapshot() {
+void CPlayerDlg::OnFrameCommand(const std::function<void()>& work) {
     const MediaState state = m_engine.GetState();
     if (state == MediaState::Stopped)
         return;
     const bool wasRunning = state == MediaState::Running;
     if (wasRunning)
         m_engine.Pause();
+    work();
+    if (wasRunning)
+        m_engine.TogglePlayPause();
+}
 
+void CPlayerDlg::SaveSnapshot() {
     QFileDialog dialog(this, QStringLiteral("Set JPG file name..."), DialogStartDir(m_snapshotDir),
                        QStringLiteral("Video Files(*.jpg)"));
     dialog.setObjectName(QStringLiteral("snapshotDialog"));
@@ -798,8 +807,35 @@ void CPlayerDlg::SaveSnapshot() {
         m_engine.SaveFrameAsJpeg(dialog.selectedFiles().first());
         QApplication::restoreOverrideCursor();
     }
-    if (wasRunning)
-        m_engine.TogglePlayPause();
+}
+
+void CPlayerDlg::PrintCurrentFrame() {
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, this);
+    dialog.setObjectName(QStringLiteral("printDialog"));
+    // One page: no page range or selection to choose; printing to a file is how a PDF is made.
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize |
+                      QAbstractPrintDialog::PrintCollateCopies);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool printed = PrintCurrentFrameOn(printer);
+    QApplication::restoreOverrideCursor();
+    if (!printed) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Quello Player"),
+                        QStringLiteral("Print failed!"), QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("printFailedBox"));
+        box.exec();
+    }
+}
+
+bool CPlayerDlg::PrintCurrentFrameOn(QPrinter& printer) {
+    std::optional<PrintedFix> fix;
+    const PrintPageContent content = CapturePrintContent(m_engine, *m_waveform, m_telemetry, fix);
+    if (fix)
+        m_map->SetLgtLat(fix->latitude, fix->longitude, fix->speed);
+    printer.setDocName(QStringLiteral("Movastra print service"));
+    return PaintPrintPage(printer, content);
 }
 
 // --- Window-level handlers -----------------------------------------------------------------

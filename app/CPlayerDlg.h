@@ -10,10 +10,12 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 class QCheckBox;
+class QPrinter;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -68,7 +70,17 @@ public:
     // Replaces the telemetry with the file at path and hands it to the waveform; false when
     // the file cannot be read (the waveform is then emptied).
     bool LoadTelemetry(const QString& path);
-    void SaveSnapshot(); // 1028
+    // The commands on the frame on screen: snapshot (1028) and print (1030) do nothing while
+    // stopped and hold a running movie paused around these.
+    // Snapshot: asks for a file name and saves the frame on screen as JPEG.
+    void SaveSnapshot();
+    // Print: asks for a printer and prints the frame on screen with its telemetry and
+    // the waveform strip on one page. Leaves the waveform cursor at the printed position and
+    // the map marker at the printed second's fix.
+    void PrintCurrentFrame();
+    // The page of PrintCurrentFrame onto a printer already chosen (also a PDF printer); false
+    // when the printer failed.
+    bool PrintCurrentFrameOn(QPrinter& printer);
 
     // --- Read access for tests and measurements -----------------------------------------
     const RecordingLibrary& library() const { return m_library; }
@@ -119,6 +131,8 @@ private:
     void OnSyncTimer();
     void OnScanTimer();
     void OnGraphNotify();
+    // Snapshot and print: nothing while stopped; a running movie is paused around `work`.
+    void OnFrameCommand(const std::function<void()>& work);
     void ShowLibraryMenu(const QPoint& globalPos);
     void ShowWindowMenu(const QPoint& globalPos);
     void ShowAbout();

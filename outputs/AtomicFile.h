@@ -26,6 +26,11 @@ public:
     // The stream to write to; valid between a successful open() and commit()/discard().
     std::FILE* stream() const { return stream_; }
 
+    // The temporary file's path, for writers that open the file by name themselves (a PDF
+    // printer): what they have written and closed there is what commit() syncs and renames.
+    // Empty when no file is open.
+    const std::string& tempPath() const { return tempPath_; }
+
     // Flushes, syncs and renames over the destination. False (and the temporary file removed)
     // when any write, the sync or the rename failed.
     bool commit();

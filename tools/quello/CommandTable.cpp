@@ -3,6 +3,7 @@
 #include "CardCommand.h"
 #include "InfoCommand.h"
 #include "KmlCommand.h"
+#include "PrintCommand.h"
 #include "SettingsCommand.h"
 #include "SnapshotCommand.h"
 #include "TelemetryCommand.h"
@@ -20,8 +21,8 @@ template <typename T> std::unique_ptr<Command> Make() {
 
 // The dispatch table, in the order `quello --help` lists the commands.
 constexpr std::unique_ptr<Command> (*kFactories[])() = {
-    Make<InfoCommand>, Make<TelemetryCommand>, Make<KmlCommand>,
-    Make<CardCommand>, Make<SettingsCommand>,  Make<SnapshotCommand>,
+    Make<InfoCommand>,     Make<TelemetryCommand>, Make<KmlCommand>,   Make<CardCommand>,
+    Make<SettingsCommand>, Make<SnapshotCommand>,  Make<PrintCommand>,
 };
 
 } // namespace

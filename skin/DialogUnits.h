@@ -10,4 +10,15 @@ namespace quello {
 // neighbouring controls keep sharing their edges.
 QRect DialogUnitsToPixels(int x, int y, int width, int height);
 
+struct DialogUnitRect {
+    int x, y, width, height;
+};
+inline QRect DialogUnitsToPixels(const DialogUnitRect& r) {
+    return DialogUnitsToPixels(r.x, r.y, r.width, r.height);
+}
+
+// The waveform strip's place in the main window (control 1024). The printed page stretches an
+// image of the strip at this size, also when `quello print` draws it without the window.
+inline constexpr DialogUnitRect kWaveformTemplateRect{9, 314, 367, 81};
+
 } // namespace quello

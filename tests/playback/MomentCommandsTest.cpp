@@ -1,0 +1,161 @@
+// `quello snapshot` and `quello print`: the real programs on generated movies.
+#include "FrameNumber.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace quello {
+namespace {
+
+struct ProgramRun {
+    int exitCode = -1;
+    QString out, err;
+};
+
+ProgramRun Program(const QString& program, const QStringList& args) {
+    QProcess process;
+    process.start(program, args);
+    ProgramRun run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// The pixel sizes `pdfimages -list` reports, in page order.
+QStringList PdfImageSizes(const QString& pdf) {
+    QStringList sizes;
+    const QStringList lines = Program("pdfimages", {"-list", pdf}).out.split('\n');
+    for (const QString& line : lines.mid(2)) {
+        const QStringList f = line.simplified().split(' ');
+        if (f.size() > 4)
+            sizes << f[3] + "x" + f[4];
+    }
+    return sizes;
+}
+
+struct MomentCase {
+    const char* command;
+    const char* movie;
+    const char* at;
+    int exitCode;
+    int frame;              // snapshot: frame in the JPEG; print: images on the page
+    bool badOutput = false; // the output's folder does not exist
+};
+
+TEST(MomentCommandsTest, WriteTheMomentAskedForOrNothing) {
+    const MomentCase cases[] = {
+        {"snapshot", "clip.mov", "0", 0, 0},
+        {"snapshot", "clip.mov", "1.2", 0, 30},
+        {"snapshot", "clip.mov", "2.96", 0, 74},
+        {"snapshot", "silent.mov", "1.5", 0, 15},
+        {"snapshot", "clip.mov", "3.5", 1, -1}, // past the end
+        {"snapshot", "audio.m4a", "1", 1, -1},  // no picture
+        {"snapshot", "text.txt", "1", 1, -1},
+        {"snapshot", "missing.mov", "1", 1, -1},
+        {"snapshot", "clip.mov", "-1", 2, -1},
+        {"snapshot", "clip.mov", "1s", 2, -1},
+        {"snapshot", "clip.mov", "nan", 2, -1},
+        {"print", "clip.mov", "2.96", 0, 2}, // frame and strip
+        {"print", "audio.m4a", "1", 0, 1},   // the strip only
+        {"print", "clip.mov", "3.5", 1, -1},
+        {"print", "random.bin", "0", 1, -1},
+        {"print", "empty.mov", "0", 1, -1},
+        {"print", "clip.mov", "1", 1, -1, true},
+        {"print", "clip.mov", "x", 2, -1},
+    };
+    QTemporaryDir dir;
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " " + c.movie + " --at " + c.at);
+        const bool print = QByteArray(c.command) == "print";
+        const QString out = dir.filePath(QString(c.badOutput ? "missing/%1.%2" : "%1.%2")
+                                             .arg(index++)
+                                             .arg(print ? "pdf" : "jpg"));
+        const ProgramRun run =
+            Program(QUELLO_CLI, {c.command, test::MediaPath(c.movie), "--at", c.at, "-o", out});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        EXPECT_EQ(QFile::exists(out), c.exitCode == 0);
+        if (c.exitCode != 0)
+            EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+        else if (print)
+            EXPECT_EQ(PdfImageSizes(out).size(), c.frame);
+        else
+            EXPECT_EQ(test::FrameNumber(QImage(out)), c.frame);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 4 + 2)
+        << "no temporary file is left behind";
+}
+
+// Rows of the rendered page whose pixel at column x is dark.
+bool Dark(const QImage& page, int x, int y) {
+    return qGray(page.pixel(x, y)) < 96;
+}
+
+TEST(MomentCommandsTest, PrintedPageShowsTheSecondOnScreenInItsPlaces) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(test::MediaPath("clip.mov"), dir.filePath("drive.mov")));
+    QFile dat(dir.filePath("drive.DAT"));
+    ASSERT_TRUE(dat.open(QIODevice::WriteOnly));
+    dat.write("[G]\t2010/01/02\t03:04:05\tN24.123456\tE121.654321\t11\t90\n" +
+              QByteArray("[S]\t100\t-200\t1000\n").repeated(10) +
+              "[G]\t2010/01/02\t03:04:06\tS24.500000\tW121.750000\t22\t45\n" +
+              QByteArray("[S]\t-250\t500\t980\n").repeated(10));
+    dat.close();
+    const QString pdf = dir.filePath("page.pdf");
+    const ProgramRun run =
+        Program(QUELLO_CLI, {"print", dir.filePath("drive.mov"), "--at", "1.2", "-o", pdf});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+
+    // The fix of second 1 itself, and the samples under the cursor at 1.2 s.
+    const QString text = Program("pdftotext", {"-raw", pdf, "-"}).out.simplified();
+    EXPECT_TRUE(QRegularExpression(
+                    "^Movastra print service.\\(V1.0\\) G-Sensor \\[x: -0.250 y: 0.500 z: 0.980\\] "
+                    "GPS speed: 22Km/H GPS coordinate \\[Longitude: -121.750000 Latitude: "
+                    "-24.500000\\] Print time: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$")
+                    .match(text)
+                    .hasMatch())
+        << text.toStdString();
+
+    EXPECT_EQ(PdfImageSizes(pdf), (QStringList{"320x240", "642x141"}));
+    ASSERT_EQ(
+        Program("pdfimages", {"-png", "-f", "1", "-l", "1", pdf, dir.filePath("img")}).exitCode, 0);
+    EXPECT_EQ(test::FrameNumber(QImage(dir.filePath("img-000.png"))), 30);
+
+    // At 300 dpi the rendered page has the printer's pixels; the paint area starts at the
+    // margins, found from the rule drawn at y = 60 from x = 10.
+    ASSERT_EQ(
+        Program("pdftoppm", {"-r", "300", "-png", "-singlefile", pdf, dir.filePath("p")}).exitCode,
+        0);
+    const QImage page(dir.filePath("p.png"));
+    ASSERT_FALSE(page.isNull());
+    const int mid = page.width() / 2;
+    int rule = 0;
+    while (rule < page.height() / 4 && !(Dark(page, mid, rule) && Dark(page, mid + 400, rule)))
+        ++rule;
+    int left = 0;
+    while (left < mid && !Dark(page, left, rule))
+        ++left;
+    const int mx = left - 10, my = rule - 60;
+    const int w = page.width() - 2 * mx;
+    const int pictureBottom = 250 + int(240.0 / 320.0 * (w - 160));
+    auto red = [&](int x, int y) {
+        const QRgb p = page.pixel(mx + x, my + y);
+        return qRed(p) > 200 && qGreen(p) < 60;
+    };
+    EXPECT_TRUE(red(82, pictureBottom - 3) && red(w - 83, pictureBottom - 3));
+    EXPECT_FALSE(red(77, pictureBottom - 3) || red(w - 77, pictureBottom - 3));
+    EXPECT_FALSE(red(400, pictureBottom + 2)) << "strip 10 pixels below the picture";
+    EXPECT_TRUE(Dark(page, mx + 400, my + pictureBottom + 13));
+    EXPECT_FALSE(Dark(page, mx + 400, my + pictureBottom + 6));
+}
+
+} // namespace
+} // namespace quello

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quello {
+
+class CMediaGraph;
+
+// The arguments of the helper programs that work on one moment of a movie:
+// `MOVIE --at SECONDS -o OUT` (--output is the long form of -o). A plain value.
+struct MovieMoment {
+    std::string movie;
+    std::string output;
+    std::string atText; // SECONDS as given, for messages
+    double seconds = 0.0;
+
+    // Parses the words after the command name. On a wrong command line writes a one-line
+    // message naming `command` and `usage` to `err` and returns nothing (exit code 2).
+    static std::optional<MovieMoment> Parse(const std::vector<std::string>& args,
+                                            const char* command, const char* usage,
+                                            std::ostream& err);
+
+    // Opens the movie in `graph` (no window, no sound), checks that the moment lies within it
+    // and seeks there exactly. Returns 0, or 1 after a one-line message naming `command`.
+    int OpenIn(CMediaGraph& graph, const char* command, std::ostream& err) const;
+};
+
+} // namespace quello
