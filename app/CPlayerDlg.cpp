@@ -3,6 +3,7 @@
 #include "CAboutDlg.h"
 #include "ControlIds.h"
 
+#include "device/CDlgSetting.h"
 #include "device/DeviceDrive.h"
 #include "outputs/PrintCapture.h"
 #include "playback/CVideoHost.h"
@@ -332,6 +333,11 @@ void CPlayerDlg::ConnectCommands() {
     onClick(kIdFaster, [this] { OnRateStep(+1); });
     onClick(kIdSnapshot, [this] { OnFrameCommand([this] { SaveSnapshot(); }); });
     onClick(kIdPrint, [this] { OnFrameCommand([this] { PrintCurrentFrame(); }); });
+    // The side dialogs share nothing with playback; their results are not needed here.
+    onClick(kIdSettings, [this] {
+        CDlgSetting dialog(this);
+        dialog.Run(m_cardRoot);
+    });
     onClick(kIdAddFile, [this] { AddRecordingFromDialog(); });
     onClick(kIdAddFolder, [this] { AddRecordingFolder(); });
     onClick(kIdRemove, [this] { RemoveSelectedRecording(false); });

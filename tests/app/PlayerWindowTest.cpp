@@ -20,6 +20,9 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -670,6 +673,82 @@ TEST_F(PlayerWindow, SnapshotAsksForANameAndResumesOnlyWhatWasRunning) {
             EXPECT_EQ(startedIn, QDir::homePath());
         else
             EXPECT_EQ(startedIn, QDir(dir.path()).absolutePath()) << c.name;
+    }
+}
+
+TEST_F(PlayerWindow, PrintHoldsARunningMovieAndPrintsTheSecondOnScreen) {
+    const QString m = Movie("p/M.MOV", "clip.mov");
+    Text("p/M.DAT", kTelemetry);
+    AddMovies({m});
+    ClickRow(0);
+    const QString pdf = dir.filePath("page.pdf");
+    const struct {
+        const char* name;
+        MediaState before;
+        bool dialog, accept;
+    } cases[] = {{"stopped", MediaState::Stopped, false, false},
+                 {"running, cancelled", MediaState::Running, true, false},
+                 {"paused, printed", MediaState::Paused, true, true}};
+    for (const auto& c : cases) {
+        if (c.before == MediaState::Stopped)
+            Click(kIdStop);
+        else
+            Click(kIdPlay);
+        if (c.before == MediaState::Paused) {
+            Click(kIdPause);
+            ClickWaveformAt(5);
+            ASSERT_TRUE(WaitFor([&] { return Waveform()->cursorIndex() == 5; }));
+        }
+        ASSERT_EQ(State(), c.before) << c.name;
+        MediaState during = MediaState::Closed;
+        bool shown = false;
+        auto handler = OnNextModal<QPrintDialog>([&](QPrintDialog* d) {
+            shown = true;
+            during = State();
+            auto* file = d->findChild<QLineEdit*>(QStringLiteral("filename"));
+            if (!c.accept || !file)
+                return d->reject();
+            file->setText(pdf);
+            d->accept();
+        });
+        Click(kIdPrint);
+        QTest::qWait(c.dialog ? 0 : 200);
+        EXPECT_EQ(shown, c.dialog) << c.name;
+        if (c.dialog) {
+            EXPECT_EQ(during, MediaState::Paused) << c.name;
+        }
+        EXPECT_EQ(State(), c.before) << c.name;
+    }
+    // At 0.5 s the page shows fix 0 itself (the read-outs show none before second 1).
+    ASSERT_TRUE(QFile::exists(pdf));
+    QProcess text;
+    text.start("pdftotext", {"-raw", pdf, "-"});
+    ASSERT_TRUE(text.waitForFinished());
+    EXPECT_TRUE(text.readAllStandardOutput().simplified().contains(
+        "G-Sensor [x: 0.100 y: -0.200 z: 1.000] GPS speed: 11Km/H GPS coordinate [Longitude: "
+        "121.654321 Latitude: 24.123456]"));
+    EXPECT_EQ(Waveform()->cursorIndex(), 5);
+
+    // A printer that cannot start its job fails the print.
+    QPrinter broken;
+    broken.setOutputFileName(dir.filePath("missing/page.pdf"));
+    EXPECT_FALSE(window->PrintCurrentFrameOn(broken));
+}
+
+TEST_F(PlayerWindow, SideDialogsOpenFromTheirButtons) {
+    // The settings dialog reads the card the window was started with.
+    QByteArray record(128, '\0');
+    record.replace(0, 4, "\x0e\x01\x52\x50");
+    record.replace(124, 4, "\x50\x0e\x05\x53");
+    Text("emptycard/setup.cfg", record);
+    for (const auto& [id, title] : {std::pair{kIdSettings, "System setting"}}) {
+        QString shown;
+        auto handler = OnNextModal<QDialog>([&](QDialog* d) {
+            shown = d->windowTitle();
+            d->reject();
+        });
+        Click(id);
+        EXPECT_EQ(shown, QString::fromUtf8(title)) << id;
     }
 }
 
