@@ -5,6 +5,7 @@
 
 #include "device/CDlgSetting.h"
 #include "device/DeviceDrive.h"
+#include "outputs/CDlgKMLConv.h"
 #include "outputs/PrintCapture.h"
 #include "playback/CVideoHost.h"
 #include "recordings/MovieHeader.h"
@@ -337,6 +338,10 @@ void CPlayerDlg::ConnectCommands() {
     onClick(kIdSettings, [this] {
         CDlgSetting dialog(this);
         dialog.Run(m_cardRoot);
+    });
+    onClick(kIdKml, [this] {
+        CDlgKMLConv dialog(this);
+        dialog.exec();
     });
     onClick(kIdAddFile, [this] { AddRecordingFromDialog(); });
     onClick(kIdAddFolder, [this] { AddRecordingFolder(); });

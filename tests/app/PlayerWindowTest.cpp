@@ -741,7 +741,8 @@ TEST_F(PlayerWindow, SideDialogsOpenFromTheirButtons) {
     record.replace(0, 4, "\x0e\x01\x52\x50");
     record.replace(124, 4, "\x50\x0e\x05\x53");
     Text("emptycard/setup.cfg", record);
-    for (const auto& [id, title] : {std::pair{kIdSettings, "System setting"}}) {
+    for (const auto& [id, title] :
+         {std::pair{kIdSettings, "System setting"}, {kIdKml, "KML Converter"}}) {
         QString shown;
         auto handler = OnNextModal<QDialog>([&](QDialog* d) {
             shown = d->windowTitle();
