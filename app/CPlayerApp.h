@@ -12,6 +12,10 @@ namespace quello {
 // main thread; argc and argv must outlive it.
 class CPlayerApp {
 public:
+    // Settings that must be made before any QApplication exists (the map's browser engine,
+    // the graphics path, the allocator); the player and its benchmarks call it first thing.
+    static void PrepareProcess();
+
     CPlayerApp(int& argc, char** argv);
     ~CPlayerApp();
     int Run();

@@ -262,8 +262,6 @@ void CPlayerDlg::BuildControls() {
     m_mapHost = Place(new QFrame(this), kIdMapHost, DialogUnitsToPixels(387, 150, 187, 145));
     static_cast<QFrame*>(m_mapHost)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_mapHost->hide();
-    m_map = new CDlgGMap(m_mapHost);
-    m_map->hide();
 
     // The speed read-out lies over the panel, so it is made after it.
     m_speedText = Place(new QLabel(QStringLiteral("0Km/H "), this), kIdSpeedText,
@@ -354,6 +352,8 @@ void CPlayerDlg::ConnectCommands() {
     connect(m_waveform, &CMyWaveForm::clicked, this, &CPlayerDlg::OnWaveformClicked);
     connect(m_video, &CVideoHost::DoubleClicked, this, &CPlayerDlg::OnVideoDoubleClicked);
     connect(m_video, &CVideoHost::FullScreenChanged, this, [this](bool on) {
+        if (m_map)
+            m_map->SetCovered(on);
         // Leaving full screen by Esc on the picture counts as the second toggle.
         if (!on)
             m_fullScreenNext = true;
@@ -414,6 +414,18 @@ void CPlayerDlg::OnScanTimer() {
     ScanDeviceRecordings();
     m_cardScanned = true;
     emit cardScanDone();
+    // The browser engine takes a while to start: the filled window reaches the screen first.
+    // Until the map's page has loaded, positions for it are dropped anyway.
+    if (isVisible()) {
+        m_list->repaint();
+        QGuiApplication::sync();
+    }
+    QTimer::singleShot(0, this, [this] {
+        if (!m_map) {
+            m_map = new CDlgGMap(m_mapHost);
+            m_map->hide();
+        }
+    });
 }
 
 // --- Recording library -------------------------------------------------------------------
@@ -645,8 +657,9 @@ void CPlayerDlg::SyncTelemetry() {
         return;
     const GpsFix& fix = m_telemetry.fixes[second - 1];
     if (std::strlen(fix.longitude) >= 7 && std::strlen(fix.latitude) >= 7) {
-        m_map->SetLgtLat(QString::fromLatin1(fix.latitude), QString::fromLatin1(fix.longitude),
-                         QString::number(fix.speed));
+        if (m_map)
+            m_map->SetLgtLat(QString::fromLatin1(fix.latitude), QString::fromLatin1(fix.longitude),
+                             QString::number(fix.speed));
         m_mapHost->show();
         m_speedText->setText(QStringLiteral("%1Km/H ").arg(fix.speed));
         if (fix.speed != m_panel->lastSpeed())
@@ -673,7 +686,8 @@ void CPlayerDlg::ReleaseBeforeRemoval() {
     SyncTelemetry();
     m_engine.CloseMovie();
     m_waveform->ClearData();
-    m_map->SetLgtLat(QString(), QString(), QString());
+    if (m_map)
+        m_map->SetLgtLat(QString(), QString(), QString());
 }
 
 void CPlayerDlg::OnPlay() {
@@ -843,7 +857,7 @@ void CPlayerDlg::PrintCurrentFrame() {
 bool CPlayerDlg::PrintCurrentFrameOn(QPrinter& printer) {
     std::optional<PrintedFix> fix;
     const PrintPageContent content = CapturePrintContent(m_engine, *m_waveform, m_telemetry, fix);
-    if (fix)
+    if (fix && m_map)
         m_map->SetLgtLat(fix->latitude, fix->longitude, fix->speed);
     printer.setDocName(QStringLiteral("Movastra print service"));
     return PaintPrintPage(printer, content);

@@ -159,7 +159,7 @@ private:
     QTableWidget* m_list = nullptr;
     CMyWaveForm* m_waveform = nullptr;
     QWidget* m_mapHost = nullptr;
-    CDlgGMap* m_map = nullptr;
+    CDlgGMap* m_map = nullptr; // made right after the start-up card scan
     QLabel* m_speedText = nullptr;
     CDashPanel* m_panel = nullptr;
     QCheckBox* m_recycle = nullptr;

@@ -29,7 +29,15 @@ CDlgGMap::CDlgGMap(QWidget* parent) : QWidget(parent) {
     m_view->setAcceptDrops(false);
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
 
-    auto* layout = new QVBoxLayout(this);
+    m_window = this;
+    if (parent != nullptr) {
+        m_window = new QWidget(this, Qt::Tool | Qt::FramelessWindowHint);
+        m_window->setAttribute(Qt::WA_ShowWithoutActivating);
+        m_window->setObjectName(QStringLiteral("mapWindow"));
+        m_topLevel = parent->window();
+        m_topLevel->installEventFilter(this);
+    }
+    auto* layout = new QVBoxLayout(m_window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
 
@@ -66,10 +74,60 @@ void CDlgGMap::FitToParent() {
         callPage("fix", QJsonArray{height});
 }
 
+void CDlgGMap::SetCovered(bool covered) {
+    m_covered = covered;
+    PlaceWindow();
+}
+
 bool CDlgGMap::eventFilter(QObject* watched, QEvent* event) {
     if (watched == parentWidget() && event->type() == QEvent::Resize)
         FitToParent();
+    if (watched == m_topLevel) {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::WindowStateChange:
+        case QEvent::Show:
+        case QEvent::Hide:
+            PlaceWindow();
+            break;
+        default:
+            break;
+        }
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void CDlgGMap::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    PlaceWindow();
+}
+
+void CDlgGMap::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    PlaceWindow();
+}
+
+void CDlgGMap::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    PlaceWindow();
+}
+
+void CDlgGMap::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    PlaceWindow();
+}
+
+void CDlgGMap::PlaceWindow() {
+    if (m_window == this)
+        return;
+    const bool wanted = isVisible() && !m_covered && m_topLevel->isVisible() &&
+                        !(m_topLevel->windowState() & Qt::WindowMinimized);
+    if (wanted) {
+        m_window->setGeometry(QRect(mapToGlobal(QPoint(0, 0)), size()));
+        m_window->show();
+    } else {
+        m_window->hide();
+    }
 }
 
 void CDlgGMap::onLoadFinished() {

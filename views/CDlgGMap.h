@@ -19,6 +19,12 @@ class MapWebPage;
 // its browser, page and a private in-memory browser profile (User-Agent "QuelloPlayer/0.1",
 // requests limited to the page's resources and the tile server). GUI thread only.
 //
+// With a parent, the browser sits in a frameless tool window of its own that this widget keeps
+// exactly over its own place on screen: shown and hidden with it, moved with the window,
+// hidden while that window is minimised or SetCovered(true). A browser inside the main window
+// would make Qt compose that whole window through OpenGL on every video frame, which without a
+// GPU costs more than playing the movie.
+//
 // Every value reaches the page as a JSON-encoded argument of a page function; calls are
 // asynchronous and arrive in the order they were made. Calls made before the page has loaded
 // are dropped (the next sync tick repeats them).
@@ -37,6 +43,8 @@ public:
     // Covers the parent's client area and gives the page the parent's height. Also runs by
     // itself after the page has loaded and whenever the parent is resized.
     void FitToParent();
+    // While covered (the video fills the screen) the map's window stays hidden.
+    void SetCovered(bool covered);
     // True from the first completed page load on.
     bool pageLoaded() const { return m_pageLoaded; }
 
@@ -46,8 +54,14 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Brings the map's own window to this widget's place and visibility.
+    void PlaceWindow();
     void onLoadFinished();
     void callPage(const char* function, const QJsonArray& arguments);
 
@@ -55,6 +69,9 @@ private:
     MapRequestFilter* m_filter = nullptr;
     MapWebPage* m_page = nullptr;
     QWebEngineView* m_view = nullptr;
+    QWidget* m_window = nullptr;   // the tool window holding the view, or this widget itself
+    QWidget* m_topLevel = nullptr; // the window this widget lies in, watched for moves
+    bool m_covered = false;
     bool m_pageLoaded = false;
 };
 

@@ -9,6 +9,7 @@
 // has reached the screen, and prints that moment on the monotonic clock. The parent measures
 // from just before it started the child. Runs on the platform QT_QPA_PLATFORM names (use
 // xvfb-run for an X server; offscreen when there is no display).
+#include "CPlayerApp.h"
 #include "CPlayerDlg.h"
 
 #include <QApplication>
@@ -59,10 +60,7 @@ int Child(int argc, char** argv, const QString& card) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+    quello::CPlayerApp::PrepareProcess();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc >= 3 && QLatin1String(argv[1]) == QLatin1String("--child"))

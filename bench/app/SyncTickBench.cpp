@@ -6,6 +6,7 @@
 // (not timed) and then times one tick. "tick_while_playing" is the steady state, where the
 // gauges change once a second; "tick_new_second" first moves playback to a new second, so
 // every timed tick redraws both gauges and moves the map marker.
+#include "CPlayerApp.h"
 #include "CPlayerDlg.h"
 #include "ControlIds.h"
 
@@ -165,9 +166,8 @@ BENCHMARK(TickNewSecond)
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false;js.*=false");
+    quello::CPlayerApp::PrepareProcess();
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     benchmark::Initialize(&argc, argv);
@@ -193,11 +193,13 @@ int main(int argc, char** argv) {
     if (auto* timer = window->findChild<QTimer*>(QStringLiteral("syncTimer")))
         timer->stop();
     // Let the map page load so that the tick's map call reaches a live page.
-    auto* map = window->findChild<quello::CDlgGMap*>();
     QElapsedTimer waited;
     waited.start();
-    while (map && !map->pageLoaded() && waited.elapsed() < 30000)
+    quello::CDlgGMap* map = nullptr;
+    while (!(map && map->pageLoaded()) && waited.elapsed() < 30000) {
         RunEventsFor(50);
+        map = window->findChild<quello::CDlgGMap*>();
+    }
     std::printf("map page loaded: %s\n", map && map->pageLoaded() ? "yes" : "no");
 
     benchmark::RunSpecifiedBenchmarks();
