@@ -32,6 +32,10 @@ namespace quello {
 namespace {
 
 constexpr double kRates[8] = {1.0, 2.0, 4.0, 8.0, -1.0, -2.0, -4.0, -8.0};
+// Decoded frames queued ahead of the picture: a couple when playing forward (each 1080p frame
+// is 3 MB), a key-frame interval and more when playing backward.
+constexpr const char* kForwardFrameQueue = "2";
+constexpr const char* kBackwardFrameQueue = "40";
 // Loading a small movie takes 5-50 ms; the bound only guards against a stuck demuxer on a
 // heavily loaded machine.
 constexpr auto kOpenTimeout = std::chrono::seconds(15);
@@ -367,6 +371,13 @@ struct CMediaGraph::Impl {
             {"sub-auto", "no"},
             {"zimg-scaler", "bilinear"},
             {"audio-pitch-correction", "no"},
+            // Backward playback decodes a whole key-frame interval before it shows its last
+            // frame: a queue of decoded frames (long only while playing backward, see
+            // SetRateIndex) keeps the next interval decoding while this one is shown.
+            {"vd-queue-enable", "yes"},
+            {"vd-queue-max-samples", kForwardFrameQueue},
+            {"vd-queue-max-bytes", "200000000"},
+            {"vd-queue-max-secs", "2"},
             {"ao", audio.isEmpty() ? nullptr : audio.constData()},
         };
         for (const auto& option : options) {
@@ -668,6 +679,9 @@ void CMediaGraph::SetRateIndex(int index) {
     // seek is still pending, so the position is sought again in the new direction.
     if (turn) {
         const double position = GetPositionSeconds();
+        // The long frame queue costs memory; it is needed only while playing backward.
+        mpv_set_property_string(d->mpv, "vd-queue-max-samples",
+                                rate < 0 ? kBackwardFrameQueue : kForwardFrameQueue);
         if (mpv_set_property_string(d->mpv, "play-dir", direction) < 0) {
             mpv_free(previous);
             return;
