@@ -24,7 +24,7 @@ SaveDecision ApplySaveRule(const SetupRecord& stored, const SettingsChoice& choi
         next.setResolutionCode(ResolutionCodeTable[std::size_t(choice.resolutionIndex)].code);
     if (choice.timeZoneIndex >= 0 && choice.timeZoneIndex < kTimeZoneEntries)
         next.setTimeZone(choice.timeZoneIndex - kTimeZoneOffset);
-    for (int axis = 0; axis < SetupRecord::kAxes; ++axis)
+    for (int axis = 0; axis < SetupRecord::kAxes && !choice.keepSensitivity; ++axis)
         next.setSensitivity(axis, std::clamp(choice.sensitivity[axis], 0, kMaxSensitivity));
     next.setMagic(SetupRecord::kMagic);
     next.setTrailer(SetupRecord::kTrailer);

@@ -9,6 +9,9 @@ struct SettingsChoice {
     int resolutionIndex = -1; // row of ResolutionCodeTable; -1 = no selection
     int timeZoneIndex = -1;   // 0..24 = hours + 12; -1 = no selection
     int sensitivity[3] = {};  // X, Y, Z; clamped to 0..10 when saved
+    // The stored sensitivity bytes stay exactly as they are (the command line without
+    // --sensitivity: a stored 12 is neither shown nor saved as 10).
+    bool keepSensitivity = false;
 };
 
 struct SaveDecision {

@@ -395,8 +395,9 @@ std::pair<ino_t, std::int64_t> Stamp(const std::string& path) {
     return {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
 }
 
-// A sequence of saves on one card whose record carries another trailer: what each prints,
-// whether the file was replaced, and what the card then holds.
+// A sequence of saves on one card whose record carries another trailer and a Z sensitivity
+// above the dialog's range: what each prints, whether the file was replaced, and what the card
+// then holds. Options not given keep the stored values byte for byte.
 TEST(QuelloCli, SettingsRoundTrip) {
     const struct {
         const char* label;
@@ -406,11 +407,11 @@ TEST(QuelloCli, SettingsRoundTrip) {
         std::vector<int> sensitivity;
         int resolutionIndex;
     } steps[] = {
-        {"other trailer forces a write", "", true, -5, {5, 6, 7}, 0},
-        {"nothing changed", "", false, -5, {5, 6, 7}, 0},
-        {"same values given", "--timezone -5 --resolution 0", false, -5, {5, 6, 7}, 0},
-        {"time zone", "--timezone +3", true, 3, {5, 6, 7}, 0},
-        {"saved again unchanged", "--timezone 3", false, 3, {5, 6, 7}, 0},
+        {"other trailer forces a write", "", true, -5, {5, 6, 12}, 0},
+        {"nothing changed", "", false, -5, {5, 6, 12}, 0},
+        {"same values given", "--timezone -5 --resolution 0", false, -5, {5, 6, 12}, 0},
+        {"time zone", "--timezone +3", true, 3, {5, 6, 12}, 0},
+        {"saved again unchanged", "--timezone 3", false, 3, {5, 6, 12}, 0},
         {"all options",
          "--resolution 5 --timezone=-12 --sensitivity 0,10,4",
          true,
@@ -419,7 +420,9 @@ TEST(QuelloCli, SettingsRoundTrip) {
          5},
     };
     const TempDir dir;
-    const std::string cfg = dir.write("card/setup.cfg", SetupCfg(-5, 0x01020304u));
+    std::string stored = SetupCfg(-5, 0x01020304u);
+    stored[10] = 12;
+    const std::string cfg = dir.write("card/setup.cfg", stored);
     const std::string root = dir.path() + "/card";
     for (const auto& s : steps) {
         SCOPED_TRACE(s.label);

@@ -106,6 +106,8 @@ int SettingsCommand::run(const std::vector<std::string>& args, std::ostream& out
     if (sensitivityText) {
         for (int axis = 0; axis < 3; ++axis)
             choice.sensitivity[axis] = sensitivity[axis];
+    } else {
+        choice.keepSensitivity = true;
     }
     const SaveDecision decision = ApplySaveRule(stored, choice);
     if (decision.write && !WriteSetupRecord(root, decision.record)) {
