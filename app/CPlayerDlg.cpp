@@ -828,9 +828,18 @@ void CPlayerDlg::SaveSnapshot() {
     const int result = dialog.exec();
     m_snapshotDir = dialog.directory().absolutePath();
     if (result == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        const QString path = dialog.selectedFiles().first();
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_engine.SaveFrameAsJpeg(dialog.selectedFiles().first());
+        const bool saved = m_engine.SaveFrameAsJpeg(path) == 1;
         QApplication::restoreOverrideCursor();
+        if (!saved) {
+            // A full disk or a folder that takes no files: the writer has left nothing behind.
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Quello Player"),
+                            QStringLiteral("Save image failed!"), QMessageBox::Ok, this);
+            box.setObjectName(QStringLiteral("snapshotFailedBox"));
+            box.setInformativeText(QDir::toNativeSeparators(path));
+            box.exec();
+        }
     }
 }
 

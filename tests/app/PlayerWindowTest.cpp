@@ -633,9 +633,12 @@ TEST_F(PlayerWindow, SnapshotAsksForANameAndResumesOnlyWhatWasRunning) {
         bool running;
         bool accept;
         MediaState after;
+        const char* folder = nullptr; // where the name is typed; the test folder by default
     } cases[] = {{"running, saved", true, true, MediaState::Running},
                  {"running, cancelled", true, false, MediaState::Running},
-                 {"paused, saved", false, true, MediaState::Paused}};
+                 {"paused, saved", false, true, MediaState::Paused},
+                 // A folder that takes no files, even for root: the failure is told.
+                 {"paused, not writable", false, true, MediaState::Paused, "/proc"}};
     int shot = 0;
     for (const auto& c : cases) {
         if (State() != MediaState::Running)
@@ -643,9 +646,14 @@ TEST_F(PlayerWindow, SnapshotAsksForANameAndResumesOnlyWhatWasRunning) {
         if (!c.running)
             Click(kIdPause);
         ASSERT_EQ(State(), c.running ? MediaState::Running : MediaState::Paused) << c.name;
-        const QString target = dir.filePath(QStringLiteral("shot%1").arg(shot++));
+        const QString folder = c.folder ? QString::fromUtf8(c.folder) : dir.path();
+        const QString target = QDir(folder).filePath(QStringLiteral("shot%1").arg(shot++));
         MediaState during = MediaState::Closed;
-        QString startedIn;
+        QString startedIn, failure;
+        auto failureBox = OnNextModal<QMessageBox>([&](QMessageBox* b) {
+            failure = b->text() + " " + b->informativeText();
+            b->accept();
+        });
         auto handler = OnNextModal<QFileDialog>([&](QFileDialog* d) {
             during = State();
             startedIn = d->directory().absolutePath();
@@ -654,7 +662,7 @@ TEST_F(PlayerWindow, SnapshotAsksForANameAndResumesOnlyWhatWasRunning) {
                 return;
             }
             // Type the name as a user does.
-            d->setDirectory(dir.path());
+            d->setDirectory(folder);
             auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             ASSERT_NE(name, nullptr);
             name->setText(QFileInfo(target).fileName());
@@ -668,11 +676,13 @@ TEST_F(PlayerWindow, SnapshotAsksForANameAndResumesOnlyWhatWasRunning) {
         Click(kIdSnapshot);
         EXPECT_EQ(during, MediaState::Paused) << c.name;
         EXPECT_EQ(State(), c.after) << c.name;
-        EXPECT_EQ(QFile::exists(target + ".jpg"), c.accept) << c.name;
-        if (shot == 1)
+        EXPECT_EQ(QFile::exists(target + ".jpg"), c.accept && !c.folder) << c.name;
+        EXPECT_EQ(failure, c.folder ? "Save image failed! " + target + ".jpg" : "") << c.name;
+        if (shot == 1) {
             EXPECT_EQ(startedIn, QDir::homePath());
-        else
+        } else if (shot < 4) {
             EXPECT_EQ(startedIn, QDir(dir.path()).absolutePath()) << c.name;
+        }
     }
 }
 
