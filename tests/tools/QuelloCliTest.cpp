@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quello::test {
 namespace {
@@ -339,6 +340,16 @@ TEST(QuelloCli, KmlReportsEachLog) {
         RunQuello({"kml", "--output", "../out/", "0101.log"}, dir.path() + "/logs");
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(again.out, "OK " + dir.path() + "/out/0101.kml\n");
+
+    // Through a symbolic link, ".." is the parent of the link's target, as the kernel has it.
+    dir.write("real/deep/0202.log", "");
+    dir.write("real/0202.log", "1\tN10.5\tE20.5\t1\n");
+    dir.write("logs/0202.log", "1\tN30.5\tE40.5\t1\n");
+    ASSERT_EQ(symlink((dir.path() + "/real/deep").c_str(), (dir.path() + "/logs/link").c_str()), 0);
+    const ProgramResult linked =
+        RunQuello({"kml", "--output", "out", "logs/link/../0202.log"}, dir.path());
+    EXPECT_EQ(linked.out, "OK " + dir.path() + "/out/0202.kml\n") << linked.err;
+    EXPECT_NE(TempDir::read(dir.path() + "/out/0202.kml").find("20.5,10.5,0"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------- card, settings

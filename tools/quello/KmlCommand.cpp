@@ -15,13 +15,21 @@ namespace {
 
 // The converter names the document after the text behind the log path's last '/', so it is
 // given absolute paths: a bare file name would otherwise fail with "no folder in the path".
-std::string Absolute(const std::string& path) {
+// The folder part is resolved as the kernel resolves it (symbolic links before ".."; a
+// lexical clean-up could name another file than the one checked); the last name stays as
+// given, since it names the document. A folder that cannot be resolved leaves the path as it
+// is, for the converter to report.
+std::string Resolved(const std::string& path) {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    const auto absolute = std::filesystem::absolute(path, ec);
-    std::string normal = ec ? path : absolute.lexically_normal().string();
-    while (normal.size() > 1 && normal.back() == '/')
-        normal.pop_back();
-    return normal;
+    std::string text = fs::absolute(path, ec).string();
+    if (ec)
+        return path;
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    const fs::path given(text);
+    const fs::path folder = fs::canonical(given.parent_path(), ec);
+    return ec ? text : (folder / given.filename()).string();
 }
 
 } // namespace
@@ -56,11 +64,16 @@ int KmlCommand::run(const std::vector<std::string>& args, std::ostream& out, std
         err << "quello kml: output folder " << *output << ": " << problem << "\n";
         return kExitFailed;
     }
-    const std::string outputDir = Absolute(*output);
+    std::error_code ec;
+    const std::string outputDir = std::filesystem::canonical(*output, ec).string();
+    if (ec) {
+        err << "quello kml: output folder " << *output << ": " << ec.message() << "\n";
+        return kExitFailed;
+    }
     int failed = 0;
     for (const auto& log : line.positional()) {
         std::string kmlPath;
-        const int code = ConvertLogToKml(Absolute(log), "GPS Log data.", outputDir, kmlPath);
+        const int code = ConvertLogToKml(Resolved(log), "GPS Log data.", outputDir, kmlPath);
         if (code == 0) {
             out << "OK " << kmlPath << "\n";
         } else {
