@@ -2,6 +2,8 @@
 
 #include "MountTable.h"
 
+#include "outputs/AtomicFile.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -38,13 +40,12 @@ int OpenRegularForReading(const std::string& path) {
     return fd;
 }
 
-// Moves all `size` bytes through read(2) or write(2), resuming after short transfers and
-// interrupts; false on an error or an early end of file.
-template <typename Byte, typename Transfer>
-bool TransferFully(int fd, Byte* data, std::size_t size, Transfer transfer) {
+// Reads all `size` bytes, resuming after short reads and interrupts; false on an error or an
+// early end of file.
+bool ReadFully(int fd, std::uint8_t* data, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = transfer(fd, data + done, size - done);
+        const ssize_t n = ::read(fd, data + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -52,14 +53,6 @@ bool TransferFully(int fd, Byte* data, std::size_t size, Transfer transfer) {
         done += std::size_t(n);
     }
     return true;
-}
-
-bool ReadFully(int fd, std::uint8_t* data, std::size_t size) {
-    return TransferFully(fd, data, size, ::read);
-}
-
-bool WriteFully(int fd, const std::uint8_t* data, std::size_t size) {
-    return TransferFully(fd, data, size, ::write);
 }
 
 bool ReadSetupFile(const std::string& path, SetupRecord& record) {
@@ -73,23 +66,6 @@ bool ReadSetupFile(const std::string& path, SetupRecord& record) {
         return false;
     record = candidate;
     return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-bool SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    // Some file systems cannot sync a directory and say so with EINVAL; nothing is lost there.
-    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
-    ::close(fd);
-    return ok;
 }
 
 } // namespace
@@ -141,23 +117,13 @@ bool WriteSetupRecord(const std::string& root, const SetupRecord& record) {
         ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return false;
 
-    const std::string folder = FolderOf(target);
-    std::string tempPath = folder + "/.setup.cfg.XXXXXX";
-    const int fd = ::mkstemp(tempPath.data());
-    if (fd < 0)
+    AtomicFile file;
+    if (!file.open(target))
         return false;
-    bool ok = WriteFully(fd, record.bytes.data(), record.bytes.size());
-    // FAT has no permission bits to set; a refused fchmod there leaves the file system's own.
-    if (ok && ::fchmod(fd, st.st_mode & 07777) != 0 && errno != EPERM)
-        ok = false;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tempPath.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tempPath.c_str());
+    if (std::fwrite(record.bytes.data(), 1, record.bytes.size(), file.stream()) !=
+        record.bytes.size())
         return false;
-    }
-    return SyncFolder(folder);
+    return file.commit();
 }
 
 } // namespace quello

@@ -46,11 +46,13 @@ bool AtomicFile::open(const std::string& finalPath) {
         return false;
 
     struct stat st {};
+    bool replacing = false;
     if (::stat(finalPath.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode))
             return false;
         if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
             return false;
+        replacing = true;
     } else if (errno != ENOENT) {
         return false;
     }
@@ -63,6 +65,13 @@ bool AtomicFile::open(const std::string& finalPath) {
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
+            return false;
+        }
+        // A replaced file keeps its permission bits. FAT has none to set: a refused fchmod
+        // there leaves the file system's own.
+        if (replacing && ::fchmod(fd, st.st_mode & 07777) != 0 && errno != EPERM) {
+            ::close(fd);
+            ::unlink(candidate.c_str());
             return false;
         }
         stream_ = ::fdopen(fd, "wb");
@@ -92,7 +101,9 @@ bool AtomicFile::commit() {
         return false;
     }
     tempPath_.clear();
-    // Make the rename itself durable; the new content is already in place either way.
+    // Make the rename itself durable. Its result does not decide success: once renamed, the
+    // folder holds the new content, and reporting a failure would tell the user the old one
+    // is still there.
     const int dirFd = ::open(folderOf(finalPath_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);

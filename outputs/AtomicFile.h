@@ -32,7 +32,9 @@ public:
     const std::string& tempPath() const { return tempPath_; }
 
     // Flushes, syncs and renames over the destination. False (and the temporary file removed)
-    // when any write, the sync or the rename failed.
+    // when any write, the sync or the rename failed. True once the rename is done: the
+    // destination then holds the new content, even if the folder itself cannot be synced.
+    // A replaced destination keeps its permission bits.
     bool commit();
 
     // Removes the temporary file without touching the destination.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -458,6 +459,34 @@ TEST(QuelloCli, SettingsRoundTrip) {
         EXPECT_EQ(bytes.substr(124), std::string("\x50\x0E\x05\x53", 4));
     }
     EXPECT_EQ(TempDir::entries(root), std::set<std::string>{"setup.cfg"}); // no temporary left
+}
+
+// A folder that cannot be synced after the rename holds the new file all the same: that is a
+// successful save, not a failed one.
+TEST(QuelloCli, AFolderSyncFailureAfterTheRenameIsNoFailedSave) {
+    const TempDir dir;
+    const std::string cfg = dir.write("card/setup.cfg", SetupCfg());
+    const std::string log = dir.write("logs/0101.log", "1\tN1.5\tE2.5\t1\n");
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::vector<std::string> preload = {
+        "/usr/bin/env", std::string("LD_PRELOAD=") + FAIL_FOLDER_SYNC_LIB,
+        std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0",
+        QUELLO_BIN};
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"settings", dir.path() + "/card", "--timezone", "3"}, "Success!\n"},
+        {{"kml", "--output", dir.path() + "/logs", log}, "OK " + dir.path() + "/logs/0101.kml\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = preload;
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const ProgramResult r = RunProgram(argv);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, c.out);
+    }
+    EXPECT_EQ(TempDir::read(cfg)[7], 3);
 }
 
 TEST(QuelloCli, SettingsReportsAFailedSaveAndKeepsTheRecord) {
