@@ -278,7 +278,8 @@ TEST(QuelloCli, TelemetryCsvHasOneRowPerSecond) {
         << r.out;
 }
 
-// GPX read back by gpsbabel: the same coordinates, and only fixes that carry a position.
+// GPX valid against the GPX 1.1 schema, also for a name with bytes that are no UTF-8, and read
+// back by gpsbabel: the same coordinates, and only fixes that carry a position.
 TEST(QuelloCli, TelemetryGpxReadsBackWithTheSameCoordinates) {
     const std::string content =
         SampleLines(10) + // slot 0 stays empty
@@ -288,11 +289,12 @@ TEST(QuelloCli, TelemetryGpxReadsBackWithTheSameCoordinates) {
         "[G]\t2026/05/16\t09:41:11\tN95.000000\tE1.5\t5\t5\n"   // out of range: left out
         "[G]\t2026/13/16\t09:41:12\tN0.5\tE179.999999\t5\t5\n"; // kept, without time
     const TempDir dir;
-    const std::string dat = dir.write("drive <&>.DAT", content);
+    const std::string dat = dir.write("drive <&>\xF5\x80\x80.DAT", content);
     const ProgramResult r = RunQuello({"telemetry", dat, "--format", "gpx"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string gpx = dir.write("out.gpx", r.out);
-    EXPECT_EQ(RunProgram({"/usr/bin/xmllint", "--noout", gpx}).exitCode, 0);
+    EXPECT_EQ(RunProgram({"/usr/bin/xmllint", "--noout", "--schema", QUELLO_GPX_XSD, gpx}).exitCode,
+              0);
 
     const ProgramResult back =
         RunProgram({"/usr/bin/gpsbabel", "-t", "-i", "gpx", "-f", gpx, "-o", "unicsv", "-F", "-"});

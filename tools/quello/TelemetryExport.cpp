@@ -1,5 +1,7 @@
 #include "TelemetryExport.h"
 
+#include "outputs/XmlText.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -28,64 +30,11 @@ std::string CsvCell(const std::string& text) {
     return quoted + "\"";
 }
 
-// Length of the valid UTF-8 sequence starting at text[i], or 0 when the bytes there are not one.
-std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
-    const unsigned char lead = text[i];
-    std::size_t length = lead >= 0xF0 && lead <= 0xF4  ? 4
-                         : lead >= 0xE0                ? 3
-                         : lead >= 0xC2 && lead < 0xE0 ? 2
-                                                       : 0;
-    if (length == 0 || i + length > text.size())
-        return 0;
-    std::uint32_t cp = lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-        const unsigned char c = text[i + k];
-        if ((c & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    const std::uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < minimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return length;
-}
-
+// The track name as XML text: the same writer as the KML documents' (bytes that are not UTF-8
+// read as Latin-1, characters XML cannot hold replaced), so no name can break the document.
 std::string XmlEscape(const std::string& text) {
     std::string escaped;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = text[i];
-        if (c >= 0x80) {
-            // Valid UTF-8 is kept; a stray byte would make the whole document unreadable.
-            const std::size_t length = Utf8SequenceLength(text, i);
-            if (length == 0) {
-                escaped += '?';
-            } else {
-                escaped.append(text, i, length);
-                i += length - 1;
-            }
-            continue;
-        }
-        switch (c) {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        case '"':
-            escaped += "&quot;";
-            break;
-        case '\'':
-            escaped += "&apos;";
-            break;
-        default:
-            // Control characters are not allowed in XML 1.0 at all.
-            escaped += c < 0x20 && c != '\t' ? '?' : char(c);
-        }
-    }
+    AppendXmlEscaped(escaped, ToUtf8(text));
     return escaped;
 }
 
