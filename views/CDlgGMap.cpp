@@ -1,12 +1,12 @@
 #include "CDlgGMap.h"
 
+#include "MapCallScript.h"
 #include "MapRequestFilter.h"
 #include "MapResource.h"
 #include "MapWebPage.h"
 
 #include <QEvent>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -139,14 +139,7 @@ void CDlgGMap::onLoadFinished() {
 }
 
 void CDlgGMap::callPage(const char* function, const QJsonArray& arguments) {
-    // The function name is one of ours; the arguments go in as a JSON array literal, so no
-    // text from a telemetry file can ever become script.
-    const QString script =
-        QStringLiteral("(function (f, a) { if (typeof f === 'function') f.apply(null, a); })"
-                       "(window['%1'], %2);")
-            .arg(QLatin1String(function),
-                 QString::fromUtf8(QJsonDocument(arguments).toJson(QJsonDocument::Compact)));
-    m_page->runJavaScript(script);
+    m_page->runJavaScript(MapCallScript(function, arguments));
 }
 
 } // namespace quello
