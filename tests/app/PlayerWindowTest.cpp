@@ -633,12 +633,11 @@ TEST_F(PlayerWindow, SnapshotAsksForANameAndResumesOnlyWhatWasRunning) {
         bool running;
         bool accept;
         MediaState after;
-        const char* folder = nullptr; // where the name is typed; the test folder by default
+        bool unsavable = false; // the name of a read-only file, which is never replaced
     } cases[] = {{"running, saved", true, true, MediaState::Running},
                  {"running, cancelled", true, false, MediaState::Running},
                  {"paused, saved", false, true, MediaState::Paused},
-                 // A folder that takes no files, even for root: the failure is told.
-                 {"paused, not writable", false, true, MediaState::Paused, "/proc"}};
+                 {"paused, cannot be saved", false, true, MediaState::Paused, true}};
     int shot = 0;
     for (const auto& c : cases) {
         if (State() != MediaState::Running)
@@ -646,8 +645,11 @@ TEST_F(PlayerWindow, SnapshotAsksForANameAndResumesOnlyWhatWasRunning) {
         if (!c.running)
             Click(kIdPause);
         ASSERT_EQ(State(), c.running ? MediaState::Running : MediaState::Paused) << c.name;
-        const QString folder = c.folder ? QString::fromUtf8(c.folder) : dir.path();
-        const QString target = QDir(folder).filePath(QStringLiteral("shot%1").arg(shot++));
+        const QString target = dir.filePath(QStringLiteral("shot%1").arg(shot++));
+        if (c.unsavable) {
+            Text(QFileInfo(target).fileName() + ".jpg", "old");
+            QFile(target + ".jpg").setPermissions(QFile::ReadOwner);
+        }
         MediaState during = MediaState::Closed;
         QString startedIn, failure;
         auto failureBox = OnNextModal<QMessageBox>([&](QMessageBox* b) {
@@ -662,7 +664,7 @@ TEST_F(PlayerWindow, SnapshotAsksForANameAndResumesOnlyWhatWasRunning) {
                 return;
             }
             // Type the name as a user does.
-            d->setDirectory(folder);
+            d->setDirectory(dir.path());
             auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             ASSERT_NE(name, nullptr);
             name->setText(QFileInfo(target).fileName());
@@ -676,11 +678,17 @@ TEST_F(PlayerWindow, SnapshotAsksForANameAndResumesOnlyWhatWasRunning) {
         Click(kIdSnapshot);
         EXPECT_EQ(during, MediaState::Paused) << c.name;
         EXPECT_EQ(State(), c.after) << c.name;
-        EXPECT_EQ(QFile::exists(target + ".jpg"), c.accept && !c.folder) << c.name;
-        EXPECT_EQ(failure, c.folder ? "Save image failed! " + target + ".jpg" : "") << c.name;
+        EXPECT_EQ(QFile::exists(target + ".jpg"), c.accept) << c.name;
+        if (c.unsavable) {
+            QFile old(target + ".jpg");
+            EXPECT_TRUE(old.open(QIODevice::ReadOnly) && old.readAll() == "old") << c.name;
+        }
+        EXPECT_EQ(failure, c.unsavable ? "Save image failed! " + target + ".jpg" : "") << c.name;
+        EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp").isEmpty())
+            << c.name << ": a temporary file was left";
         if (shot == 1) {
             EXPECT_EQ(startedIn, QDir::homePath());
-        } else if (shot < 4) {
+        } else {
             EXPECT_EQ(startedIn, QDir(dir.path()).absolutePath()) << c.name;
         }
     }
