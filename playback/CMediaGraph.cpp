@@ -22,6 +22,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -63,6 +64,21 @@ void FreeAligned(void* memory) {
     std::free(memory);
 }
 
+// libmpv takes "-" for standard input and "name://..." for a protocol, also where a relative
+// file name was meant; a path starting with '/' is always a local file to it. The working
+// folder is joined as bytes and nothing is cleaned away: "link/../x" keeps the kernel's
+// meaning. Empty when the working folder is unknown; an empty path stays empty.
+QByteArray LocalFileName(const QString& path) {
+    const QByteArray file = QFile::encodeName(path);
+    if (file.isEmpty() || file.startsWith('/'))
+        return file;
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::current_path(error);
+    if (error)
+        return {};
+    return QByteArray::fromStdString(folder.native()) + '/' + file;
+}
+
 } // namespace
 
 struct CMediaGraph::Impl {
@@ -97,12 +113,17 @@ struct CMediaGraph::Impl {
     QPointer<QObject> notify;
     QString fileName;
     QString audioOutput;
+    QByteArray extraName, extraValue; // SetExtraOption
+    bool extraRequired = false;
     MediaState state = MediaState::Stopped;
 
     bool hasVideo = false;   // a decoded video stream exists (frame step and capture make sense)
     bool videoTrack = false; // a video track is selected (it may not have decoded yet)
     std::int64_t videoWidth = 0, videoHeight = 0; // display size, 0 while unknown
     bool eofReached = false;                      // last value of libmpv's eof-reached
+    // Playback had reached the end when the running movie was paused; a step or seek while
+    // paused can also make eof-reached true, but that end waits for the next play.
+    bool endBeforePause = false;
     // Target of the last seek until libmpv reports that playback restarted there; time-pos
     // still shows the old position while a seek is in flight.
     std::optional<double> seekTarget;
@@ -331,6 +352,7 @@ struct CMediaGraph::Impl {
     }
 
     int Seek(double seconds) {
+        endBeforePause = false;
         const QByteArray target = QByteArray::number(seconds, 'g', 17);
         const char* args[] = {"seek", target.constData(), "absolute+exact", nullptr};
         const int rc = mpv_command(mpv, args);
@@ -348,43 +370,64 @@ struct CMediaGraph::Impl {
     // Creates the libmpv instance and loads `path`; returns when the first frame is shown, the
     // load failed, or the bounded wait ran out.
     int Load(const QString& path) {
+        const QByteArray file = LocalFileName(path);
+        if (file.isEmpty() && !path.isEmpty())
+            return Fail("FAILED(hr=0x%x) in std::filesystem::current_path()\n",
+                        MPV_ERROR_LOADING_FAILED);
+        fileName = QFile::decodeName(file);
         mpv = mpv_create();
         if (!mpv)
             return Fail("FAILED(hr=0x%x) in mpv_create()\n", MPV_ERROR_NOMEM);
 
         const QByteArray audio = audioOutput.toUtf8();
+        struct Option {
+            const char* name;
+            const char* value; // null: left at libmpv's default
+            bool required;     // the engine cannot work without it: refused, the open fails
+        };
+        // Required: frames reach the render API only through vo=libmpv; the core must stay up
+        // with no file (idle) and keep the movie open at its end (keep-open) for the end to
+        // be handled and the movie replayed; an open stands paused on its first frame; the
+        // audio output is the caller's explicit choice. The rest tunes: config=no and the
+        // input options repeat libmpv's defaults, every seek asks for exactness itself.
         // Software rendering scales every frame on the GUI thread: zimg's bilinear filter
         // (a proper area-weighted downscale) costs about half its default lanczos. Fast
         // rates change the sound's pitch instead of time-stretching it, which would cost
         // more than the decoding at 4x.
-        const char* options[][2] = {
-            {"config", "no"},
-            {"vo", "libmpv"},
-            {"idle", "yes"},
-            {"keep-open", "yes"},
-            {"hr-seek", "yes"},
-            {"pause", "yes"},
-            {"hwdec", "auto-copy"},
-            {"input-default-bindings", "no"},
-            {"input-vo-keyboard", "no"},
-            {"load-scripts", "no"},
-            {"sub-auto", "no"},
-            {"zimg-scaler", "bilinear"},
-            {"audio-pitch-correction", "no"},
+        const Option options[] = {
+            {"config", "no", false},
+            {"vo", "libmpv", true},
+            {"idle", "yes", true},
+            {"keep-open", "yes", true},
+            {"hr-seek", "yes", false},
+            {"pause", "yes", true},
+            {"hwdec", "auto-copy", false},
+            {"input-default-bindings", "no", false},
+            {"input-vo-keyboard", "no", false},
+            {"load-scripts", "no", false},
+            {"sub-auto", "no", false},
+            {"zimg-scaler", "bilinear", false},
+            {"audio-pitch-correction", "no", false},
             // Backward playback decodes a whole key-frame interval before it shows its last
             // frame: a queue of decoded frames (long only while playing backward, see
             // SetRateIndex) keeps the next interval decoding while this one is shown.
-            {"vd-queue-enable", "yes"},
-            {"vd-queue-max-samples", kForwardFrameQueue},
-            {"vd-queue-max-bytes", "200000000"},
-            {"vd-queue-max-secs", "2"},
-            {"ao", audio.isEmpty() ? nullptr : audio.constData()},
+            {"vd-queue-enable", "yes", false},
+            {"vd-queue-max-samples", kForwardFrameQueue, false},
+            {"vd-queue-max-bytes", "200000000", false},
+            {"vd-queue-max-secs", "2", false},
+            {"ao", audio.isEmpty() ? nullptr : audio.constData(), true},
+            {extraName.constData(), extraName.isEmpty() ? nullptr : extraValue.constData(),
+             extraRequired},
         };
-        for (const auto& option : options) {
-            if (!option[1])
+        for (const Option& option : options) {
+            if (!option.value)
                 continue;
-            const int rc = mpv_set_option_string(mpv, option[0], option[1]);
-            if (rc < 0)
+            const int rc = mpv_set_option_string(mpv, option.name, option.value);
+            if (rc >= 0)
+                continue;
+            qCDebug(lcEngine, "libmpv refused option %s=%s (%s)%s", option.name, option.value,
+                    mpv_error_string(rc), option.required ? "" : ", left out");
+            if (option.required)
                 return Fail("FAILED(hr=0x%x) in mpv_set_option_string(mpv, name, value)\n", rc);
         }
         if (const int rc = mpv_initialize(mpv); rc < 0)
@@ -413,7 +456,6 @@ struct CMediaGraph::Impl {
                 return Fail("FAILED(hr=0x%x) in mpv_observe_property(mpv, 0, name, format)\n", rc);
         }
 
-        const QByteArray file = QFile::encodeName(path);
         const char* load[] = {"loadfile", file.constData(), nullptr};
         mpv_node result{};
         if (const int rc = mpv_command_ret(mpv, load, &result); rc < 0)
@@ -538,6 +580,7 @@ struct CMediaGraph::Impl {
         videoTrack = false;
         videoWidth = videoHeight = 0;
         eofReached = false;
+        endBeforePause = false;
         seekTarget.reset();
         confirmReads = 0;
         framesRendered = 0;
@@ -548,6 +591,19 @@ struct CMediaGraph::Impl {
             host->ClearFrame();
             host->SetVideoSize(QSize());
         }
+    }
+
+    // Pauses the running movie, noting whether playback had already reached the end.
+    int PauseRunning() {
+        const int rc = SetFlag("pause", true);
+        if (rc < 0)
+            return rc;
+        int eof = 0;
+        if (const int read = mpv_get_property(mpv, "eof-reached", MPV_FORMAT_FLAG, &eof); read < 0)
+            TraceFailure("FAILED(hr=0x%x) in mpv_get_property(mpv, eof-reached)\n", read);
+        endBeforePause = eof != 0;
+        state = MediaState::Paused;
+        return rc;
     }
 
     // End of the movie: back on the first frame, stopped.
@@ -580,7 +636,6 @@ int CMediaGraph::OpenMovie(const QString& path, CVideoHost* videoHost, QObject* 
         return kEPointer;
     d->Teardown();
     d->SetHost(videoHost);
-    d->fileName = path;
     d->state = MediaState::Stopped;
 
     if (const int rc = d->Load(path); rc < 0) {
@@ -628,8 +683,8 @@ void CMediaGraph::TogglePlayPause() {
             if (d->eofReached)
                 Impl::OnWakeup(d.get());
         }
-    } else if (d->SetFlag("pause", true) >= 0) {
-        d->state = MediaState::Paused;
+    } else {
+        d->PauseRunning();
     }
 }
 
@@ -637,6 +692,8 @@ int CMediaGraph::Pause() {
     if (!d->mpv)
         return 0;
     d->ServiceRender();
+    if (d->state == MediaState::Running)
+        return d->PauseRunning();
     const int rc = d->SetFlag("pause", true);
     if (rc >= 0)
         d->state = MediaState::Paused;
@@ -661,7 +718,10 @@ int CMediaGraph::DrainGraphEvents() {
             break;
         d->HandleEvent(*event);
     }
-    if (d->eofReached && d->state == MediaState::Running)
+    // An end reached while stepping or seeking paused is not one that playback reached.
+    const bool played =
+        d->state == MediaState::Running || (d->state == MediaState::Paused && d->endBeforePause);
+    if (d->eofReached && played)
         return d->CompleteMovie();
     return 0;
 }
@@ -881,6 +941,12 @@ QString CMediaGraph::FileName() const {
 
 void CMediaGraph::SetAudioOutput(const QString& audioOutput) {
     d->audioOutput = audioOutput;
+}
+
+void CMediaGraph::SetExtraOption(const QString& name, const QString& value, bool required) {
+    d->extraName = name.toUtf8();
+    d->extraValue = value.toUtf8();
+    d->extraRequired = required;
 }
 
 EngineStatistics CMediaGraph::GetStatistics() const {

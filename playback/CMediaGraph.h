@@ -23,7 +23,9 @@ class CVideoHost;
 // Notification: whenever libmpv has news, a QEvent of type kGraphNotifyEvent is posted to the
 // notifyWindow given to OpenMovie; its handler must call DrainGraphEvents(), which consumes all
 // pending engine events and handles the end of the movie (picture back on frame 0, state
-// Stopped, position 0.0). With a null notifyWindow the engine drains by itself.
+// Stopped, position 0.0), also when the movie was paused after playback reached its end; an end
+// reached by stepping while paused waits for the next play. With a null notifyWindow the
+// engine drains by itself.
 //
 // Ownership: the engine owns its libmpv instance; the video host and the notify window are
 // not owned (either may be destroyed first: the engine then stops using it).
@@ -38,10 +40,12 @@ public:
     CMediaGraph(const CMediaGraph&) = delete;
     CMediaGraph& operator=(const CMediaGraph&) = delete;
 
-    // Opens `path` (a null QString gives kEPointer and changes nothing), tearing down the
-    // movie open before. Blocks until the file is loaded or has failed (bounded wait). On
-    // success the movie stands paused on its first frame and the state is Paused; a movie with
-    // a picture already shows that frame in the host at its own size, and can be captured.
+    // Opens `path` as a local file, relative to the working folder unless absolute ("-" and
+    // "x://y" too: never standard input or a URL); a null QString gives kEPointer and changes
+    // nothing. Tears down the movie open before. Blocks until the file is loaded or has failed
+    // (bounded wait). On success the movie stands paused on its first frame and the state is
+    // Paused; a movie with a picture already shows that frame in the host at its own size, and
+    // can be captured.
     int OpenMovie(const QString& path, CVideoHost* videoHost, QObject* notifyWindow);
     void CloseMovie(); // state Closed; the host's picture disappears
     MediaState GetState() const;
@@ -76,9 +80,14 @@ public:
     // Saves the frame on screen as JPEG: 1 when written, 0 otherwise.
     int SaveFrameAsJpeg(const QString& path);
 
-    QString FileName() const; // the open movie, empty when none
+    QString FileName() const; // the open movie's absolute path, empty when none
     // Audio output for the following opens (libmpv's `ao`, e.g. "null"); empty: the default.
     void SetAudioOutput(const QString& audioOutput);
+    // Test hook: one more libmpv option for the following opens, set after the engine's own
+    // (an empty name: none). Like the engine's essential options, a `required` one that libmpv
+    // rejects fails the open; any other rejected option is logged and left out. The strings
+    // are copied.
+    void SetExtraOption(const QString& name, const QString& value, bool required);
     EngineStatistics GetStatistics() const;
 
 private:

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QScreen>
@@ -42,6 +43,38 @@ public:
 
 private:
     CMediaGraph& graph_;
+};
+
+// Collects the engine's trace messages while it lives.
+class EngineTraces {
+public:
+    EngineTraces() {
+        QLoggingCategory::setFilterRules("quello.engine.debug=true");
+        Lines().clear();
+        previous_ = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& text) { Lines() << text; });
+    }
+    ~EngineTraces() {
+        qInstallMessageHandler(previous_);
+        QLoggingCategory::setFilterRules("quello.engine.debug=false");
+    }
+    static QStringList& Lines() {
+        static QStringList lines;
+        return lines;
+    }
+
+private:
+    QtMessageHandler previous_;
+};
+
+// Makes `folder` the working folder while it lives.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const QString& folder) { EXPECT_TRUE(QDir::setCurrent(folder)); }
+    ~WorkingFolder() { QDir::setCurrent(previous_); }
+
+private:
+    const QString previous_ = QDir::currentPath();
 };
 
 QImage Capture(CMediaGraph& graph) {
@@ -116,23 +149,17 @@ TEST_F(MediaGraphTest, EveryOperationIsInertWithoutMovie) {
 }
 
 TEST_F(MediaGraphTest, OpenFailsOnWhatIsNoMovie) {
-    QLoggingCategory::setFilterRules("quello.engine.debug=true");
-    static QStringList traces;
-    traces.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext&, const QString& text) { traces << text; });
     for (const char* name : {"missing.mov", "text.txt", "random.bin", "empty.mov", "nomoov.mov"}) {
-        traces.clear();
+        EngineTraces traces;
         EXPECT_LT(Open(name), 0) << name;
         EXPECT_EQ(graph->GetState(), MediaState::Stopped) << name;
         EXPECT_EQ(graph->GetDurationSeconds(), 0.0) << name;
         EXPECT_TRUE(graph->FileName().isEmpty()) << name;
-        ASSERT_FALSE(traces.isEmpty()) << name;
-        EXPECT_TRUE(traces.last().startsWith("FAILED(hr=0x")) << traces.last().toStdString();
-        EXPECT_TRUE(traces.last().contains("loadfile")) << traces.last().toStdString();
+        ASSERT_FALSE(traces.Lines().isEmpty()) << name;
+        const QString last = traces.Lines().last();
+        EXPECT_TRUE(last.startsWith("FAILED(hr=0x")) << last.toStdString();
+        EXPECT_TRUE(last.contains("loadfile")) << last.toStdString();
     }
-    qInstallMessageHandler(previous);
-    QLoggingCategory::setFilterRules("quello.engine.debug=false");
 
     // A null path changes nothing: the open movie keeps playing.
     ASSERT_EQ(Open("clip.mov"), 0);
@@ -241,6 +268,42 @@ TEST_F(MediaGraphTest, EndOfMovieRewindsToFirstFrameStopped) {
         }
         graph->TogglePlayPause(); // plays again after the end
         EXPECT_EQ(graph->GetState(), MediaState::Running);
+    }
+}
+
+// The end reached by playing is handled by the drain also when a pause came first; an end
+// reached by stepping while paused waits for the next play.
+TEST_F(MediaGraphTest, EndReachedBeforeAPauseIsHandledByTheDrain) {
+    enum How { kPause, kToggle, kStep };
+    struct Case {
+        How how;
+        MediaState state;
+        double position;
+    };
+    for (const Case& c :
+         {Case{kPause, MediaState::Stopped, 0.0}, Case{kToggle, MediaState::Stopped, 0.0},
+          Case{kStep, MediaState::Paused, 1.9}}) {
+        SCOPED_TRACE(int(c.how));
+        QObject quiet; // hears the notifications, drains nothing
+        ASSERT_EQ(graph->OpenMovie(MediaPath("silent.mov"), &host, &quiet), 0);
+        graph->SetPositionSeconds(1.8);
+        ASSERT_EQ(WaitForFrame(*graph, 18), 18);
+        if (c.how == kStep) {
+            graph->StepForward(0); // the last frame
+            graph->StepForward(0); // past it: the end
+        } else {
+            graph->TogglePlayPause();
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return graph->GetPositionSeconds() > 1.85; }, kWaitMs));
+        QTest::qWait(500); // the end comes one frame (0.1 s) after the last frame's start
+        if (c.how == kPause)
+            graph->Pause();
+        else if (c.how == kToggle)
+            graph->TogglePlayPause();
+        EXPECT_EQ(graph->GetState(), MediaState::Paused);
+        graph->DrainGraphEvents();
+        EXPECT_EQ(graph->GetState(), c.state);
+        EXPECT_NEAR(graph->GetPositionSeconds(), c.position, 1e-3);
     }
 }
 
@@ -420,6 +483,48 @@ TEST_F(MediaGraphTest, SurvivesTheNotifyWindowGoingAway) {
     graph->SetRateIndex(2);
     graph->TogglePlayPause();
     EXPECT_TRUE(WaitForState(MediaState::Stopped)); // the engine drains by itself
+}
+
+// libmpv reads "-" as standard input and "name://" as a protocol; a user's relative path that
+// looks like either still names a file in the working folder.
+TEST_F(MediaGraphTest, RelativePathsOpenAsLocalFiles) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("av:"));
+    WorkingFolder inside(dir.path());
+    struct Case {
+        const char* path;
+        const char* movie;
+        QSize size;
+    };
+    for (const Case& c : {Case{"-", "silent.mov", QSize(160, 120)},
+                          Case{"av://x.mov", "clip.mov", QSize(320, 240)}}) {
+        SCOPED_TRACE(c.path);
+        ASSERT_TRUE(QFile::copy(MediaPath(c.movie), c.path));
+        ASSERT_EQ(graph->OpenMovie(c.path, &host, sink.get()), 0);
+        EXPECT_EQ(host.VideoSize(), c.size);
+        EXPECT_EQ(FrameNumber(host.Frame()), 0);
+        EXPECT_TRUE(QFileInfo(graph->FileName()).isAbsolute());
+        EXPECT_EQ(QFileInfo(graph->FileName()).canonicalFilePath(),
+                  QFileInfo(c.path).canonicalFilePath());
+    }
+}
+
+// Only the options the engine is built on are essential: any other that libmpv rejects is
+// logged and left out.
+TEST_F(MediaGraphTest, OnlyARejectedEssentialOptionFailsTheOpen) {
+    for (bool required : {false, true}) {
+        SCOPED_TRACE(required);
+        EngineTraces traces;
+        graph->SetExtraOption("no-such-option", "1", required);
+        const int rc = Open("clip.mov");
+        graph->SetExtraOption(QString(), QString(), false);
+        EXPECT_EQ(rc < 0, required);
+        EXPECT_EQ(graph->GetState(), required ? MediaState::Stopped : MediaState::Paused);
+        EXPECT_EQ(graph->FileName().isEmpty(), required);
+        EXPECT_EQ(FrameNumber(host.Frame()), required ? -1 : 0); // the earlier movie is gone
+        EXPECT_TRUE(traces.Lines().join('\n').contains("no-such-option"));
+    }
+    EXPECT_EQ(Open("clip.mov"), 0);
 }
 
 } // namespace
