@@ -34,13 +34,6 @@ constexpr int kMaxSensitivity = 10;
 constexpr int kFirstSliderTop = 80; // dialog units; the Y and Z rows follow 16 units apart
 constexpr int kSliderRowStep = 16;
 
-template <class T> T* Place(T* widget, int id, const DialogUnitRect& rect) {
-    if (id != 0)
-        widget->setObjectName(QStringLiteral("ctl%1").arg(id));
-    widget->setGeometry(DialogUnitsToPixels(rect));
-    return widget;
-}
-
 } // namespace
 
 CDlgSetting::CDlgSetting(QWidget* parent) : QDialog(parent) {
@@ -61,48 +54,54 @@ CDlgSetting::CDlgSetting(QWidget* parent) : QDialog(parent) {
 }
 
 void CDlgSetting::BuildControls() {
-    Place(new QLabel(QStringLiteral("Resolution:"), this), kIdResolutionLabel, {14, 16, 56, 8});
-    m_resolution = Place(new QComboBox(this), kIdResolution, {74, 13, 110, 14});
+    PlaceInDialogUnits(new QLabel(QStringLiteral("Resolution:"), this), kIdResolutionLabel,
+                       {14, 16, 56, 8});
+    m_resolution = PlaceInDialogUnits(new QComboBox(this), kIdResolution, {74, 13, 110, 14});
     for (const ResolutionCodeRow& row : ResolutionCodeTable)
         m_resolution->addItem(QString::fromUtf8(row.text));
 
-    Place(new QLabel(QStringLiteral("Time zone:"), this), kIdTimeZoneLabel, {14, 36, 56, 8});
-    m_timeZone = Place(new QComboBox(this), kIdTimeZone, {74, 33, 44, 14});
+    PlaceInDialogUnits(new QLabel(QStringLiteral("Time zone:"), this), kIdTimeZoneLabel,
+                       {14, 36, 56, 8});
+    m_timeZone = PlaceInDialogUnits(new QComboBox(this), kIdTimeZone, {74, 33, 44, 14});
     for (int hours = -kMaxTimeZone; hours <= kMaxTimeZone; ++hours)
         m_timeZone->addItem(hours > 0 ? QStringLiteral("+%1").arg(hours) : QString::number(hours));
 
-    Place(new QLabel(QStringLiteral("G-Sensor Sensitivity"), this), kIdSensitivityCaption,
-          {14, 56, 78, 8});
-    auto* rule = Place(new QFrame(this), 0, {94, 59, 164, 2});
+    PlaceInDialogUnits(new QLabel(QStringLiteral("G-Sensor Sensitivity"), this),
+                       kIdSensitivityCaption, {14, 56, 78, 8});
+    auto* rule = PlaceInDialogUnits(new QFrame(this), 0, {94, 59, 164, 2});
     rule->setFrameStyle(QFrame::HLine | QFrame::Sunken);
 
-    Place(new QLabel(QStringLiteral("0"), this), 0, {40, 70, 12, 8});
-    Place(new QLabel(QStringLiteral("10"), this), 0, {196, 70, 12, 8})
+    PlaceInDialogUnits(new QLabel(QStringLiteral("0"), this), 0, {40, 70, 12, 8});
+    PlaceInDialogUnits(new QLabel(QStringLiteral("10"), this), 0, {196, 70, 12, 8})
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     const char* const axisNames[SetupRecord::kAxes] = {"X:", "Y:", "Z:"};
     for (int axis = 0; axis < SetupRecord::kAxes; ++axis) {
         const int top = kFirstSliderTop + axis * kSliderRowStep;
-        Place(new QLabel(QString::fromLatin1(axisNames[axis]), this), 0, {24, top + 2, 12, 8});
-        auto* slider =
-            Place(new QSlider(Qt::Horizontal, this), kIdSensitivityX + axis, {40, top, 168, 12});
+        PlaceInDialogUnits(new QLabel(QString::fromLatin1(axisNames[axis]), this), 0,
+                           {24, top + 2, 12, 8});
+        auto* slider = PlaceInDialogUnits(new QSlider(Qt::Horizontal, this), kIdSensitivityX + axis,
+                                          {40, top, 168, 12});
         slider->setRange(0, kMaxSensitivity);
         slider->setTickPosition(QSlider::NoTicks);
-        auto* value = Place(new QLabel(QStringLiteral("0"), this), kIdSensitivityValueX + axis,
-                            {214, top + 2, 16, 8});
+        auto* value = PlaceInDialogUnits(new QLabel(QStringLiteral("0"), this),
+                                         kIdSensitivityValueX + axis, {214, top + 2, 16, 8});
         connect(slider, &QSlider::valueChanged, value,
                 [value](int position) { value->setText(QString::number(position)); });
         m_sensitivity[std::size_t(axis)] = slider;
     }
 
     // Part of the form but without a command here, so never shown.
-    Place(new QPushButton(QStringLiteral("Sync time"), this), kIdSyncTime, {14, 134, 50, 14})
+    PlaceInDialogUnits(new QPushButton(QStringLiteral("Sync time"), this), kIdSyncTime,
+                       {14, 134, 50, 14})
         ->hide();
-    Place(new QPushButton(QStringLiteral("Reset"), this), kIdReset, {68, 134, 50, 14})->hide();
+    PlaceInDialogUnits(new QPushButton(QStringLiteral("Reset"), this), kIdReset, {68, 134, 50, 14})
+        ->hide();
 
-    auto* save = Place(new QPushButton(QStringLiteral("Save"), this), kIdSave, {150, 134, 50, 14});
+    auto* save = PlaceInDialogUnits(new QPushButton(QStringLiteral("Save"), this), kIdSave,
+                                    {150, 134, 50, 14});
     connect(save, &QPushButton::clicked, this, &CDlgSetting::Save);
-    auto* cancel =
-        Place(new QPushButton(QStringLiteral("Cancel"), this), kIdCancel, {208, 134, 50, 14});
+    auto* cancel = PlaceInDialogUnits(new QPushButton(QStringLiteral("Cancel"), this), kIdCancel,
+                                      {208, 134, 50, 14});
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -123,12 +123,6 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-template <class T> T* Place(T* widget, int id, const DialogUnitRect& rect) {
-    widget->setObjectName(QStringLiteral("ctl%1").arg(id));
-    widget->setGeometry(DialogUnitsToPixels(rect));
-    return widget;
-}
-
 } // namespace
 
 CDlgKMLConv::CDlgKMLConv(QWidget* parent) : QDialog(parent) {
@@ -164,7 +158,7 @@ void CDlgKMLConv::BuildControls() {
         {kIdCancel, "Cancel", {196, 250, 50, 16}, &QDialog::reject},
     };
 
-    m_list = Place(new QTableWidget(0, 3, this), kIdList, {3, 23, 333, 185});
+    m_list = PlaceInDialogUnits(new QTableWidget(0, 3, this), kIdList, {3, 23, 333, 185});
     const struct {
         const char* title;
         int width;
@@ -192,12 +186,14 @@ void CDlgKMLConv::BuildControls() {
     m_list->viewport()->setAcceptDrops(true);
     m_list->viewport()->installEventFilter(this);
 
-    Place(new QLabel(QStringLiteral("Output directory:"), this), kIdOutputLabel, {6, 214, 205, 8});
-    m_outputFolder = Place(new QLineEdit(this), kIdOutputFolder, {25, 226, 252, 14});
+    PlaceInDialogUnits(new QLabel(QStringLiteral("Output directory:"), this), kIdOutputLabel,
+                       {6, 214, 205, 8});
+    m_outputFolder = PlaceInDialogUnits(new QLineEdit(this), kIdOutputFolder, {25, 226, 252, 14});
     m_outputFolder->setEnabled(false); // only the program writes the folder in
 
     for (const Button& b : buttons) {
-        auto* button = Place(new QPushButton(QString::fromUtf8(b.text), this), b.id, b.rect);
+        auto* button =
+            PlaceInDialogUnits(new QPushButton(QString::fromUtf8(b.text), this), b.id, b.rect);
         // Enter must not start a conversion or close the dialog by accident.
         button->setAutoDefault(false);
         button->setDefault(false);

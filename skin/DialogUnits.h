@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QRect>
+#include <QString>
+#include <QWidget>
 
 namespace quello {
 
@@ -15,6 +17,15 @@ struct DialogUnitRect {
 };
 inline QRect DialogUnitsToPixels(const DialogUnitRect& r) {
     return DialogUnitsToPixels(r.x, r.y, r.width, r.height);
+}
+
+// Gives a dialog's control its template id (objectName "ctl<id>"; 0: a control without id) and
+// its place in dialog units. Returns the widget, for chaining.
+template <class T> T* PlaceInDialogUnits(T* widget, int id, const DialogUnitRect& rect) {
+    if (id != 0)
+        widget->setObjectName(QStringLiteral("ctl%1").arg(id));
+    widget->setGeometry(DialogUnitsToPixels(rect));
+    return widget;
 }
 
 // The waveform strip's place in the main window (control 1024). The printed page stretches an
