@@ -11,6 +11,7 @@
 // (a tick must repaint only what changed: the waveform's cursor layer, the slider, the speed
 // text and the gauges when their values change), and how often the map's page repainted per
 // marker move over the whole run (at most when the marker moves).
+#include "BenchRecording.h"
 #include "CPlayerApp.h"
 #include "CPlayerDlg.h"
 #include "ControlIds.h"
@@ -22,7 +23,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPaintEvent>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
@@ -31,7 +31,6 @@
 
 #include <algorithm>
 #include <clocale>
-#include <cmath>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -42,6 +41,8 @@ namespace {
 
 using quello::CPlayerDlg;
 using quello::MediaState;
+using quello::bench::MakeBenchMovie;
+using quello::bench::MakeBenchTelemetry;
 
 QTemporaryDir* g_dir = nullptr;
 CPlayerDlg* g_window = nullptr;
@@ -92,44 +93,6 @@ void RunEventsFor(int ms) {
     t.start();
     while (t.elapsed() < ms)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-bool MakeMovie(const QString& path) {
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                  "testsrc2=size=1920x1080:rate=30", "-t", "20", "-c:v", "libx264", "-preset",
-                  "ultrafast", "-g", "30", "-pix_fmt", "yuv420p", path});
-    return ffmpeg.waitForFinished(300000) && ffmpeg.exitCode() == 0;
-}
-
-// 300 seconds of telemetry: ten samples and one fix per second in the camera's order, speed and
-// heading changing every second so that each new second moves both gauges. In the camera's
-// order fix s lands in slot s + 1, so the last two seconds carry no fix line: otherwise the
-// fixes would fill up (and reading stop) before the last ten samples.
-bool MakeTelemetry(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    for (int s = 0; s < 300; ++s) {
-        for (int i = 0; i < 10; ++i)
-            f.write(QStringLiteral("[S]\t%1\t%2\t%3\n")
-                        .arg(int(400 * std::sin((s * 10 + i) * 0.1)))
-                        .arg(int(300 * std::cos((s * 10 + i) * 0.07)))
-                        .arg(1000 + (s * 10 + i) % 50)
-                        .toLatin1());
-        if (s >= 298)
-            continue;
-        f.write(QStringLiteral("[G]\t2026/05/16\t09:%1:%2\tN40.%3\tW73.%4\t%5\t%6\n")
-                    .arg(10 + s / 60, 2, 10, QLatin1Char('0'))
-                    .arg(s % 60, 2, 10, QLatin1Char('0'))
-                    .arg(766920 + s * 7)
-                    .arg(971140 + s * 5)
-                    .arg(20 + (s * 7) % 90)
-                    .arg((s * 13) % 360)
-                    .toLatin1());
-    }
-    return true;
 }
 
 void EnsurePlaying() {
@@ -246,7 +209,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     g_dir = &dir;
     const QString movie = dir.filePath("FILE0001.MOV");
-    if (!MakeMovie(movie) || !MakeTelemetry(dir.filePath("FILE0001.DAT"))) {
+    if (!MakeBenchMovie(movie, 20) || !MakeBenchTelemetry(dir.filePath("FILE0001.DAT"))) {
         std::fprintf(stderr, "could not make the 1080p movie or its telemetry\n");
         return 1;
     }
