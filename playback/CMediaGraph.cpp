@@ -44,11 +44,27 @@ constexpr auto kOpenTimeout = std::chrono::seconds(15);
 // before the open is declared done without one (an undecodable track is dropped by libmpv).
 constexpr auto kFirstFrameGrace = std::chrono::seconds(3);
 constexpr auto kSeekSettleTimeout = std::chrono::seconds(10);
+constexpr auto kCaptureTimeout = std::chrono::seconds(10);
 // Rendering target when no host can show the picture: libmpv's video output stalls unless
 // every frame is rendered somewhere, so frames still go through a tiny scratch surface.
 constexpr int kScratchSide = 16;
-// reply_userdata of the reads that confirm the video track and size once playback is ready.
-constexpr std::uint64_t kConfirmRead = 1;
+// reply_userdata of the requests whose answers the engine acts on: the kind in the high half,
+// a serial in the low half where a late answer to an older request must not count.
+enum ReplyKind : std::uint64_t {
+    kUnwatched = 0, // only a failure is traced
+    kConfirmRead,   // the settled video track, size and duration once playback is ready
+    kLoadReply,     // loadfile: the playlist entry
+    kSeekReply,
+    kCaptureReply, // screenshot-raw
+    kPauseEofRead, // eof-reached as the pause of a running movie found it
+};
+constexpr std::uint64_t Reply(ReplyKind kind, std::uint32_t serial = 0) {
+    return std::uint64_t(kind) << 32 | serial;
+}
+constexpr ReplyKind KindOf(std::uint64_t reply) {
+    return ReplyKind(reply >> 32);
+}
+using Clock = std::chrono::steady_clock;
 
 QEvent::Type WakeupEventType() {
     static const auto type = QEvent::Type(QEvent::registerEventType());
@@ -77,6 +93,44 @@ QByteArray LocalFileName(const QString& path) {
     if (error)
         return {};
     return QByteArray::fromStdString(folder.native()) + '/' + file;
+}
+
+// The frame in a screenshot-raw result as a packed DIB; empty when libmpv had none.
+std::vector<unsigned char> DibFromScreenshot(const mpv_node& result) {
+    std::vector<unsigned char> dib;
+    std::int64_t width = 0, height = 0, stride = 0;
+    const char* format = nullptr;
+    const mpv_byte_array* data = nullptr;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            const char* key = result.u.list->keys[i];
+            const mpv_node& value = result.u.list->values[i];
+            if (value.format == MPV_FORMAT_INT64) {
+                if (std::strcmp(key, "w") == 0)
+                    width = value.u.int64;
+                else if (std::strcmp(key, "h") == 0)
+                    height = value.u.int64;
+                else if (std::strcmp(key, "stride") == 0)
+                    stride = value.u.int64;
+            } else if (value.format == MPV_FORMAT_STRING && std::strcmp(key, "format") == 0) {
+                format = value.u.string;
+            } else if (value.format == MPV_FORMAT_BYTE_ARRAY && std::strcmp(key, "data") == 0) {
+                data = value.u.ba;
+            }
+        }
+    }
+    const bool usable =
+        format && (std::strcmp(format, "bgr0") == 0 || std::strcmp(format, "bgra") == 0) && data &&
+        width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX &&
+        stride >= width * 4 && std::int64_t(data->size) >= stride * height;
+    const int size = usable ? PackedDibSize(int(width), int(height)) : 0;
+    if (size > 0) {
+        dib.resize(std::size_t(size));
+        if (!PackDib(static_cast<const unsigned char*>(data->data), int(width), int(height),
+                     std::size_t(stride), dib.data(), size))
+            dib.clear();
+    }
+    return dib;
 }
 
 } // namespace
@@ -117,23 +171,47 @@ struct CMediaGraph::Impl {
     bool extraRequired = false;
     MediaState state = MediaState::Stopped;
 
+    // What the engine last asked libmpv for. libmpv changes none of these by itself, so the
+    // getters answer from here without a call.
+    double speed = 1.0;
+    bool backward = false;
+    int volumeLevel = 10;
+
+    // Observed, as of the last drain.
     bool hasVideo = false;   // a decoded video stream exists (frame step and capture make sense)
     bool videoTrack = false; // a video track is selected (it may not have decoded yet)
     std::int64_t videoWidth = 0, videoHeight = 0; // display size, 0 while unknown
-    bool eofReached = false;                      // last value of libmpv's eof-reached
+    double position = 0.0;
+    double duration = 0.0;
+    bool eofReached = false; // last value of libmpv's eof-reached
+    std::int64_t outputDrops = 0;
+    std::int64_t decoderDrops = 0;
+
     // Playback had reached the end when the running movie was paused; a step or seek while
     // paused can also make eof-reached true, but that end waits for the next play.
     bool endBeforePause = false;
+    std::uint32_t pauseSerial = 0; // the pause whose eof-reached read counts
     // Target of the last seek until libmpv reports that playback restarted there; time-pos
-    // still shows the old position while a seek is in flight.
+    // still shows the old position while a seek is in flight. A restart before libmpv has
+    // taken the last seek command belongs to an earlier seek.
     std::optional<double> seekTarget;
+    int seeksInFlight = 0;
+
+    // The open in progress.
+    std::int64_t entryId = -1;    // the playlist entry loadfile made, -1 while unknown
+    std::optional<int> loadError; // the load failed (libmpv's error code)
+    bool fileLoaded = false;      // ... and playback restarted on it:
+    bool playbackReady = false;
     int confirmReads = 0; // ConfirmVideo replies still to come
+
+    std::uint32_t captureSerial = 0;
+    std::optional<std::vector<unsigned char>> captured; // the answer to the last capture
 
     // Set by libmpv's threads; each is cleared by the GUI thread before it does the work, so
     // one posted event per burst of callbacks is enough and none is lost.
     std::atomic<bool> wakeupPending{false};
     std::atomic<bool> renderPending{false};
-    // Lets OpenMovie sleep until a callback fires instead of polling.
+    // Lets the bounded wait sleep until a callback fires instead of polling.
     std::mutex signalMutex;
     std::condition_variable signalled;
     bool anySignal = false;
@@ -144,10 +222,6 @@ struct CMediaGraph::Impl {
 
     std::int64_t framesRendered = 0;
     std::int64_t renderNanos = 0;
-    // Observed rather than read on demand: a property read waits for libmpv's core thread,
-    // which may be busy decoding for a seek.
-    std::int64_t outputDrops = 0;
-    std::int64_t decoderDrops = 0;
 
     // --- libmpv callbacks (any thread: no mpv calls here, only posting) ---
 
@@ -175,10 +249,13 @@ struct CMediaGraph::Impl {
 
     // --- GUI thread ---
 
+    // The engine's state follows libmpv's news as soon as it arrives; the notified window's
+    // DrainGraphEvents then applies the end-of-movie rule.
     void OnWakeupEvent() {
         wakeupPending.store(false);
         if (!mpv)
             return;
+        DrainEvents();
         if (notify)
             QCoreApplication::postEvent(notify, new QEvent(kGraphNotifyEvent));
         else
@@ -260,14 +337,6 @@ struct CMediaGraph::Impl {
             host->SetVideoSize(QSize(int(videoWidth), int(videoHeight)));
     }
 
-    // Renders a frame libmpv is waiting to have rendered. Called before libmpv calls that
-    // wait for its core thread: the core may itself be waiting for the video output, which
-    // waits (up to 200 ms) for this thread to render.
-    void ServiceRender() {
-        if (renderPending.exchange(false))
-            HandleRenderUpdate();
-    }
-
     void SetHost(CVideoHost* videoHost) {
         if (host != videoHost) {
             if (host) {
@@ -287,78 +356,246 @@ struct CMediaGraph::Impl {
         }
     }
 
+    // Takes every pending libmpv event into the engine's state; the one place events are read.
+    // True when there was any.
+    bool DrainEvents() {
+        bool any = false;
+        while (const mpv_event* event = mpv_wait_event(mpv, 0)) {
+            if (event->event_id == MPV_EVENT_NONE)
+                break;
+            any = true;
+            HandleEvent(*event);
+        }
+        return any;
+    }
+
     void HandleEvent(const mpv_event& event) {
         switch (event.event_id) {
         case MPV_EVENT_GET_PROPERTY_REPLY:
-            if (event.reply_userdata != kConfirmRead)
-                break;
-            if (confirmReads > 0)
-                --confirmReads;
-            if (event.error < 0 && event.data) {
-                // Unavailable (no video track, no size yet); the reply keeps the format asked
-                // for, but carries no value.
-                const auto& failed = *static_cast<const mpv_event_property*>(event.data);
-                HandleProperty(mpv_event_property{failed.name, MPV_FORMAT_NONE, nullptr});
-                break;
-            }
-            [[fallthrough]];
+            HandleReadReply(event);
+            break;
         case MPV_EVENT_PROPERTY_CHANGE:
             if (event.data)
                 HandleProperty(*static_cast<const mpv_event_property*>(event.data));
             break;
+        case MPV_EVENT_COMMAND_REPLY:
+            HandleCommandReply(event);
+            break;
+        case MPV_EVENT_SET_PROPERTY_REPLY:
+            if (event.error < 0)
+                TraceFailure("FAILED(hr=0x%x) in mpv_set_property_async(mpv, name, value)\n",
+                             event.error);
+            break;
+        case MPV_EVENT_FILE_LOADED:
+            fileLoaded = true;
+            break;
+        case MPV_EVENT_END_FILE: {
+            const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+            if (fileLoaded || (entryId >= 0 && end->playlist_entry_id != entryId))
+                break; // not the end of the load in progress
+            const int rc = end->reason == MPV_END_FILE_REASON_ERROR
+                               ? end->error
+                               : int(MPV_ERROR_NOTHING_TO_PLAY);
+            loadError = rc < 0 ? rc : int(MPV_ERROR_LOADING_FAILED);
+            break;
+        }
         case MPV_EVENT_PLAYBACK_RESTART:
-            seekTarget.reset();
+            if (fileLoaded)
+                playbackReady = true;
+            if (seekTarget && seeksInFlight == 0) {
+                position = *seekTarget; // until time-pos reports the frame's own time
+                seekTarget.reset();
+            }
             break;
         default:
             break;
         }
     }
 
+    void HandleReadReply(const mpv_event& event) {
+        if (!event.data)
+            return;
+        const auto& property = *static_cast<const mpv_event_property*>(event.data);
+        if (event.reply_userdata == Reply(kPauseEofRead, pauseSerial)) {
+            if (event.error >= 0 && property.format == MPV_FORMAT_FLAG &&
+                *static_cast<const int*>(property.data) != 0 && state == MediaState::Paused)
+                endBeforePause = true;
+            return;
+        }
+        if (KindOf(event.reply_userdata) != kConfirmRead)
+            return;
+        if (confirmReads > 0)
+            --confirmReads;
+        // Unavailable (no video track, no size yet): the reply keeps the format asked for but
+        // carries no value.
+        HandleProperty(event.error < 0 ? mpv_event_property{property.name, MPV_FORMAT_NONE, nullptr}
+                                       : property);
+    }
+
+    void HandleCommandReply(const mpv_event& event) {
+        const auto* command = static_cast<const mpv_event_command*>(event.data);
+        switch (KindOf(event.reply_userdata)) {
+        case kLoadReply:
+            if (event.error < 0) {
+                loadError = event.error;
+            } else if (command && command->result.format == MPV_FORMAT_NODE_MAP) {
+                const mpv_node_list& map = *command->result.u.list;
+                for (int i = 0; i < map.num; ++i) {
+                    if (std::strcmp(map.keys[i], "playlist_entry_id") == 0 &&
+                        map.values[i].format == MPV_FORMAT_INT64)
+                        entryId = map.values[i].u.int64;
+                }
+            }
+            return;
+        case kSeekReply:
+            if (seeksInFlight > 0)
+                --seeksInFlight;
+            if (event.error < 0) {
+                TraceFailure("FAILED(hr=0x%x) in mpv_command_async(mpv, seek)\n", event.error);
+                if (seeksInFlight == 0)
+                    seekTarget.reset();
+            }
+            return;
+        case kCaptureReply:
+            if (event.reply_userdata == Reply(kCaptureReply, captureSerial))
+                captured = event.error < 0 || !command ? std::vector<unsigned char>()
+                                                       : DibFromScreenshot(command->result);
+            return;
+        default:
+            if (event.error < 0)
+                TraceFailure("FAILED(hr=0x%x) in mpv_command_async(mpv, args)\n", event.error);
+            return;
+        }
+    }
+
     void HandleProperty(const mpv_event_property& property) {
-        const bool isInt = property.format == MPV_FORMAT_INT64;
         const auto intValue = [&] {
-            return isInt ? *static_cast<const std::int64_t*>(property.data) : std::int64_t(0);
+            return property.format == MPV_FORMAT_INT64
+                       ? *static_cast<const std::int64_t*>(property.data)
+                       : std::int64_t(0);
         };
-        if (std::strcmp(property.name, "eof-reached") == 0) {
+        const auto doubleValue = [&] {
+            return property.format == MPV_FORMAT_DOUBLE ? *static_cast<const double*>(property.data)
+                                                        : 0.0;
+        };
+        const char* name = property.name;
+        if (std::strcmp(name, "time-pos") == 0) {
+            // Unavailable while a new file loads: the last position stands.
+            if (property.format == MPV_FORMAT_DOUBLE)
+                position = doubleValue();
+        } else if (std::strcmp(name, "duration") == 0) {
+            duration = doubleValue();
+        } else if (std::strcmp(name, "eof-reached") == 0) {
             eofReached =
                 property.format == MPV_FORMAT_FLAG && *static_cast<const int*>(property.data) != 0;
-        } else if (std::strcmp(property.name, "vid") == 0) {
-            videoTrack = isInt;
-        } else if (std::strcmp(property.name, "dwidth") == 0 ||
-                   std::strcmp(property.name, "dheight") == 0) {
-            (property.name[1] == 'w' ? videoWidth : videoHeight) = intValue();
+        } else if (std::strcmp(name, "vid") == 0) {
+            videoTrack = property.format == MPV_FORMAT_INT64;
+        } else if (std::strcmp(name, "dwidth") == 0 || std::strcmp(name, "dheight") == 0) {
+            (name[1] == 'w' ? videoWidth : videoHeight) = intValue();
             ApplyVideoSize();
-        } else if (isInt && std::strcmp(property.name, "frame-drop-count") == 0) {
+        } else if (std::strcmp(name, "frame-drop-count") == 0) {
             outputDrops = intValue();
-        } else if (isInt && std::strcmp(property.name, "decoder-frame-drop-count") == 0) {
+        } else if (std::strcmp(name, "decoder-frame-drop-count") == 0) {
             decoderDrops = intValue();
         }
     }
 
     // Observed properties change only once libmpv's event queue runs empty, so the restart
     // that makes playback ready (and even the first picture) can come before the news of the
-    // video track and its size. Reading them once playback is ready gives their settled
-    // values; the replies queue behind the events already there.
+    // video track, its size and the duration. Reading them once playback is ready gives their
+    // settled values; the replies queue behind the events already there.
     void ConfirmVideo() {
         confirmReads = 0;
-        for (const char* name : {"vid", "dwidth", "dheight"})
-            if (mpv_get_property_async(mpv, kConfirmRead, name, MPV_FORMAT_INT64) >= 0)
+        const std::pair<const char*, mpv_format> reads[] = {
+            {"vid", MPV_FORMAT_INT64},       {"dwidth", MPV_FORMAT_INT64},
+            {"dheight", MPV_FORMAT_INT64},   {"duration", MPV_FORMAT_DOUBLE},
+            {"time-pos", MPV_FORMAT_DOUBLE},
+        };
+        for (const auto& [name, format] : reads)
+            if (mpv_get_property_async(mpv, Reply(kConfirmRead), name, format) >= 0)
                 ++confirmReads;
     }
 
-    int SetFlag(const char* name, bool on) {
+    // Requests that need no answer go to libmpv's core without waiting for it; libmpv keeps
+    // their order, also against the commands and reads that follow. A refusal is traced when
+    // its reply is drained.
+    void SetAsync(const char* name, mpv_format format, void* value) {
+        if (const int rc = mpv_set_property_async(mpv, Reply(kUnwatched), name, format, value);
+            rc < 0)
+            TraceFailure("FAILED(hr=0x%x) in mpv_set_property_async(mpv, name, value)\n", rc);
+    }
+    void SetFlag(const char* name, bool on) {
         int value = on ? 1 : 0;
-        return mpv_set_property(mpv, name, MPV_FORMAT_FLAG, &value);
+        SetAsync(name, MPV_FORMAT_FLAG, &value);
+    }
+    void SetString(const char* name, const char* text) { SetAsync(name, MPV_FORMAT_STRING, &text); }
+    int Command(std::uint64_t reply, std::initializer_list<const char*> args) {
+        std::vector<const char*> argv(args);
+        argv.push_back(nullptr);
+        return mpv_command_async(mpv, reply, argv.data());
     }
 
     int Seek(double seconds) {
         endBeforePause = false;
+        ++pauseSerial; // a pause's view of the end no longer counts
         const QByteArray target = QByteArray::number(seconds, 'g', 17);
-        const char* args[] = {"seek", target.constData(), "absolute+exact", nullptr};
-        const int rc = mpv_command(mpv, args);
-        if (rc >= 0)
+        const int rc = Command(Reply(kSeekReply), {"seek", target.constData(), "absolute+exact"});
+        if (rc >= 0) {
             seekTarget = seconds;
+            ++seeksInFlight;
+        }
         return rc;
+    }
+
+    // Pauses the running movie. Whether playback had already reached the end is what libmpv
+    // says right after the pause; until that answer arrives, the last news stands.
+    void PauseRunning() {
+        SetFlag("pause", true);
+        endBeforePause = eofReached;
+        if (mpv_get_property_async(mpv, Reply(kPauseEofRead, ++pauseSerial), "eof-reached",
+                                   MPV_FORMAT_FLAG) < 0)
+            TraceFailure("FAILED(hr=0x%x) in mpv_get_property_async(mpv, eof-reached)\n",
+                         MPV_ERROR_NOMEM);
+        state = MediaState::Paused;
+    }
+
+    // End of the movie: back on the first frame, stopped.
+    int CompleteMovie() {
+        SetFlag("pause", true);
+        if (const int rc = Seek(0.0); rc < 0) {
+            TraceFailure("FAILED(hr=0x%x) in mpv_command(mpv, seek 0 absolute+exact)\n", rc);
+            return rc;
+        }
+        eofReached = false;
+        state = MediaState::Stopped;
+        return 0;
+    }
+
+    // The engine's one wait, for what must be on screen before a call returns (an open's
+    // first frame, a sought frame, a capture): reads events and renders the frames libmpv
+    // waits to have rendered (its core may itself wait for them) until `done` or `timeout`.
+    // Events read here still reach the notified window's drain.
+    template <typename Done> bool WaitUntil(Done done, Clock::duration timeout) {
+        const auto deadline = Clock::now() + timeout;
+        bool consumed = false;
+        bool met = false;
+        for (;;) {
+            consumed = DrainEvents() || consumed;
+            if (renderPending.exchange(false))
+                HandleRenderUpdate();
+            met = done();
+            const auto now = Clock::now();
+            if (met || now >= deadline)
+                break;
+            std::unique_lock lock(signalMutex);
+            signalled.wait_for(
+                lock, std::min<Clock::duration>(deadline - now, std::chrono::milliseconds(50)),
+                [this] { return anySignal; });
+            anySignal = false;
+        }
+        if (consumed)
+            OnWakeup(this);
+        return met;
     }
 
     int Fail(const char* text, int rc) {
@@ -378,7 +615,6 @@ struct CMediaGraph::Impl {
         mpv = mpv_create();
         if (!mpv)
             return Fail("FAILED(hr=0x%x) in mpv_create()\n", MPV_ERROR_NOMEM);
-
         const QByteArray audio = audioOutput.toUtf8();
         struct Option {
             const char* name;
@@ -443,10 +679,11 @@ struct CMediaGraph::Impl {
         mpv_render_context_set_update_callback(render, &Impl::OnRenderUpdate, this);
         mpv_set_wakeup_callback(mpv, &Impl::OnWakeup, this);
         const std::pair<const char*, mpv_format> observed[] = {
+            {"time-pos", MPV_FORMAT_DOUBLE},
+            {"duration", MPV_FORMAT_DOUBLE},
             {"eof-reached", MPV_FORMAT_FLAG},
             {"frame-drop-count", MPV_FORMAT_INT64},
             {"decoder-frame-drop-count", MPV_FORMAT_INT64},
-            // Observed, not read: the open must make no call that waits for the core.
             {"vid", MPV_FORMAT_INT64},
             {"dwidth", MPV_FORMAT_INT64},
             {"dheight", MPV_FORMAT_INT64},
@@ -456,103 +693,55 @@ struct CMediaGraph::Impl {
                 return Fail("FAILED(hr=0x%x) in mpv_observe_property(mpv, 0, name, format)\n", rc);
         }
 
-        const char* load[] = {"loadfile", file.constData(), nullptr};
-        mpv_node result{};
-        if (const int rc = mpv_command_ret(mpv, load, &result); rc < 0)
-            return Fail("FAILED(hr=0x%x) in mpv_command_ret(mpv, loadfile)\n", rc);
-        std::int64_t entryId = -1;
-        if (result.format == MPV_FORMAT_NODE_MAP) {
-            for (int i = 0; i < result.u.list->num; ++i) {
-                const mpv_node& value = result.u.list->values[i];
-                if (std::strcmp(result.u.list->keys[i], "playlist_entry_id") == 0 &&
-                    value.format == MPV_FORMAT_INT64)
-                    entryId = value.u.int64;
-            }
-        }
-        mpv_free_node_contents(&result);
-        return WaitUntilShown(entryId);
+        if (const int rc = Command(Reply(kLoadReply), {"loadfile", file.constData()}); rc < 0)
+            return Fail("FAILED(hr=0x%x) in mpv_command_async(mpv, loadfile)\n", rc);
+        return WaitUntilShown();
     }
 
-    int WaitUntilShown(std::int64_t entryId) {
-        using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + kOpenTimeout;
-        bool loaded = false;
+    int WaitUntilShown() {
         std::optional<Clock::time_point> readyAt;
-        for (;;) {
-            while (const mpv_event* event = mpv_wait_event(mpv, 0)) {
-                if (event->event_id == MPV_EVENT_NONE)
-                    break;
-                if (event->event_id == MPV_EVENT_END_FILE) {
-                    const auto* end = static_cast<const mpv_event_end_file*>(event->data);
-                    if (entryId >= 0 && end->playlist_entry_id != entryId)
-                        continue; // not ours
-                    const int rc = end->reason == MPV_END_FILE_REASON_ERROR
-                                       ? end->error
-                                       : int(MPV_ERROR_NOTHING_TO_PLAY);
-                    return Fail("FAILED(hr=0x%x) in mpv_command_ret(mpv, loadfile)\n",
-                                rc < 0 ? rc : int(MPV_ERROR_LOADING_FAILED));
-                }
-                if (event->event_id == MPV_EVENT_FILE_LOADED)
-                    loaded = true;
-                else if (event->event_id == MPV_EVENT_PLAYBACK_RESTART && loaded && !readyAt) {
+        const bool done = WaitUntil(
+            [&] {
+                if (loadError)
+                    return true;
+                if (playbackReady && !readyAt) {
                     readyAt = Clock::now();
                     ConfirmVideo();
                 }
-                HandleEvent(*event);
-            }
-            if (renderPending.exchange(false))
-                HandleRenderUpdate();
-
-            const auto now = Clock::now();
-            // Done when playback is ready (its restart event must not be left for later: it
-            // would be taken for the end of the caller's first seek), whether there is a
-            // picture is settled, and the first picture is on screen at its own size, or there
-            // is none to wait for.
-            const bool shown = framesRendered > 0 && hasVideo;
-            if (readyAt && confirmReads == 0 && (shown || !videoTrack))
-                return 0;
-            if (readyAt && now - *readyAt > kFirstFrameGrace)
-                return 0;
-            if (now >= deadline) {
-                if (loaded)
-                    return 0; // loaded but slow to show: usable all the same
-                return Fail("FAILED(hr=0x%x) in mpv_wait_event(mpv, timeout)\n",
-                            MPV_ERROR_LOADING_FAILED);
-            }
-            std::unique_lock lock(signalMutex);
-            signalled.wait_for(
-                lock, std::min<Clock::duration>(deadline - now, std::chrono::milliseconds(50)),
-                [this] { return anySignal; });
-            anySignal = false;
-        }
+                // Done when playback is ready (its restart event must not be left for later:
+                // it would be taken for the end of the caller's first seek), whether there is
+                // a picture is settled, and the first picture is on screen at its own size, or
+                // there is none to wait for. An undecodable track gets a grace period.
+                const bool shown = framesRendered > 0 && hasVideo;
+                return readyAt && ((confirmReads == 0 && (shown || !videoTrack)) ||
+                                   Clock::now() - *readyAt > kFirstFrameGrace);
+            },
+            kOpenTimeout);
+        if (loadError)
+            return Fail("FAILED(hr=0x%x) in mpv_command_async(mpv, loadfile)\n", *loadError);
+        if (!done && !fileLoaded)
+            return Fail("FAILED(hr=0x%x) in mpv_wait_event(mpv, timeout)\n",
+                        MPV_ERROR_LOADING_FAILED);
+        return 0; // loaded but slow to show: usable all the same
     }
 
     // Waits (bounded) until a pending seek has put its frame on screen, so that a capture
     // right after SetPositionSeconds shows the frame at the position it reports.
     void SettleSeek() {
-        using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + kSeekSettleTimeout;
-        bool consumed = false;
-        while (seekTarget && hasVideo && Clock::now() < deadline) {
-            while (const mpv_event* event = mpv_wait_event(mpv, 0)) {
-                if (event->event_id == MPV_EVENT_NONE)
-                    break;
-                consumed = true;
-                HandleEvent(*event);
-            }
-            if (renderPending.exchange(false))
-                HandleRenderUpdate();
-            if (!seekTarget)
-                break;
-            std::unique_lock lock(signalMutex);
-            signalled.wait_for(lock, std::chrono::milliseconds(50), [this] { return anySignal; });
-            anySignal = false;
-        }
-        if (renderPending.exchange(false))
-            HandleRenderUpdate();
-        // Events taken here (an end of movie among them) still reach the drain.
-        if (consumed)
-            OnWakeup(this);
+        WaitUntil([this] { return !seekTarget || !hasVideo; }, kSeekSettleTimeout);
+    }
+
+    // The frame on screen as a packed DIB, once a pending seek has settled; empty when there
+    // is none or libmpv did not answer in time.
+    std::vector<unsigned char> Capture() {
+        if (!mpv || !hasVideo)
+            return {};
+        SettleSeek();
+        captured.reset();
+        if (Command(Reply(kCaptureReply, ++captureSerial), {"screenshot-raw", "video"}) < 0)
+            return {};
+        WaitUntil([this] { return captured.has_value(); }, kCaptureTimeout);
+        return std::exchange(captured, std::nullopt).value_or(std::vector<unsigned char>());
     }
 
     void Teardown() {
@@ -576,51 +765,29 @@ struct CMediaGraph::Impl {
         renderPending.store(false);
         anySignal = false;
 
+        speed = 1.0;
+        backward = false;
+        volumeLevel = 10;
         hasVideo = false;
         videoTrack = false;
         videoWidth = videoHeight = 0;
+        position = duration = 0.0;
         eofReached = false;
+        outputDrops = decoderDrops = 0;
         endBeforePause = false;
         seekTarget.reset();
+        seeksInFlight = 0;
+        entryId = -1;
+        loadError.reset();
+        fileLoaded = playbackReady = false;
         confirmReads = 0;
+        captured.reset();
         framesRendered = 0;
         renderNanos = 0;
-        outputDrops = 0;
-        decoderDrops = 0;
         if (host) {
             host->ClearFrame();
             host->SetVideoSize(QSize());
         }
-    }
-
-    // Pauses the running movie, noting whether playback had already reached the end.
-    int PauseRunning() {
-        const int rc = SetFlag("pause", true);
-        if (rc < 0)
-            return rc;
-        int eof = 0;
-        if (const int read = mpv_get_property(mpv, "eof-reached", MPV_FORMAT_FLAG, &eof); read < 0)
-            TraceFailure("FAILED(hr=0x%x) in mpv_get_property(mpv, eof-reached)\n", read);
-        endBeforePause = eof != 0;
-        state = MediaState::Paused;
-        return rc;
-    }
-
-    // End of the movie: back on the first frame, stopped.
-    int CompleteMovie() {
-        int rc = SetFlag("pause", true);
-        if (rc < 0) {
-            TraceFailure("Failed(0x%08lx) to stop media clip!\r\n", rc);
-            return rc;
-        }
-        rc = Seek(0.0);
-        if (rc < 0) {
-            TraceFailure("FAILED(hr=0x%x) in mpv_command(mpv, seek 0 absolute+exact)\n", rc);
-            return rc;
-        }
-        eofReached = false;
-        state = MediaState::Stopped;
-        return rc;
     }
 };
 
@@ -657,8 +824,6 @@ int CMediaGraph::OpenMovie(const QString& path, CVideoHost* videoHost, QObject* 
 }
 
 void CMediaGraph::CloseMovie() {
-    if (d->mpv)
-        d->SetFlag("pause", true);
     d->state = MediaState::Stopped;
     d->Teardown();
     d->fileName.clear();
@@ -674,15 +839,13 @@ MediaState CMediaGraph::GetState() const {
 void CMediaGraph::TogglePlayPause() {
     if (!d->mpv)
         return;
-    d->ServiceRender();
     if (d->state == MediaState::Stopped || d->state == MediaState::Paused) {
-        if (d->SetFlag("pause", false) >= 0) {
-            d->state = MediaState::Running;
-            // Already at the end (a seek or step there while paused): libmpv reports no new
-            // change, so have the end handled on the next drain.
-            if (d->eofReached)
-                Impl::OnWakeup(d.get());
-        }
+        d->SetFlag("pause", false);
+        d->state = MediaState::Running;
+        // Already at the end (a seek or step there while paused): libmpv reports no new
+        // change, so have the end handled on the next drain.
+        if (d->eofReached)
+            Impl::OnWakeup(d.get());
     } else {
         d->PauseRunning();
     }
@@ -691,19 +854,18 @@ void CMediaGraph::TogglePlayPause() {
 int CMediaGraph::Pause() {
     if (!d->mpv)
         return 0;
-    d->ServiceRender();
-    if (d->state == MediaState::Running)
-        return d->PauseRunning();
-    const int rc = d->SetFlag("pause", true);
-    if (rc >= 0)
-        d->state = MediaState::Paused;
-    return rc;
+    if (d->state == MediaState::Running) {
+        d->PauseRunning();
+        return 0;
+    }
+    d->SetFlag("pause", true);
+    d->state = MediaState::Paused;
+    return 0;
 }
 
 void CMediaGraph::StopAndRewind() {
     if (!d->mpv || (d->state != MediaState::Paused && d->state != MediaState::Running))
         return;
-    d->ServiceRender();
     d->SetFlag("pause", true);
     d->state = MediaState::Stopped;
     d->Seek(0.0);
@@ -713,11 +875,7 @@ void CMediaGraph::StopAndRewind() {
 int CMediaGraph::DrainGraphEvents() {
     if (!d->mpv)
         return 0;
-    while (const mpv_event* event = mpv_wait_event(d->mpv, 0)) {
-        if (event->event_id == MPV_EVENT_NONE)
-            break;
-        d->HandleEvent(*event);
-    }
+    d->DrainEvents();
     // An end reached while stepping or seeking paused is not one that playback reached.
     const bool played =
         d->state == MediaState::Running || (d->state == MediaState::Paused && d->endBeforePause);
@@ -730,41 +888,27 @@ void CMediaGraph::SetRateIndex(int index) {
     const double rate = index >= 0 && index < 8 ? kRates[index] : 1.0;
     if (!d->mpv)
         return;
-    d->ServiceRender();
-    const char* direction = rate < 0 ? "backward" : "forward";
-    char* previous = mpv_get_property_string(d->mpv, "play-dir");
-    const bool turn = !previous || std::strcmp(previous, direction) != 0;
+    const bool backward = rate < 0;
     // A direction change costs libmpv a seek: only ask for it when the direction changes.
     // libmpv 0.35 loses its place (and reports the end) when the direction changes while a
     // seek is still pending, so the position is sought again in the new direction.
-    if (turn) {
+    if (backward != d->backward) {
         const double position = GetPositionSeconds();
         // The long frame queue costs memory; it is needed only while playing backward.
-        mpv_set_property_string(d->mpv, "vd-queue-max-samples",
-                                rate < 0 ? kBackwardFrameQueue : kForwardFrameQueue);
-        if (mpv_set_property_string(d->mpv, "play-dir", direction) < 0) {
-            mpv_free(previous);
-            return;
-        }
+        d->SetString("vd-queue-max-samples", backward ? kBackwardFrameQueue : kForwardFrameQueue);
+        d->SetString("play-dir", backward ? "backward" : "forward");
+        d->backward = backward;
         d->Seek(position);
     }
     double speed = std::abs(rate);
-    if (mpv_set_property(d->mpv, "speed", MPV_FORMAT_DOUBLE, &speed) < 0 && turn && previous)
-        mpv_set_property_string(d->mpv, "play-dir", previous); // refused: keep the old rate
-    mpv_free(previous);
+    d->SetAsync("speed", MPV_FORMAT_DOUBLE, &speed);
+    d->speed = speed;
 }
 
 double CMediaGraph::GetRate() const {
     if (!d->mpv)
         return 0.0;
-    d->ServiceRender();
-    double speed = 0.0;
-    if (mpv_get_property(d->mpv, "speed", MPV_FORMAT_DOUBLE, &speed) < 0)
-        return 0.0;
-    char* direction = mpv_get_property_string(d->mpv, "play-dir");
-    const bool backward = direction && std::strcmp(direction, "backward") == 0;
-    mpv_free(direction);
-    return backward ? -speed : speed;
+    return d->backward ? -d->speed : d->speed;
 }
 
 int CMediaGraph::StepForward(int /*direction*/) {
@@ -772,21 +916,13 @@ int CMediaGraph::StepForward(int /*direction*/) {
         return 0;
     if (d->state == MediaState::Running)
         TogglePlayPause();
-    d->ServiceRender();
-    const char* args[] = {"frame-step", nullptr};
-    return mpv_command(d->mpv, args);
+    return d->Command(Reply(kUnwatched), {"frame-step"});
 }
 
 double CMediaGraph::GetPositionSeconds() const {
     if (!d->mpv)
         return 0.0;
-    if (d->seekTarget)
-        return *d->seekTarget;
-    d->ServiceRender();
-    double position = 0.0;
-    if (mpv_get_property(d->mpv, "time-pos", MPV_FORMAT_DOUBLE, &position) < 0)
-        return 0.0;
-    return position;
+    return d->seekTarget.value_or(d->position);
 }
 
 int CMediaGraph::SetPositionSeconds(double seconds) {
@@ -794,43 +930,29 @@ int CMediaGraph::SetPositionSeconds(double seconds) {
         return 0;
     if (!std::isfinite(seconds))
         return MPV_ERROR_INVALID_PARAMETER;
-    d->ServiceRender();
     // libmpv reads a negative absolute time as counted from the end; a position never is.
     return d->Seek(std::max(seconds, 0.0));
 }
 
 double CMediaGraph::GetDurationSeconds() const {
-    if (!d->mpv)
-        return 0.0;
-    d->ServiceRender();
-    double duration = 0.0;
-    if (mpv_get_property(d->mpv, "duration", MPV_FORMAT_DOUBLE, &duration) < 0)
-        return 0.0;
-    return duration;
+    return d->mpv ? d->duration : 0.0;
 }
 
 void CMediaGraph::SetVolumeLevel(int level) {
     if (!d->mpv)
         return;
-    d->ServiceRender();
     double volume = GainToMpvVolume(VolumeLevelToGain(level));
+    d->volumeLevel = MpvVolumeToLevel(volume, volume <= 0.0);
     if (volume <= 0.0) {
         d->SetFlag("mute", true);
         return;
     }
     d->SetFlag("mute", false);
-    mpv_set_property(d->mpv, "volume", MPV_FORMAT_DOUBLE, &volume);
+    d->SetAsync("volume", MPV_FORMAT_DOUBLE, &volume);
 }
 
 int CMediaGraph::GetVolumeLevel() const {
-    if (!d->mpv)
-        return 0;
-    d->ServiceRender();
-    int muted = 0;
-    double volume = 100.0;
-    mpv_get_property(d->mpv, "mute", MPV_FORMAT_FLAG, &muted);
-    mpv_get_property(d->mpv, "volume", MPV_FORMAT_DOUBLE, &volume);
-    return MpvVolumeToLevel(volume, muted != 0);
+    return d->mpv ? d->volumeLevel : 0;
 }
 
 void CMediaGraph::SetFullScreen(bool on) {
@@ -856,80 +978,23 @@ int CMediaGraph::InitVideoWindow() {
     return 0;
 }
 
-namespace {
-
-// The frame on screen as a packed DIB; empty when libmpv has none.
-std::vector<unsigned char> CaptureDib(mpv_handle* mpv) {
-    std::vector<unsigned char> dib;
-    mpv_node result{};
-    const char* args[] = {"screenshot-raw", "video", nullptr};
-    if (mpv_command_ret(mpv, args, &result) < 0)
-        return dib;
-    std::int64_t width = 0, height = 0, stride = 0;
-    const char* format = nullptr;
-    const mpv_byte_array* data = nullptr;
-    if (result.format == MPV_FORMAT_NODE_MAP) {
-        for (int i = 0; i < result.u.list->num; ++i) {
-            const char* key = result.u.list->keys[i];
-            const mpv_node& value = result.u.list->values[i];
-            if (value.format == MPV_FORMAT_INT64) {
-                if (std::strcmp(key, "w") == 0)
-                    width = value.u.int64;
-                else if (std::strcmp(key, "h") == 0)
-                    height = value.u.int64;
-                else if (std::strcmp(key, "stride") == 0)
-                    stride = value.u.int64;
-            } else if (value.format == MPV_FORMAT_STRING && std::strcmp(key, "format") == 0) {
-                format = value.u.string;
-            } else if (value.format == MPV_FORMAT_BYTE_ARRAY && std::strcmp(key, "data") == 0) {
-                data = value.u.ba;
-            }
-        }
-    }
-    const bool usable =
-        format && (std::strcmp(format, "bgr0") == 0 || std::strcmp(format, "bgra") == 0) && data &&
-        width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX &&
-        stride >= width * 4 && std::int64_t(data->size) >= stride * height;
-    const int size = usable ? PackedDibSize(int(width), int(height)) : 0;
-    if (size > 0) {
-        dib.resize(std::size_t(size));
-        if (!PackDib(static_cast<const unsigned char*>(data->data), int(width), int(height),
-                     std::size_t(stride), dib.data(), size))
-            dib.clear();
-    }
-    mpv_free_node_contents(&result);
-    return dib;
-}
-
-} // namespace
-
 int CMediaGraph::GetCurrentImageSize() {
-    if (!d->mpv || !d->hasVideo)
-        return 0;
-    d->SettleSeek();
-    d->ServiceRender();
-    return int(CaptureDib(d->mpv).size());
+    return int(d->Capture().size());
 }
 
 bool CMediaGraph::GetCurrentImage(unsigned char* buffer, int size) {
-    if (!d->mpv || !d->hasVideo || !buffer)
+    if (!buffer || size < 0)
         return false;
-    d->SettleSeek();
-    d->ServiceRender();
-    const std::vector<unsigned char> dib = CaptureDib(d->mpv);
-    if (dib.empty() || std::size_t(size) < dib.size() || size < 0)
+    const std::vector<unsigned char> dib = d->Capture();
+    if (dib.empty() || std::size_t(size) < dib.size())
         return false;
     std::memcpy(buffer, dib.data(), dib.size());
     return true;
 }
 
 int CMediaGraph::SaveFrameAsJpeg(const QString& path) {
-    if (!d->mpv || !d->hasVideo)
-        return 0;
-    d->SettleSeek();
-    d->ServiceRender();
     // One capture for size and pixels: a playing movie could change frames between two.
-    const std::vector<unsigned char> dib = CaptureDib(d->mpv);
+    const std::vector<unsigned char> dib = d->Capture();
     if (dib.empty())
         return 0;
     return WriteDibAsJpeg(dib.data(), int(dib.size()), QFile::encodeName(path).toStdString());

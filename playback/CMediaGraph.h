@@ -20,12 +20,18 @@ class CVideoHost;
 // negative error codes pass through). Without an open movie (before the first OpenMovie and
 // after CloseMovie) every operation does nothing and returns 0 / 0.0 / false.
 //
-// Notification: whenever libmpv has news, a QEvent of type kGraphNotifyEvent is posted to the
-// notifyWindow given to OpenMovie; its handler must call DrainGraphEvents(), which consumes all
-// pending engine events and handles the end of the movie (picture back on frame 0, state
-// Stopped, position 0.0), also when the movie was paused after playback reached its end; an end
-// reached by stepping while paused waits for the next play. With a null notifyWindow the
-// engine drains by itself.
+// Notification: whenever libmpv has news, the engine takes it into its own state and posts a
+// QEvent of type kGraphNotifyEvent to the notifyWindow given to OpenMovie; its handler must call
+// DrainGraphEvents(), which takes any later news and handles the end of the movie (picture back
+// on frame 0, state Stopped, position 0.0), also when the movie was paused after playback
+// reached its end; an end reached by stepping while paused waits for the next play. With a
+// null notifyWindow the engine drains by itself.
+//
+// Waiting: no call waits for libmpv's core thread except OpenMovie and the captures, which
+// wait in one bounded loop that keeps rendering. Commands go to libmpv without waiting, in
+// order. Getters answer at once: the position, duration and picture size as libmpv last
+// reported them (the position of a pending seek is its target), the rate and volume as last
+// set.
 //
 // Ownership: the engine owns its libmpv instance; the video host and the notify window are
 // not owned (either may be destroyed first: the engine then stops using it).
