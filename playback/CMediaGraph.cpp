@@ -45,6 +45,7 @@ constexpr auto kOpenTimeout = std::chrono::seconds(15);
 constexpr auto kFirstFrameGrace = std::chrono::seconds(3);
 constexpr auto kSeekSettleTimeout = std::chrono::seconds(10);
 constexpr auto kCaptureTimeout = std::chrono::seconds(10);
+constexpr auto kPauseTimeout = std::chrono::seconds(2);
 // Rendering target when no host can show the picture: libmpv's video output stalls unless
 // every frame is rendered somewhere, so frames still go through a tiny scratch surface.
 constexpr int kScratchSide = 16;
@@ -191,6 +192,7 @@ struct CMediaGraph::Impl {
     // paused can also make eof-reached true, but that end waits for the next play.
     bool endBeforePause = false;
     std::uint32_t pauseSerial = 0; // the pause whose eof-reached read counts
+    bool pauseTaken = false;       // ... and whether its answer has come
     // Target of the last seek until libmpv reports that playback restarted there; time-pos
     // still shows the old position while a seek is in flight. A restart before libmpv has
     // taken the last seek command belongs to an earlier seek.
@@ -417,6 +419,7 @@ struct CMediaGraph::Impl {
             return;
         const auto& property = *static_cast<const mpv_event_property*>(event.data);
         if (event.reply_userdata == Reply(kPauseEofRead, pauseSerial)) {
+            pauseTaken = true;
             if (event.error >= 0 && property.format == MPV_FORMAT_FLAG &&
                 *static_cast<const int*>(property.data) != 0 && state == MediaState::Paused)
                 endBeforePause = true;
@@ -547,16 +550,21 @@ struct CMediaGraph::Impl {
         return rc;
     }
 
-    // Pauses the running movie. Whether playback had already reached the end is what libmpv
-    // says right after the pause; until that answer arrives, the last news stands.
+    // Pauses the running movie and waits (bounded) until libmpv has taken the pause, so that
+    // the frame and position the caller sees next are the ones the pause kept. libmpv's answer
+    // to a read queued behind the pause also says whether playback had reached the end.
     void PauseRunning() {
         SetFlag("pause", true);
+        state = MediaState::Paused;
         endBeforePause = eofReached;
+        pauseTaken = false;
         if (mpv_get_property_async(mpv, Reply(kPauseEofRead, ++pauseSerial), "eof-reached",
-                                   MPV_FORMAT_FLAG) < 0)
+                                   MPV_FORMAT_FLAG) < 0) {
             TraceFailure("FAILED(hr=0x%x) in mpv_get_property_async(mpv, eof-reached)\n",
                          MPV_ERROR_NOMEM);
-        state = MediaState::Paused;
+            return;
+        }
+        WaitUntil([this] { return pauseTaken; }, kPauseTimeout);
     }
 
     // End of the movie: back on the first frame, stopped.
@@ -894,6 +902,10 @@ void CMediaGraph::SetRateIndex(int index) {
     // seek is still pending, so the position is sought again in the new direction.
     if (backward != d->backward) {
         const double position = GetPositionSeconds();
+        // Sound played backward is noise, and decoding it backward costs libmpv as much as the
+        // picture: the audio track is off while playing backward. Switched before the seek
+        // below, so that the seek is the last one libmpv takes.
+        d->SetString("aid", backward ? "no" : "auto");
         // The long frame queue costs memory; it is needed only while playing backward.
         d->SetString("vd-queue-max-samples", backward ? kBackwardFrameQueue : kForwardFrameQueue);
         d->SetString("play-dir", backward ? "backward" : "forward");

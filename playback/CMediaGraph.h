@@ -27,8 +27,9 @@ class CVideoHost;
 // reached its end; an end reached by stepping while paused waits for the next play. With a
 // null notifyWindow the engine drains by itself.
 //
-// Waiting: no call waits for libmpv's core thread except OpenMovie and the captures, which
-// wait in one bounded loop that keeps rendering. Commands go to libmpv without waiting, in
+// Waiting: no call waits for libmpv's core thread except OpenMovie, the captures and the pause
+// of a running movie (after which frame and position stand still), which wait in one bounded
+// loop that keeps rendering. Commands go to libmpv without waiting, in
 // order. Getters answer at once: the position, duration and picture size as libmpv last
 // reported them (the position of a pending seek is its target), the rate and volume as last
 // set.
