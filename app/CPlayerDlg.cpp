@@ -27,6 +27,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -397,7 +398,7 @@ QStringList CPlayerDlg::AddStartupPaths(const QStringList& paths) {
         const QFileInfo info(path);
         if (info.isDir()) {
             std::vector<std::string> movies = ListMovieFiles(ToPath(info.absoluteFilePath()));
-            if (AddMovieList(std::move(movies), false) < 0)
+            if (AddMovieList(std::move(movies), false) > 0)
                 break;
         } else if (info.isFile()) {
             if (!AddRecording(info.absoluteFilePath()))
@@ -442,7 +443,8 @@ bool CPlayerDlg::AddRecording(const QString& moviePath) {
     return true;
 }
 
-// Adds a batch in the library's order for its source; -1 when the library refused one.
+// Adds a batch in the library's order for its source; returns how many the full library
+// refused.
 int CPlayerDlg::AddMovieList(std::vector<std::string> paths, bool cardOrder) {
     if (cardOrder)
         SortCardOrder(paths);
@@ -451,10 +453,24 @@ int CPlayerDlg::AddMovieList(std::vector<std::string> paths, bool cardOrder) {
     int added = 0;
     for (const std::string& path : paths) {
         if (!AddRecording(FromPath(path)))
-            return -1;
+            break;
         ++added;
     }
-    return added;
+    return int(paths.size()) - added;
+}
+
+void CPlayerDlg::ReportLibraryFull(int refused) {
+    // After the event that added: a drop's source is not kept waiting on the message.
+    QTimer::singleShot(0, this, [this, refused] {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Quello Player"),
+                        QStringLiteral("The library is full (%1 recordings): %2 movies were not "
+                                       "added.")
+                            .arg(RecordingLibrary::kCapacity)
+                            .arg(refused),
+                        QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("libraryFullBox"));
+        box.exec();
+    });
 }
 
 void CPlayerDlg::AddRecordingFromDialog() {
@@ -481,7 +497,8 @@ void CPlayerDlg::AddRecordingFolder() {
         return;
     const QString folder = dialog.selectedFiles().first();
     m_folderDir = folder;
-    AddMovieList(ListMovieFiles(ToPath(folder)), false);
+    if (const int refused = AddMovieList(ListMovieFiles(ToPath(folder)), false); refused > 0)
+        ReportLibraryFull(refused);
 }
 
 void CPlayerDlg::ScanDeviceRecordings() {
@@ -496,7 +513,7 @@ void CPlayerDlg::ScanDeviceRecordings() {
             return;
     }
     for (const std::string& folder : CardMediaFolders(root)) {
-        if (AddMovieList(ListMovieFiles(folder), true) < 0)
+        if (AddMovieList(ListMovieFiles(folder), true) > 0)
             break;
     }
 }
@@ -566,16 +583,19 @@ void CPlayerDlg::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CPlayerDlg::dropEvent(QDropEvent* event) {
+    int refused = 0;
     for (const QUrl& url : event->mimeData()->urls()) {
         if (!url.isLocalFile())
             continue;
         const QString path = url.toLocalFile();
         if (!IsDroppedMovieName(ToPath(path)))
             continue;
-        if (!AddRecording(path))
-            break;
+        if (refused > 0 || !AddRecording(path))
+            ++refused;
     }
     event->acceptProposedAction();
+    if (refused > 0)
+        ReportLibraryFull(refused);
 }
 
 // --- Playback controller -----------------------------------------------------------------
@@ -652,9 +672,17 @@ void CPlayerDlg::SyncTelemetry() {
     m_waveform->SetCurrentSecond(second);
     m_waveform->update();
 
-    // The fix of the second that has just passed.
-    if (second < 1 || second > m_telemetry.fixCount)
+    // The fix of the second that has just passed. Without one (the first second, past the
+    // telemetry, none loaded) the read-outs go idle: they never show a second no longer on
+    // screen, such as the last one played before a rewind or another recording's.
+    if (second < 1 || second > m_telemetry.fixCount) {
+        m_speedText->setText(QStringLiteral("0Km/H "));
+        if (m_panel->lastSpeed() != 0)
+            m_panel->DrawSpeedNeedle(0);
+        if (m_panel->lastHeading() != 180)
+            m_panel->DrawHeadingDial(180);
         return;
+    }
     const GpsFix& fix = m_telemetry.fixes[second - 1];
     if (std::strlen(fix.longitude) >= 7 && std::strlen(fix.latitude) >= 7) {
         if (m_map)
@@ -869,6 +897,10 @@ bool CPlayerDlg::PrintCurrentFrameOn(QPrinter& printer) {
     if (fix && m_map)
         m_map->SetLgtLat(fix->latitude, fix->longitude, fix->speed);
     printer.setDocName(QStringLiteral("Movastra print service"));
+    // A PDF file is the user's: replaced whole or not at all.
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        return SavePrintPagePdf(printer, content,
+                                QFile::encodeName(printer.outputFileName()).toStdString());
     return PaintPrintPage(printer, content);
 }
 

@@ -139,6 +139,8 @@ private:
     void LeaveFullScreen();
     void ReleaseBeforeRemoval();
     int AddMovieList(std::vector<std::string> paths, bool cardOrder);
+    // Says how many movies a drop or a folder could not add to the full library.
+    void ReportLibraryFull(int refused);
     int SelectedRow() const;
     void SelectRow(int row);
     void SetPlayPauseVisibility(bool running);
