@@ -23,13 +23,9 @@ public:
     // file that has no write permission bit at all (a read-only file is not replaced).
     bool open(const std::string& finalPath);
 
-    // The stream to write to; valid between a successful open() and commit()/discard().
+    // The stream to write to; valid between a successful open() and commit()/discard(). A
+    // writer that opens the file by name instead would hide its write errors from commit().
     std::FILE* stream() const { return stream_; }
-
-    // The temporary file's path, for writers that open the file by name themselves (a PDF
-    // printer): what they have written and closed there is what commit() syncs and renames.
-    // Empty when no file is open.
-    const std::string& tempPath() const { return tempPath_; }
 
     // Flushes, syncs and renames over the destination. False (and the temporary file removed)
     // when any write, the sync or the rename failed. True once the rename is done: the

@@ -1,7 +1,11 @@
 #include "outputs/PrintPage.h"
 
+#include "outputs/AtomicFile.h"
+
+#include <QFile>
 #include <QFont>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 
 #include <cmath>
@@ -81,6 +85,32 @@ bool PaintPrintPage(QPaintDevice& device, const PrintPageContent& content) {
     if (const auto* printer = dynamic_cast<const QPrinter*>(&device))
         return ended && printer->printerState() != QPrinter::Error;
     return ended;
+}
+
+bool SavePrintPagePdf(const QPrinter& printer, const PrintPageContent& content,
+                      const std::string& path) {
+    AtomicFile file;
+    if (!file.open(path))
+        return false;
+    // Qt's PDF writer goes on past a failed write; the file device it writes to keeps the
+    // error, and the stream below it reports what is still buffered when committed.
+    QFile out;
+    if (!out.open(file.stream(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+        return false;
+    {
+        QPdfWriter writer(&out);
+        writer.setPdfVersion(printer.pdfVersion());
+        writer.setResolution(printer.resolution());
+        writer.setPageLayout(printer.pageLayout());
+        writer.setTitle(printer.docName());
+        writer.setCreator(printer.creator());
+        if (!PaintPrintPage(writer, content))
+            return false;
+    }
+    if (!out.flush() || out.error() != QFileDevice::NoError)
+        return false;
+    out.close();
+    return file.commit();
 }
 
 } // namespace quello

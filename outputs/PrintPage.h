@@ -4,7 +4,10 @@
 #include <QImage>
 #include <QString>
 
+#include <string>
+
 class QPaintDevice;
+class QPrinter;
 
 namespace quello {
 
@@ -28,5 +31,12 @@ QString FormatPrintTelemetry(float x, float y, float z, const QString& speed,
 // device's vertical resolution. Returns false when the device cannot be painted on or, for a
 // printer, when its job ended in an error. GUI thread.
 bool PaintPrintPage(QPaintDevice& device, const PrintPageContent& content);
+
+// The page as a one-page PDF file at `path` (UTF-8), with the page layout, resolution, PDF
+// version, title and creator of `printer`. The file is replaced atomically: false when it cannot
+// be created, replaced (a read-only file) or completely written (a full disk), and then the old
+// file is kept and nothing else is left behind. GUI thread.
+bool SavePrintPagePdf(const QPrinter& printer, const PrintPageContent& content,
+                      const std::string& path);
 
 } // namespace quello

@@ -5,7 +5,6 @@
 #include "Command.h"
 #include "MovieMoment.h"
 
-#include "outputs/AtomicFile.h"
 #include "outputs/PrintCapture.h"
 #include "playback/CMediaGraph.h"
 #include "recordings/MovieHeader.h"
@@ -15,7 +14,6 @@
 #include "views/CMyWaveForm.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QPageSize>
 #include <QPrinter>
 
@@ -78,20 +76,13 @@ int RunPrint(int argc, char** argv, std::ostream& out, std::ostream& err) {
     std::optional<PrintedFix> fix;
     const PrintPageContent content = CapturePrintContent(graph, waveform, *telemetry, fix);
 
-    AtomicFile file;
-    if (!file.open(moment->output)) {
-        err << "quello print: cannot write " << moment->output << "\n";
-        return kExitFailed;
-    }
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setResolution(kPdfResolution);
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setDocName(QStringLiteral("Movastra print service"));
-    printer.setOutputFileName(QFile::decodeName(file.tempPath().c_str()));
-    if (!PaintPrintPage(printer, content) || !file.commit()) {
-        file.discard();
-        err << "quello print: writing " << moment->output << " failed\n";
+    if (!SavePrintPagePdf(printer, content, moment->output)) {
+        err << "quello print: cannot write " << moment->output << "\n";
         return kExitFailed;
     }
     out << moment->output << "\n";
