@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -31,9 +32,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace quello {
@@ -233,17 +237,89 @@ TEST_F(PlayerWindow, DropsTakeExactMovieEndingsInDropOrder) {
     EXPECT_EQ(Rows(), (QStringList{b, first}));
 }
 
-TEST_F(PlayerWindow, LibraryHoldsAtMost512Recordings) {
-    QDir().mkpath(dir.filePath("many"));
-    for (int i = 0; i < 513; ++i)
-        Text(QStringLiteral("many/M%1.MOV").arg(i, 4, 10, QLatin1Char('0')), "");
-    const QStringList unusable = window->AddStartupPaths({dir.filePath("many")});
-    EXPECT_TRUE(unusable.isEmpty());
-    EXPECT_EQ(window->library().entryCount(), 512);
-    EXPECT_EQ(List()->rowCount(), 512);
-    EXPECT_TRUE(Rows().last().endsWith("M0511.MOV"));
-    Drop({QUrl::fromLocalFile(Movie("late.mov"))});
-    EXPECT_EQ(List()->rowCount(), 512);
+// What the library is handed and cannot use: a movie that cannot be played or that has gone
+// since it was listed; a folder of 20 000 files and a drop of 600 movies for a library of 512.
+// Each is refused with a message, in bounded time, and a good recording plays afterwards.
+TEST_F(PlayerWindow, WhatCannotBeUsedIsRefusedWithAMessageAndPlaybackGoesOn) {
+    const QString bad = dir.filePath("bad/BAD.MOV");
+    QDir().mkpath(dir.filePath("bad"));
+    QFile::copy(Media("text.txt"), bad);
+    // Made quickly: one movie first in folder order, empty files and hard links after it.
+    Movie("big/A.MOV");
+    for (int i = 0; i < 19999; ++i) {
+        const QString name = dir.filePath(QStringLiteral("big/M%1.MOV").arg(i, 5, 10, QChar('0')));
+        const int fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    QList<QUrl> dropped{QUrl::fromLocalFile(Movie("drop/M000.MOV"))};
+    for (int i = 1; i < 600; ++i) {
+        const QString link = dir.filePath(QStringLiteral("drop/M%1.MOV").arg(i, 3, 10, QChar('0')));
+        ASSERT_EQ(::link(QFile::encodeName(dropped[0].toLocalFile()), QFile::encodeName(link)), 0);
+        dropped << QUrl::fromLocalFile(link);
+    }
+    const QString full = "The library is full (512 recordings): %1 movies were not added.";
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        int rows;
+        QString message;
+        int playRow; // a row that plays afterwards
+    } cases[] = {
+        {"a movie that cannot play",
+         [&] {
+             AddMovies({Movie("bad/A.MOV"), bad, Movie("bad/C.MOV")});
+             ClickRow(1); // choosing the row opens it
+         },
+         3, "Play movie file failed!", 2},
+        {"a movie gone since it was listed",
+         [&] {
+             AddMovies({Movie("gone/A.MOV"), Movie("gone/GONE.MOV"), Movie("gone/C.MOV")});
+             QFile::remove(dir.filePath("gone/GONE.MOV"));
+             ClickRow(1);
+         },
+         3, "Play movie file failed!", 2},
+        {"a folder of 20 000 files",
+         [&] {
+             auto handler = OnNextModal<QFileDialog>([&](QFileDialog* d) {
+                 d->setDirectory(dir.filePath("big"));
+                 static_cast<QDialog*>(d)->accept();
+             });
+             Click(kIdAddFolder);
+         },
+         512, full.arg(20000 - 512), 0},
+        {"600 movies dropped", [&] { Drop(dropped); }, 512, full.arg(600 - 512), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        window->ClearLibrary();
+        QString message;
+        auto box = OnNextModal<QMessageBox>([&](QMessageBox* b) {
+            message = b->text();
+            b->accept();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        c.act();
+        EXPECT_TRUE(WaitFor([&] { return !message.isEmpty(); }));
+        std::printf("[ %s ] refused after %lld ms\n", c.name,
+                    static_cast<long long>(clock.elapsed()));
+        EXPECT_LT(clock.elapsed(), 10000);
+        EXPECT_EQ(message, c.message);
+        EXPECT_EQ(window->library().entryCount(), c.rows);
+        const QStringList rows = Rows();
+        ASSERT_EQ(rows.size(), c.rows);
+        for (int r = 0; r < c.rows; ++r)
+            ASSERT_EQ(rows[r].toStdString(), window->library().entry(r).moviePath);
+        if (c.rows == 3) { // the row that failed stays chosen
+            EXPECT_EQ(window->library().currentIndex(), 1);
+            EXPECT_EQ(List()->currentRow(), 1);
+            EXPECT_TRUE(List()->item(1, 0)->isSelected());
+        }
+        DoubleClickRow(c.playRow);
+        EXPECT_EQ(window->engine().FileName(), rows[c.playRow]);
+        EXPECT_EQ(State(), MediaState::Running);
+    }
 }
 
 TEST_F(PlayerWindow, RemovingRowTwoOfFiveKeepsThePlayingRecordingCurrent) {
@@ -461,6 +537,65 @@ TEST_F(PlayerWindow, WithoutRecycleOrAfterStopNothingAdvances) {
     Click(kIdPlay);
     ASSERT_TRUE(WaitFor([&] { return window->engine().FileName() == m2; }));
     EXPECT_EQ(window->library().currentIndex(), 2);
+}
+
+// The card pulled while a recording plays at 4x: its movie is cut short or removed (what
+// was read keeps playing), and its telemetry removed. The window keeps handling events, ends
+// stopped with idle read-outs (no speed or heading of a second no longer shown) and plays the
+// next recording.
+TEST_F(PlayerWindow, ACardPulledWhilePlayingEndsStoppedAndTheNextRecordingPlays) {
+    QByteArray telemetry;
+    for (int s = 0; s < 12; ++s)
+        telemetry += QStringLiteral("[G]\t2010/01/02\t03:04:%1\tN24.123456\tE121.654321\t%2\t45\n")
+                         .arg(10 + s)
+                         .arg(30 + s)
+                         .toLatin1() +
+                     QByteArray("[S]\t1\t2\t3\n").repeated(10);
+    const struct {
+        const char* name;
+        std::function<void(const QString&)> pull;
+    } cases[] = {
+        {"cut short", [](const QString& m) { QFile::resize(m, QFileInfo(m).size() / 5); }},
+        {"cut to nothing", [](const QString& m) { QFile::resize(m, 0); }},
+        {"removed", [](const QString& m) { QFile::remove(m); }},
+    };
+    auto* speed = Control<QLabel>(kIdSpeedText);
+    auto* panel = Control<CDashPanel>(kIdPanel);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        window->ClearLibrary();
+        const QString pulled = Movie(QStringLiteral("%1/M0.MOV").arg(c.name), "long.mov");
+        const QString next = Movie(QStringLiteral("%1/M1.MOV").arg(c.name));
+        Text(QStringLiteral("%1/M0.DAT").arg(c.name), telemetry);
+        AddMovies({pulled, next});
+        DoubleClickRow(0);
+        Control<QAbstractButton>(kIdRate4)->click();
+        ASSERT_TRUE(WaitFor([&] { return speed->text() != "0Km/H "; }));
+
+        c.pull(pulled);
+        QFile::remove(dir.filePath(QStringLiteral("%1/M0.DAT").arg(c.name)));
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0, longestGap = 0;
+        EXPECT_TRUE(WaitFor([&] {
+            longestGap = std::max(longestGap, clock.elapsed() - last);
+            last = clock.elapsed();
+            return State() == MediaState::Stopped;
+        })) << int(State());
+        EXPECT_LT(longestGap, 2000) << "events stopped flowing";
+        QTest::qWait(300); // sync ticks after the end
+        EXPECT_EQ(speed->text(), "0Km/H ");
+        EXPECT_EQ(panel->lastSpeed(), 0);
+        EXPECT_EQ(panel->lastHeading(), 180);
+        EXPECT_TRUE(Control(kIdPlay)->isVisible());
+        EXPECT_EQ(List()->currentRow(), 0);
+
+        Click(kIdNext);
+        EXPECT_EQ(window->engine().FileName(), next);
+        EXPECT_EQ(State(), MediaState::Running);
+        EXPECT_TRUE(WaitFor([&] { return window->engine().GetPositionSeconds() > 0.3; }));
+        EXPECT_EQ(speed->text(), "0Km/H ");
+    }
 }
 
 TEST_F(PlayerWindow, PreviousAndNextStopAtTheEnds) {
@@ -747,10 +882,17 @@ TEST_F(PlayerWindow, PrintHoldsARunningMovieAndPrintsTheSecondOnScreen) {
         "121.654321 Latitude: 24.123456]"));
     EXPECT_EQ(Waveform()->cursorIndex(), 5);
 
-    // A printer that cannot start its job fails the print.
-    QPrinter broken;
-    broken.setOutputFileName(dir.filePath("missing/page.pdf"));
-    EXPECT_FALSE(window->PrintCurrentFrameOn(broken));
+    // A PDF that cannot be written fails the print and leaves any old file as it was.
+    Text("old.pdf", "old");
+    QFile(dir.filePath("old.pdf")).setPermissions(QFile::ReadOwner);
+    for (const char* name : {"missing/page.pdf", "old.pdf"}) {
+        QPrinter broken;
+        broken.setOutputFileName(dir.filePath(name));
+        EXPECT_FALSE(window->PrintCurrentFrameOn(broken)) << name;
+    }
+    QFile old(dir.filePath("old.pdf"));
+    EXPECT_TRUE(old.open(QIODevice::ReadOnly) && old.readAll() == "old");
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp").isEmpty());
 }
 
 TEST_F(PlayerWindow, SideDialogsOpenFromTheirButtons) {
@@ -769,23 +911,6 @@ TEST_F(PlayerWindow, SideDialogsOpenFromTheirButtons) {
         Click(id);
         EXPECT_EQ(shown, QString::fromUtf8(title)) << id;
     }
-}
-
-TEST_F(PlayerWindow, AMovieThatCannotPlaySaysSoAndStaysSelected) {
-    const QString bad = dir.filePath("b/BAD.MOV");
-    QDir().mkpath(dir.filePath("b"));
-    QFile::copy(Media("text.txt"), bad);
-    AddMovies({Movie("b/GOOD.MOV"), bad});
-    QString message;
-    auto handler = OnNextModal<QMessageBox>([&](QMessageBox* box) {
-        message = box->text();
-        box->accept();
-    });
-    ClickRow(1); // choosing the row opens it
-    EXPECT_EQ(message, "Play movie file failed!");
-    EXPECT_EQ(window->library().currentIndex(), 1);
-    EXPECT_EQ(List()->currentRow(), 1);
-    EXPECT_TRUE(List()->item(1, 0)->isSelected());
 }
 
 TEST_F(PlayerWindow, EscapeAndWindowCloseKeepTheWindowOpenCloseButtonEndsIt) {

@@ -171,24 +171,5 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusalCase{"UnwritableFolder", false, 8, 8, 32, "/proc"}),
     [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
-TEST(JpegWriter, FullDiskLeavesTheOldFileAndNoPartialOne) {
-    TempDir dir;
-    const std::string path = dir.file("snap.jpg");
-    dir.write("snap.jpg", "old");
-    // Noise compresses badly, so the file outgrows the limit well before the end.
-    std::srand(7);
-    const auto frame = makeFrame(512, 512, 32, [](int, int) {
-        return Rgb{std::rand() % 256, std::rand() % 256, std::rand() % 256};
-    });
-    {
-        test::FileSizeLimit limit(32 * 1024);
-        EXPECT_EQ(WriteJpeg(frame.data(), 512, 512, path), 0);
-    }
-    EXPECT_EQ(TempDir::read(path), "old");
-    EXPECT_EQ(dir.entries(), std::set<std::string>{"snap.jpg"});
-    // The writer recovers completely: the next call succeeds.
-    EXPECT_EQ(WriteJpeg(frame.data(), 512, 512, path), 1);
-}
-
 } // namespace
 } // namespace quello

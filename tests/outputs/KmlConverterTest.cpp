@@ -276,21 +276,5 @@ INSTANTIATE_TEST_SUITE_P(
                     FailureCase{"ExistingKmlReadOnly", "good.log", "ro", -4}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(KmlConverter, FailedWriteLeavesTheOldDocumentAndNoTemporaryFile) {
-    TempDir dir;
-    std::string log;
-    for (int i = 0; i < 2000; ++i)
-        log += "2026/12/06 08:15:01\tN22.543210\tE114.057800\t40\t87\r\n";
-    dir.write("big.log", log);
-    dir.write("big.kml", "old");
-    std::string path;
-    {
-        test::FileSizeLimit fullDisk(16 * 1024);
-        EXPECT_EQ(ConvertLogToKml(dir.file("big.log"), kDescription, dir.path(), path), -4);
-    }
-    EXPECT_EQ(TempDir::read(dir.file("big.kml")), "old");
-    EXPECT_EQ(dir.entries(), (std::set<std::string>{"big.kml", "big.log"}));
-}
-
 } // namespace
 } // namespace quello

@@ -1,13 +1,11 @@
 #pragma once
 
 // Small helpers for the outputs tests: running the command-line tools that check our files
-// from the outside, and a stand-in for a full disk.
+// from the outside.
 
 #include <array>
-#include <csignal>
 #include <cstdio>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 namespace quello::test {
@@ -38,28 +36,5 @@ inline CommandResult runCommand(const std::string& command) {
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
-
-// Lowers the process's file size limit for one scope, so that writes fail with EFBIG the way
-// they fail on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lower = saved_;
-        lower.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lower);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = nullptr;
-};
 
 } // namespace quello::test

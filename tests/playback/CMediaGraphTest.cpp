@@ -5,6 +5,7 @@
 #include "FrameNumber.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -525,6 +527,39 @@ TEST_F(MediaGraphTest, OnlyARejectedEssentialOptionFailsTheOpen) {
         EXPECT_TRUE(traces.Lines().join('\n').contains("no-such-option"));
     }
     EXPECT_EQ(Open("clip.mov"), 0);
+}
+
+// Damaged pictures (bits flipped in the H.264 data) at the fastest rates both ways: the
+// engine keeps the event loop running, the position moves and the end is handled.
+TEST_F(MediaGraphTest, DamagedPicturesPlayToTheEndAtTheFastestRates) {
+    struct Case {
+        int rateIndex;
+        double from;
+    };
+    for (const Case& c : {Case{3, 0.0}, Case{7, 3.9}}) { // 8x forward, 8x backward
+        SCOPED_TRACE(c.rateIndex);
+        ASSERT_EQ(Open("flipped.mov"), 0);
+        graph->SetPositionSeconds(c.from);
+        graph->SetRateIndex(c.rateIndex);
+        graph->TogglePlayPause();
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0, longestGap = 0;
+        double farthest = 0;
+        const bool ended = QTest::qWaitFor(
+            [&] {
+                longestGap = std::max(longestGap, clock.elapsed() - last);
+                last = clock.elapsed();
+                farthest = std::max(farthest, std::abs(graph->GetPositionSeconds() - c.from));
+                return graph->GetState() == MediaState::Stopped;
+            },
+            kWaitMs);
+        EXPECT_TRUE(ended) << "still " << int(graph->GetState()) << " at "
+                           << graph->GetPositionSeconds() << " s";
+        EXPECT_GT(farthest, 1.0);
+        EXPECT_LT(longestGap, 2000) << "the event loop stalled";
+        EXPECT_EQ(graph->GetPositionSeconds(), 0.0);
+    }
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -122,6 +124,17 @@ TEST(ParseTelemetryFile, FollowsTheLineRules) {
     }
 }
 
+// 100 MB of noise, each of its 1 MiB blocks ending in a line with a fix: the whole file is
+// read, as nothing in it reaches a limit.
+std::string Junk() {
+    std::mt19937 random(20260516);
+    std::string block(1 << 20, '\0');
+    for (char& c : block)
+        c = char(random());
+    block.replace(block.size() - kG.size() - 1, kG.size() + 1, "\n" + kG);
+    return Repeat(block, 100);
+}
+
 TEST(ParseTelemetryFile, StopsAtTheLimits) {
     const struct {
         const char* name;
@@ -136,12 +149,16 @@ TEST(ParseTelemetryFile, StopsAtTheLimits) {
         {"320 fix lines", Repeat(kG, 320) + kS, 0, 300, 299},
         // The camera's own order puts second s's fix in slot s + 1: the last second is cut.
         {"a camera's five minutes", Repeat(Repeat(kS, 10) + kG, 300), 2990, 300, 299},
+        {"100 MB of junk", Junk(), 0, 100, 99},
     };
     test::TempDir dir;
     auto set = std::make_unique<TelemetrySet>();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(ParseTelemetryFile(dir.write("t.DAT", c.content), *set));
+        const std::string path = dir.write("t.DAT", c.content);
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(ParseTelemetryFile(path, *set));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
         EXPECT_EQ(set->sampleCount, c.samples);
         EXPECT_EQ(set->fixCount, c.fixes);
         int last = -1;

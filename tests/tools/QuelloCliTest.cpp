@@ -3,6 +3,7 @@
 #include "ProgramRun.h"
 #include "tests/support/MovieBytes.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -489,6 +490,51 @@ TEST(QuelloCli, AFolderSyncFailureAfterTheRenameIsNoFailedSave) {
         EXPECT_EQ(r.out, c.out);
     }
     EXPECT_EQ(TempDir::read(cfg)[7], 3);
+}
+
+// The folder fills up while a file is saved: each writer reports the failure, keeps the old
+// file byte for byte and leaves nothing else there; with room again the same command replaces
+// the file, so the failure came from the full disk alone.
+TEST(QuelloCli, AFullDiskFailsTheSaveAndKeepsTheOldFile) {
+    const TempDir dir;
+    const std::string card = dir.makeDir("card");
+    const TmpfsMount disk(card, 1 << 20);
+    if (!disk.error().empty())
+        GTEST_SKIP() << disk.error();
+    std::string log;
+    for (int i = 0; i < 2000; ++i)
+        log += "2026/12/06 08:15:01\tN22.543210\tE114.057800\t40\t87\r\n";
+    const std::string logPath = dir.write("0101.log", log);
+    const std::string movie = QUELLO_TEST_MEDIA_DIR "/long.mov";
+    dir.write("card/setup.cfg", SetupCfg());
+    const struct {
+        const char* file;
+        std::vector<std::string> args;
+        std::size_t freeBytes; // left on the disk: some writers fail part-way
+    } cases[] = {
+        {"shot.jpg", {"snapshot", movie, "--at", "1", "-o", card + "/shot.jpg"}, 0},
+        {"0101.kml", {"kml", "--output", card, logPath}, 16384},
+        {"setup.cfg", {"settings", card, "--timezone", "3"}, 0},
+        {"page.pdf", {"print", movie, "--at", "1", "-o", card + "/page.pdf"}, 8192},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = card + "/" + c.file;
+        if (TempDir::read(path).empty())
+            dir.write(std::string("card/") + c.file, "old");
+        const std::string old = TempDir::read(path);
+        ASSERT_TRUE(disk.fill(c.freeBytes));
+        const auto entries = TempDir::entries(card);
+        const ProgramResult full = RunQuello(c.args);
+        EXPECT_EQ(full.exitCode, 1) << full.out;
+        EXPECT_EQ(LineCount(full.err), 1u) << full.err;
+        EXPECT_EQ(TempDir::read(path), old);
+        EXPECT_EQ(TempDir::entries(card), entries) << "a partial or temporary file was left";
+        disk.unfill();
+        const ProgramResult room = RunQuello(c.args);
+        EXPECT_EQ(room.exitCode, 0) << room.err;
+        EXPECT_NE(TempDir::read(path), old);
+    }
 }
 
 TEST(QuelloCli, SettingsReportsAFailedSaveAndKeepsTheRecord) {
