@@ -2,6 +2,7 @@
 
 #include "CPlayerDlg.h"
 #include "CommandLine.h"
+#include "WindowTemplate.h"
 
 #include <QFileInfo>
 #include <QIcon>
@@ -47,6 +48,11 @@ int CPlayerApp::Run() {
     for (int i = 1; i < m_argc && std::strcmp(m_argv[i], "--") != 0; ++i) {
         if (std::strcmp(m_argv[i], "--help") == 0 || std::strcmp(m_argv[i], "-h") == 0) {
             std::fputs(PlayerUsage().toLocal8Bit().constData(), stdout);
+            return 0;
+        }
+        // For scripts that drive the window through the display: no display needed either.
+        if (std::strcmp(m_argv[i], "--print-layout") == 0) {
+            std::puts(WindowTemplate::LayoutJson().toUtf8().constData());
             return 0;
         }
     }

@@ -12,6 +12,8 @@ PlayerOptions ParsePlayerArguments(const QStringList& arguments) {
         } else if (!optionsEnded &&
                    (arg == QLatin1String("--help") || arg == QLatin1String("-h"))) {
             options.help = true;
+        } else if (!optionsEnded && arg == QLatin1String("--print-layout")) {
+            options.printLayout = true;
         } else if (!optionsEnded && arg == QLatin1String("--card")) {
             if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
                 options.error = QStringLiteral("--card needs a folder");
@@ -37,10 +39,13 @@ PlayerOptions ParsePlayerArguments(const QStringList& arguments) {
 QString PlayerUsage() {
     return QStringLiteral(
         "Usage: quello-player [--card DIR] [MOVIE|FOLDER]...\n"
+        "       quello-player --print-layout\n"
         "Plays the recordings of a car camera with their G-sensor, speed and GPS telemetry.\n"
-        "  --card DIR  read the camera card at DIR instead of searching the removable drives\n"
-        "  MOVIE       a movie to add to the library\n"
-        "  FOLDER      a folder whose *.MOV movies are added, sorted by name\n");
+        "  --card DIR      read the camera card at DIR instead of searching the removable "
+        "drives\n"
+        "  MOVIE           a movie to add to the library\n"
+        "  FOLDER          a folder whose *.MOV movies are added, sorted by name\n"
+        "  --print-layout  print the window's control rectangles as JSON and exit\n");
 }
 
 } // namespace quello

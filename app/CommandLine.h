@@ -7,10 +7,11 @@ namespace quello {
 
 // What the player is asked to do at start: quello-player [--card DIR] [MOVIE|FOLDER]...
 struct PlayerOptions {
-    QString cardRoot;  // explicit camera card folder; empty = search the removable drives
-    QStringList paths; // movies and folders to add at start, in the order given
-    bool help = false; // --help / -h
-    QString error;     // non-empty when the arguments cannot be used
+    QString cardRoot;         // explicit camera card folder; empty = search the removable drives
+    QStringList paths;        // movies and folders to add at start, in the order given
+    bool help = false;        // --help / -h
+    bool printLayout = false; // --print-layout
+    QString error;            // non-empty when the arguments cannot be used
 };
 
 // Parses the arguments after the program name. "--" ends the options.

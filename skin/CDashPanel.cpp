@@ -8,12 +8,6 @@
 namespace quello {
 namespace {
 
-constexpr int kNeedleCentreX = 767;
-constexpr int kNeedleCentreWindowY = 610;
-constexpr QPoint kCompassOrigin{881, 40};
-// What a compass change repaints, in panel coordinates (the old needle goes with it).
-constexpr QRect kCompassBox{QPoint(881, 40), QPoint(1099, 199)};
-
 QImage MagentaToAlpha(const QImage& canvas) {
     QImage out = canvas.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < out.height(); ++y) {
@@ -28,7 +22,7 @@ QImage MagentaToAlpha(const QImage& canvas) {
 } // namespace
 
 CDashPanel::CDashPanel(QWidget* parent) : QWidget(parent), panel_(SkinBitmaps::Load(kBmpPanel)) {
-    setObjectName(QStringLiteral("ctl1061"));
+    setObjectName(QStringLiteral("ctl%1").arg(kIdPanel));
     setAttribute(Qt::WA_OpaquePaintEvent);
     if (!panel_.isNull())
         setFixedSize(panel_.size());
@@ -39,16 +33,18 @@ CDashPanel::CDashPanel(QWidget* parent) : QWidget(parent), panel_(SkinBitmaps::L
 CDashPanel::~CDashPanel() = default;
 
 QSize CDashPanel::sizeHint() const {
-    return panel_.isNull() ? QSize(1024, 247) : panel_.size();
+    return panel_.isNull() ? kPanelRect.size() : panel_.size();
 }
 
 int CDashPanel::NeedleCentreY() const {
-    return kNeedleCentreWindowY - y();
+    return kSpeedNeedleCentre.y() - y();
 }
 
 QRect CDashPanel::NeedleBox() const {
     const int c = NeedleCentreY();
-    return QRect(QPoint(712, c - 55), QPoint(821, c + 54));
+    // The needle is 50 pixels long; the box also covers its round caps.
+    const int x = kSpeedNeedleCentre.x();
+    return QRect(QPoint(x - 55, c - 55), QPoint(x + 54, c + 54));
 }
 
 void CDashPanel::DrawSpeedNeedle(int speedKmh) {
@@ -60,7 +56,7 @@ void CDashPanel::DrawHeadingDial(double headingDegrees) {
     lastHeading_ = StoredHeading(headingDegrees);
     compass_ = MagentaToAlpha(
         RotateCompassNeedle(SkinBitmaps::Load(kBmpCompassNeedle), ReduceHeading(headingDegrees)));
-    update(kCompassBox);
+    update(kCompassBoxInPanel);
 }
 
 void CDashPanel::paintEvent(QPaintEvent*) {
@@ -70,11 +66,11 @@ void CDashPanel::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), Qt::black);
     else
         p.drawImage(0, 0, panel_);
-    p.drawImage(kCompassOrigin, compass_);
+    p.drawImage(kCompassOriginInPanel, compass_);
 
     const int c = NeedleCentreY();
     p.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPoint(kNeedleCentreX, c), SpeedNeedleEnd(lastSpeed_, c));
+    p.drawLine(QPoint(kSpeedNeedleCentre.x(), c), SpeedNeedleEnd(lastSpeed_, c));
 }
 
 } // namespace quello

@@ -1,5 +1,7 @@
 #include "GaugeGeometry.h"
 
+#include "res/skin/WindowLayout.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -11,7 +13,7 @@ namespace {
 // ends one pixel short of straight up).
 constexpr double kSpeedRadiansPerDegree = 0.01745277777777778;    // 3.1415 / 180
 constexpr double kHeadingRadiansPerDegree = 0.017453292222222222; // 3.1415926 / 180
-constexpr int kSpeedCentreX = 767;
+constexpr int kSpeedCentreX = kSpeedNeedleCentre.x();
 constexpr int kNeedleLength = 50;
 constexpr QRgb kKey = 0xFFFF00FF;
 

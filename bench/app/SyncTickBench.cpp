@@ -14,7 +14,7 @@
 #include "BenchRecording.h"
 #include "CPlayerApp.h"
 #include "CPlayerDlg.h"
-#include "ControlIds.h"
+#include "res/skin/WindowLayout.h"
 
 #include "views/CDlgGMap.h"
 

@@ -12,8 +12,6 @@ class QPainter;
 
 namespace quello {
 
-inline constexpr QPoint kSpeedDialCentre{767, 89};
-inline constexpr QPoint kCompassCentre{931, 90};
 // Flat face colour under the compass needle's sweep; the needle art is matted against it.
 inline constexpr QColor kCompassFace{0x14, 0x18, 0x1d};
 

@@ -3,10 +3,11 @@
 #include "ArtPainting.h"
 #include "ButtonArt.h"
 #include "DashboardArt.h"
+#include "WindowLayout.h"
 
 #include <QPainter>
 
-#include <array>
+#include <optional>
 
 // Resources of a static library must be registered explicitly; the macro has to be used
 // outside any namespace.
@@ -17,38 +18,47 @@ static void RegisterSkinArtResources() {
 namespace quello {
 namespace {
 
-constexpr int kTitleBand = 150;
-constexpr int kBackground = 149;
-constexpr int kPanel = 151;
-constexpr int kThumb = 146;
-constexpr int kCompassNeedle = 153;
-constexpr int kTitleBandHeight = 24;
-constexpr int kPanelTop = 521; // 768 - 247
+constexpr int kTitleBand = kBmpTitleBand;
+constexpr int kBackground = kBmpBackground;
+constexpr int kPanel = kBmpPanel;
+constexpr int kThumb = kBmpSliderThumb;
+constexpr int kCompassNeedle = kBmpCompassNeedle;
 
-// Every button strip, with the place of its button in the window (four frames of that size).
-constexpr std::array<ButtonArtSpec, 15> kButtons{{
-    {137, {935, 0, 24, 16}, "minimise", PlateStyle::TitleBar, 12},
-    {134, {960, 0, 41, 16}, "close", PlateStyle::TitleBarDanger, 12},
-    {136, {696, 44, 50, 20}, "addfolder", PlateStyle::Rounded, 16},
-    {135, {747, 44, 50, 20}, "clear", PlateStyle::Rounded, 15},
-    {142, {187, 724, 25, 25}, "stop", PlateStyle::Rounded, 14},
-    {141, {215, 724, 51, 24}, "previous", PlateStyle::Rounded, 15},
-    {140, {267, 716, 41, 41}, "play", PlateStyle::Round, 20},
-    {139, {267, 716, 41, 41}, "pause", PlateStyle::Round, 20},
-    {138, {309, 724, 51, 24}, "next", PlateStyle::Rounded, 15},
-    {148, {413, 721, 34, 27}, "slower", PlateStyle::Rounded, 16},
-    {147, {593, 721, 32, 27}, "faster", PlateStyle::Rounded, 16},
-    {152, {780, 715, 50, 52}, "kml", PlateStyle::Tile, 30},
-    {144, {838, 715, 50, 52}, "print", PlateStyle::Tile, 30},
-    {143, {894, 715, 50, 52}, "snapshot", PlateStyle::Tile, 30},
-    {145, {950, 715, 50, 52}, "settings", PlateStyle::Tile, 30},
-}};
+// The look of every button strip; its size (four frames of the button's size) and the face
+// under it come from the button's place in the window.
+struct ButtonLook {
+    int bitmapId;
+    const char* icon;
+    PlateStyle style;
+    int iconPixels;
+};
+constexpr ButtonLook kButtonLooks[] = {
+    {kBmpMinimize, "minimise", PlateStyle::TitleBar, 12},
+    {kBmpClose, "close", PlateStyle::TitleBarDanger, 12},
+    {kBmpAddFolder, "addfolder", PlateStyle::Rounded, 16},
+    {kBmpClear, "clear", PlateStyle::Rounded, 15},
+    {kBmpStop, "stop", PlateStyle::Rounded, 14},
+    {kBmpPrevious, "previous", PlateStyle::Rounded, 15},
+    {kBmpPlay, "play", PlateStyle::Round, 20},
+    {kBmpPause, "pause", PlateStyle::Round, 20},
+    {kBmpNext, "next", PlateStyle::Rounded, 15},
+    {kBmpSlower, "slower", PlateStyle::Rounded, 16},
+    {kBmpFaster, "faster", PlateStyle::Rounded, 16},
+    {kBmpKml, "kml", PlateStyle::Tile, 30},
+    {kBmpPrint, "print", PlateStyle::Tile, 30},
+    {kBmpSnapshot, "snapshot", PlateStyle::Tile, 30},
+    {kBmpSettings, "settings", PlateStyle::Tile, 30},
+};
 
-const ButtonArtSpec* FindButton(int id) {
-    for (const ButtonArtSpec& b : kButtons)
-        if (b.bitmapId == id)
-            return &b;
-    return nullptr;
+std::optional<ButtonArtSpec> FindButton(int id) {
+    for (const ButtonLook& look : kButtonLooks) {
+        if (look.bitmapId != id)
+            continue;
+        for (const SkinnedButtonPlace& place : kSkinnedButtons)
+            if (place.bitmap == id)
+                return ButtonArtSpec{id, place.rect, look.icon, look.style, look.iconPixels};
+    }
+    return std::nullopt;
 }
 
 void EnsureResources() {
@@ -65,8 +75,9 @@ QImage Opaque(const QImage& art, QColor under) {
 }
 
 QImage RenderTitleBand() {
-    QImage band = Opaque(RenderSvg(QStringLiteral(":/skin/svg/titleband.svg"), {1024, 24}),
-                         QColor(0x1d, 0x21, 0x28));
+    QImage band = Opaque(
+        RenderSvg(QStringLiteral(":/skin/svg/titleband.svg"), {kWindowWidth, kTitleBandHeight}),
+        QColor(0x1d, 0x21, 0x28));
     QPainter p(&band);
     p.drawImage(QPoint(9, 4),
                 TintedIcon(QStringLiteral("logo"), {16, 16}, QColor(0x6e, 0x96, 0xff)));
@@ -74,11 +85,12 @@ QImage RenderTitleBand() {
 }
 
 QImage RenderPanel() {
-    QImage panel = Opaque(RenderSvg(QStringLiteral(":/skin/svg/panel.svg"), {1024, 247}),
-                          QColor(0x15, 0x18, 0x1d));
+    QImage panel =
+        Opaque(RenderSvg(QStringLiteral(":/skin/svg/panel.svg"), {kWindowWidth, kPanelHeight}),
+               QColor(0x15, 0x18, 0x1d));
     QPainter p(&panel);
-    PaintSpeedDial(p, kSpeedDialCentre);
-    PaintCompassRose(p, kCompassCentre);
+    PaintSpeedDial(p, kSpeedDialCentreInPanel);
+    PaintCompassRose(p, kCompassCentreInPanel);
     // The volume slider has no text labels on the window; a speaker says what it is.
     p.drawImage(QPoint(12, 208),
                 TintedIcon(QStringLiteral("speaker"), {17, 17}, QColor(0x8e, 0x99, 0xa8)));
@@ -126,17 +138,17 @@ QImage WindowFaceAt(QRect place) {
 } // namespace
 
 QSize SkinBitmapSize(int id) {
-    if (const ButtonArtSpec* b = FindButton(id))
+    if (const std::optional<ButtonArtSpec> b = FindButton(id))
         return {b->place.width() * 4, b->place.height()};
     switch (id) {
     case kThumb:
         return {6, 9};
     case kBackground:
-        return {1024, 497};
+        return {kWindowWidth, kBackgroundHeight};
     case kTitleBand:
-        return {1024, 24};
+        return {kWindowWidth, kTitleBandHeight};
     case kPanel:
-        return {1024, 247};
+        return {kWindowWidth, kPanelHeight};
     case kCompassNeedle:
         return {14, 100};
     default:
@@ -146,13 +158,14 @@ QSize SkinBitmapSize(int id) {
 
 QImage RenderSkinBitmap(int id) {
     EnsureResources();
-    if (const ButtonArtSpec* b = FindButton(id))
+    if (const std::optional<ButtonArtSpec> b = FindButton(id))
         return RenderButtonStrip(*b, WindowFaceAt(b->place));
     switch (id) {
     case kThumb:
         return RenderThumb();
     case kBackground:
-        return Opaque(RenderSvg(QStringLiteral(":/skin/svg/background.svg"), {1024, 497}),
+        return Opaque(RenderSvg(QStringLiteral(":/skin/svg/background.svg"),
+                                {kWindowWidth, kBackgroundHeight}),
                       QColor(0x17, 0x1a, 0x1f));
     case kTitleBand:
         return RenderTitleBand();

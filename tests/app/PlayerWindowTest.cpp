@@ -1,7 +1,7 @@
 // The assembled window with the real engine on small generated movies and telemetry, driven
 // through its widgets: clicks, key presses, drops and the file dialogs.
 #include "CPlayerDlg.h"
-#include "ControlIds.h"
+#include "res/skin/WindowLayout.h"
 
 #include "playback/CVideoHost.h"
 #include "skin/CDashPanel.h"
@@ -683,12 +683,12 @@ TEST_F(PlayerWindow, GrabbingThePositionSliderPausesAndReleaseSeeksAndResumes) {
     const QPoint at(slider->width() / 2, slider->height() / 2);
     QTest::mousePress(slider, Qt::LeftButton, {}, at);
     EXPECT_EQ(State(), MediaState::Paused);
-    EXPECT_EQ(window->stateBeforeSeek(), int(MediaState::Running));
+    EXPECT_EQ(window->stateBeforeSeek(), MediaState::Running);
     QTest::mouseRelease(slider, Qt::LeftButton, {}, at);
     const int value = slider->value();
     EXPECT_GT(value, 5);
     EXPECT_EQ(State(), MediaState::Running);
-    EXPECT_EQ(window->stateBeforeSeek(), -1);
+    EXPECT_FALSE(window->stateBeforeSeek().has_value());
     EXPECT_GE(window->engine().GetPositionSeconds(), value * 0.1 - 0.05);
 
     // Grabbing while stopped leaves the movie paused where the slider was let go.

@@ -10,7 +10,7 @@
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetryParser.h"
 #include "recordings/TelemetrySet.h"
-#include "skin/DialogUnits.h"
+#include "res/skin/WindowLayout.h"
 #include "views/CMyWaveForm.h"
 
 #include <QApplication>

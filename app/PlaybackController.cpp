@@ -1,0 +1,400 @@
+#include "PlaybackController.h"
+
+#include "LibraryController.h"
+
+#include "outputs/PrintCapture.h"
+#include "playback/CVideoHost.h"
+#include "recordings/MovieHeader.h"
+#include "recordings/TelemetryParser.h"
+#include "skin/CDashPanel.h"
+#include "skin/CSkinButton.h"
+#include "skin/CSkinSlider.h"
+#include "views/CDlgGMap.h"
+#include "views/CMyWaveForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTableWidget>
+
+#include <cstring>
+#include <ctime>
+
+namespace quello {
+namespace {
+
+// The rate for each position 1..5 of the rate slider: -4, -2, 1, 2, 4.
+constexpr PlayRate kRateSliderRates[6] = {PlayRate::Forward1x,  PlayRate::Backward4x,
+                                          PlayRate::Backward2x, PlayRate::Forward1x,
+                                          PlayRate::Forward2x,  PlayRate::Forward4x};
+constexpr int kRateSliderNormal = 3;
+
+QString FromPath(const std::string& path) {
+    return QString::fromUtf8(path.c_str());
+}
+
+void Warn(QWidget* parent, const char* objectName, const QString& text,
+          const QString& detail = {}) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quello Player"), text, QMessageBox::Ok,
+                    parent);
+    box.setObjectName(QString::fromLatin1(objectName));
+    if (!detail.isEmpty())
+        box.setInformativeText(detail);
+    box.exec();
+}
+
+} // namespace
+
+PlaybackController::PlaybackController(QWidget* window, const WindowControls& controls,
+                                       LibraryController& library)
+    : QObject(window), m_window(window), m_controls(controls), m_library(library),
+      m_syncTimer(new QTimer(this)) {
+    // Named so measurements can find the tick.
+    m_syncTimer->setObjectName(QStringLiteral("syncTimer"));
+    m_syncTimer->setInterval(100);
+    connect(m_syncTimer, &QTimer::timeout, this, &PlaybackController::OnSyncTimer);
+    m_syncTimer->start();
+
+    connect(m_controls.video, &CVideoHost::FullScreenChanged, this, [this](bool on) {
+        if (m_map)
+            m_map->SetCovered(on);
+        // Leaving full screen by Esc on the picture counts as the second toggle.
+        if (!on)
+            m_fullScreenNext = true;
+    });
+}
+
+PlaybackController::~PlaybackController() {
+    m_syncTimer->stop();
+    m_engine.CloseMovie();
+}
+
+void PlaybackController::SetMap(CDlgGMap* map) {
+    m_map = map;
+}
+
+void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
+    RecordingLibrary& library = m_library.library();
+    int index = library.currentIndex();
+    if (step == EntryStep::Next) {
+        if (index >= m_library.rowCount() - 1)
+            return;
+        library.setCurrentIndex(++index);
+    } else if (step == EntryStep::Previous) {
+        if (index <= 0)
+            return;
+        library.setCurrentIndex(--index);
+    }
+    if (library.entryCount() <= 0 || index >= library.entryCount() || index < 0)
+        return;
+
+    const RecordingEntry& entry = library.entry(index);
+    if (m_engine.OpenMovie(FromPath(entry.moviePath), m_controls.video, this) != 0) {
+        Warn(m_window, "playFailedBox", QStringLiteral("Play movie file failed!"));
+    } else {
+        const int duration = static_cast<int>(m_engine.GetDurationSeconds());
+        m_controls.position->setRange(0, duration * 1000 / 100);
+
+        std::tm created{};
+        std::uint32_t headerDuration = static_cast<std::uint32_t>(duration);
+        int readOnly = 0;
+        ReadMovieHeader(entry.moviePath, created, headerDuration, readOnly);
+        // Without a readable creation time the axis starts at midnight.
+        const int axisStart = created.tm_mday != 0
+                                  ? created.tm_hour * 3600 + created.tm_min * 60 + created.tm_sec
+                                  : 0;
+        m_controls.waveform->SetTotalSeconds(duration);
+        m_controls.waveform->SetAxisSeconds(axisStart,
+                                            axisStart + static_cast<int>(headerDuration));
+
+        LoadTelemetry(FromPath(entry.telemetryPath));
+
+        if (!m_volumeLevel) {
+            m_volumeLevel = m_engine.GetVolumeLevel();
+            m_controls.volume->setValue(*m_volumeLevel);
+        } else {
+            m_engine.SetVolumeLevel(*m_volumeLevel);
+        }
+        m_controls.rate->setValue(kRateSliderNormal);
+        if (autoPlay)
+            m_engine.TogglePlayPause();
+        m_controls.video->show();
+    }
+    m_controls.list->setFocus();
+    m_library.SelectRow(index);
+}
+
+void PlaybackController::OnRowChosen(int row, bool autoPlay) {
+    RecordingLibrary& library = m_library.library();
+    // A selection alone opens another recording only while none is playing.
+    if (!autoPlay && (row == library.currentIndex() || m_engine.GetState() == MediaState::Running))
+        return;
+    library.setCurrentIndex(row);
+    OpenEntry(EntryStep::Current, autoPlay);
+}
+
+bool PlaybackController::LoadTelemetry(const QString& path) {
+    const bool loaded = ParseTelemetryFile(path.toUtf8().toStdString(), m_telemetry);
+    m_controls.waveform->SetGSensorData(m_telemetry.samples, m_telemetry.sampleCount);
+    m_controls.waveform->SetSpeedData(m_telemetry.speeds, m_telemetry.fixCount);
+    m_controls.waveform->repaint();
+    return loaded;
+}
+
+void PlaybackController::ShowIdleReadOuts() {
+    m_controls.speedText->setText(QStringLiteral("0Km/H "));
+    if (m_controls.panel->lastSpeed() != 0)
+        m_controls.panel->DrawSpeedNeedle(0);
+    if (m_controls.panel->lastHeading() != 180)
+        m_controls.panel->DrawHeadingDial(180);
+}
+
+void PlaybackController::SyncTelemetry() {
+    const MediaState state = m_engine.GetState();
+    const double position = m_engine.GetPositionSeconds();
+    const int tenths = static_cast<int>(position * 10);
+    if (state == MediaState::Running || state == MediaState::Stopped)
+        m_controls.position->setValue(tenths);
+    m_controls.waveform->SetCursor(tenths);
+    const int second = static_cast<int>(position);
+    m_controls.waveform->SetCurrentSecond(second);
+    m_controls.waveform->update();
+
+    // The fix of the second that has just passed. Without one (the first second, past the
+    // telemetry, none loaded) the read-outs go idle: they never show a second no longer on
+    // screen, such as the last one played before a rewind or another recording's.
+    if (second < 1 || second > m_telemetry.fixCount) {
+        ShowIdleReadOuts();
+        return;
+    }
+    const GpsFix& fix = m_telemetry.fixes[second - 1];
+    CDashPanel* panel = m_controls.panel;
+    if (std::strlen(fix.longitude) >= 7 && std::strlen(fix.latitude) >= 7) {
+        if (m_map)
+            m_map->SetLgtLat(QString::fromLatin1(fix.latitude), QString::fromLatin1(fix.longitude),
+                             QString::number(fix.speed));
+        m_controls.mapHost->show();
+        m_controls.speedText->setText(QStringLiteral("%1Km/H ").arg(fix.speed));
+        if (fix.speed != panel->lastSpeed())
+            panel->DrawSpeedNeedle(fix.speed);
+        if (fix.heading != panel->lastHeading())
+            panel->DrawHeadingDial(fix.heading);
+    } else {
+        panel->DrawSpeedNeedle(0);
+        panel->DrawHeadingDial(180);
+    }
+}
+
+void PlaybackController::StopPlayback() {
+    m_userStopped = true;
+    m_engine.StopAndRewind();
+    SyncTelemetry();
+}
+
+void PlaybackController::ReleaseBeforeRemoval() {
+    if (m_engine.GetState() == MediaState::Stopped)
+        return;
+    StopPlayback();
+    m_engine.CloseMovie();
+    m_controls.waveform->ClearData();
+    if (m_map)
+        m_map->SetLgtLat(QString(), QString(), QString());
+}
+
+void PlaybackController::Play() {
+    m_engine.SetRateIndex(int(PlayRate::Forward1x));
+    m_engine.TogglePlayPause();
+    m_userStopped = false;
+}
+
+void PlaybackController::Pause() {
+    m_engine.Pause();
+}
+
+void PlaybackController::TogglePlayPause() {
+    if (m_engine.GetState() == MediaState::Running)
+        Pause();
+    else
+        Play();
+}
+
+void PlaybackController::PlayAt(PlayRate rate) {
+    const MediaState state = m_engine.GetState();
+    m_engine.SetRateIndex(int(rate));
+    if (state == MediaState::Paused || state == MediaState::Closed)
+        m_engine.TogglePlayPause();
+}
+
+void PlaybackController::StepFrame(int direction) {
+    m_engine.SetRateIndex(int(direction < 0 ? PlayRate::Backward1x : PlayRate::Forward1x));
+    m_engine.StepForward(direction);
+}
+
+void PlaybackController::StepRateSlider(int delta) {
+    CSkinSlider* slider = m_controls.rate;
+    const int pos = slider->value();
+    if ((delta < 0 && pos <= slider->minimum()) || (delta > 0 && pos >= slider->maximum()))
+        return;
+    const int next = pos + delta;
+    slider->setValue(next);
+    const MediaState state = m_engine.GetState();
+    m_engine.SetRateIndex(int(kRateSliderRates[next]));
+    if (state == MediaState::Stopped)
+        return;
+    if (state == MediaState::Running)
+        m_engine.Pause();
+    m_engine.TogglePlayPause();
+}
+
+void PlaybackController::BeginPositionDrag() {
+    m_stateBeforeSeek = m_engine.GetState();
+    m_engine.Pause();
+}
+
+void PlaybackController::OnPositionReleased() {
+    if (m_engine.GetState() == MediaState::Stopped)
+        return;
+    m_engine.SetPositionSeconds(m_controls.position->value() * 0.1);
+    if (m_stateBeforeSeek == MediaState::Running)
+        m_engine.TogglePlayPause();
+    m_stateBeforeSeek.reset();
+}
+
+void PlaybackController::OnVolumeReleased() {
+    const int level = m_controls.volume->value();
+    if (m_engine.GetState() == MediaState::Stopped)
+        return;
+    m_engine.SetVolumeLevel(level);
+    m_volumeLevel = level;
+}
+
+void PlaybackController::OnWaveformClicked() {
+    const int index = m_controls.waveform->clickedIndex();
+    if (m_engine.GetState() != MediaState::Stopped && index >= 0)
+        m_engine.SetPositionSeconds(index * 100 * 0.001);
+}
+
+void PlaybackController::ToggleFullScreen() {
+    m_engine.SetFullScreen(m_fullScreenNext);
+    m_fullScreenNext = !m_fullScreenNext;
+}
+
+void PlaybackController::LeaveFullScreen() {
+    if (m_fullScreenNext)
+        return; // not in full screen
+    m_engine.SetFullScreen(false);
+    m_fullScreenNext = true;
+}
+
+void PlaybackController::SetPlayPauseVisibility(bool running) {
+    m_controls.pause->setVisible(running);
+    m_controls.play->setVisible(!running);
+}
+
+void PlaybackController::OnSyncTimer() {
+    const MediaState state = m_engine.GetState();
+    if (state != MediaState::Stopped)
+        SyncTelemetry();
+    SetPlayPauseVisibility(state == MediaState::Running);
+}
+
+bool PlaybackController::event(QEvent* event) {
+    if (event->type() == CMediaGraph::kGraphNotifyEvent) {
+        OnGraphNotify();
+        return true;
+    }
+    return QObject::event(event);
+}
+
+void PlaybackController::OnGraphNotify() {
+    const MediaState before = m_engine.GetState();
+    m_engine.DrainGraphEvents();
+    if (before == MediaState::Stopped || m_engine.GetState() != MediaState::Stopped)
+        return;
+    // The movie has run out.
+    if (!m_userStopped && m_controls.recycle->isChecked())
+        OpenEntry(EntryStep::Next, true);
+    SyncTelemetry();
+    m_userStopped = false;
+}
+
+void PlaybackController::OnFrameCommand(const std::function<void()>& work) {
+    const MediaState state = m_engine.GetState();
+    if (state == MediaState::Stopped)
+        return;
+    const bool wasRunning = state == MediaState::Running;
+    if (wasRunning)
+        m_engine.Pause();
+    work();
+    if (wasRunning)
+        m_engine.TogglePlayPause();
+}
+
+void PlaybackController::SaveSnapshotCommand() {
+    OnFrameCommand([this] { SaveSnapshot(); });
+}
+
+void PlaybackController::PrintCommand() {
+    OnFrameCommand([this] { PrintCurrentFrame(); });
+}
+
+void PlaybackController::SaveSnapshot() {
+    QFileDialog dialog(m_window, QStringLiteral("Set JPG file name..."),
+                       m_snapshotDir.isEmpty() ? QDir::homePath() : m_snapshotDir,
+                       QStringLiteral("Video Files(*.jpg)"));
+    dialog.setObjectName(QStringLiteral("snapshotDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite); // an existing file is replaced
+    dialog.setDefaultSuffix(QStringLiteral("jpg"));
+    const int result = dialog.exec();
+    m_snapshotDir = dialog.directory().absolutePath();
+    if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().first();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool saved = m_engine.SaveFrameAsJpeg(path) == 1;
+    QApplication::restoreOverrideCursor();
+    // A full disk or a folder that takes no files: the writer has left nothing behind.
+    if (!saved)
+        Warn(m_window, "snapshotFailedBox", QStringLiteral("Save image failed!"),
+             QDir::toNativeSeparators(path));
+}
+
+void PlaybackController::PrintCurrentFrame() {
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, m_window);
+    dialog.setObjectName(QStringLiteral("printDialog"));
+    // One page: no page range or selection to choose; printing to a file is how a PDF is made.
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize |
+                      QAbstractPrintDialog::PrintCollateCopies);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool printed = PrintCurrentFrameOn(printer);
+    QApplication::restoreOverrideCursor();
+    if (!printed)
+        Warn(m_window, "printFailedBox", QStringLiteral("Print failed!"));
+}
+
+bool PlaybackController::PrintCurrentFrameOn(QPrinter& printer) {
+    std::optional<PrintedFix> fix;
+    const PrintPageContent content =
+        CapturePrintContent(m_engine, *m_controls.waveform, m_telemetry, fix);
+    if (fix && m_map)
+        m_map->SetLgtLat(fix->latitude, fix->longitude, fix->speed);
+    printer.setDocName(QStringLiteral("Movastra print service"));
+    // A PDF file is the user's: replaced whole or not at all.
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        return SavePrintPagePdf(printer, content,
+                                QFile::encodeName(printer.outputFileName()).toStdString());
+    return PaintPrintPage(printer, content);
+}
+
+} // namespace quello

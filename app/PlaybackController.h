@@ -1,0 +1,123 @@
+#pragma once
+
+#include "WindowTemplate.h"
+
+#include "playback/CMediaGraph.h"
+#include "recordings/TelemetrySet.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
+class QPrinter;
+class QWidget;
+
+namespace quello {
+
+class CDlgGMap;
+class LibraryController;
+
+// Rates of the engine (its rate indexes) that the window's commands use.
+enum class PlayRate : int {
+    Forward1x = 0,
+    Forward2x = 1,
+    Forward4x = 2,
+    Forward8x = 3,
+    Backward1x = 4,
+    Backward2x = 5,
+    Backward4x = 6,
+    Backward8x = 7,
+};
+
+// Plays the library's current recording and keeps the window's read-outs in step with it:
+// owns the media engine, the recording's telemetry and the 100 ms sync tick; runs the playback
+// commands (play, pause, rates, steps, seeks, volume, full screen), the end-of-movie rule
+// (Recycle) and the commands on the frame on screen (snapshot, print). Drives the window's
+// controls, which belong to the window. The engine's notifications arrive as events on this
+// object. GUI thread only.
+class PlaybackController : public QObject {
+    Q_OBJECT
+public:
+    enum class EntryStep { Current = 0, Next = 1, Previous = 2 };
+
+    // `window` parents the message boxes and dialogs and must outlive this object.
+    PlaybackController(QWidget* window, const WindowControls& controls, LibraryController& library);
+    ~PlaybackController() override;
+
+    // The map, once it exists; it then follows the fixes and the full screen.
+    void SetMap(CDlgGMap* map);
+
+    void OpenEntry(EntryStep step, bool autoPlay);
+    // Brings the position slider, waveform, speed text, gauges and map to the engine's
+    // position.
+    void SyncTelemetry();
+    void StopPlayback();
+    // Replaces the telemetry with the file at path and hands it to the waveform; false when
+    // the file cannot be read (the waveform is then emptied).
+    bool LoadTelemetry(const QString& path);
+    // Stops and closes the current movie before its row leaves the library.
+    void ReleaseBeforeRemoval();
+    void OnRowChosen(int row, bool autoPlay);
+
+    void Play();
+    void Pause();
+    void TogglePlayPause(); // Space
+    void PlayAt(PlayRate rate);
+    void StepFrame(int direction);  // +1 one frame forward, -1 one frame back
+    void StepRateSlider(int delta); // Slower (-1) and Faster (+1)
+    void BeginPositionDrag();
+    void OnPositionReleased();
+    void OnVolumeReleased();
+    void OnWaveformClicked();
+    void ToggleFullScreen();
+    void LeaveFullScreen();
+
+    // The commands on the frame on screen: nothing while stopped; a running movie is held
+    // paused around them.
+    void SaveSnapshotCommand();
+    void PrintCommand();
+    // Asks for a file name and saves the frame on screen as JPEG.
+    void SaveSnapshot();
+    // Asks for a printer and prints the frame on screen with its telemetry and the waveform
+    // strip on one page.
+    void PrintCurrentFrame();
+    // That page onto a printer already chosen (also a PDF printer); false when it failed.
+    bool PrintCurrentFrameOn(QPrinter& printer);
+
+    const TelemetrySet& telemetry() const { return m_telemetry; }
+    CMediaGraph& engine() { return m_engine; }
+    bool userStopped() const { return m_userStopped; }
+    std::optional<MediaState> stateBeforeSeek() const { return m_stateBeforeSeek; }
+    std::optional<int> volumeLevel() const { return m_volumeLevel; }
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void OnSyncTimer();
+    void OnGraphNotify();
+    void OnFrameCommand(const std::function<void()>& work);
+    void SetPlayPauseVisibility(bool running);
+    void ShowIdleReadOuts();
+
+    QWidget* m_window;
+    WindowControls m_controls;
+    LibraryController& m_library;
+    CDlgGMap* m_map = nullptr;
+
+    // Plain members: the telemetry never allocates as recordings come and go.
+    TelemetrySet m_telemetry{};
+    CMediaGraph m_engine;
+    QTimer* m_syncTimer; // "timer 1": playback sync every 100 ms
+
+    std::optional<MediaState> m_stateBeforeSeek; // while the position slider is held
+    std::optional<int> m_volumeLevel;            // the user's volume, once there is one
+    bool m_userStopped = false;
+    bool m_fullScreenNext = true;
+    QString m_snapshotDir;
+};
+
+} // namespace quello
