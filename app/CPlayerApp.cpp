@@ -4,6 +4,8 @@
 #include "CommandLine.h"
 #include "WindowTemplate.h"
 
+#include "quello/Version.h"
+
 #include <QFileInfo>
 #include <QIcon>
 #include <QQuickWindow>
@@ -61,7 +63,7 @@ int CPlayerApp::Run() {
     // libmpv refuses to start under a numeric locale other than "C".
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Quello Player"));
-    QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
     QApplication::setDesktopFileName(QStringLiteral("quello-player"));
 
     // Qt's own options (-platform, -display, ...) are gone from arguments() by now.

@@ -161,7 +161,7 @@ void LibraryController::AddDroppedUrls(const QMimeData& data) {
         ReportLibraryFull(refused);
 }
 
-int LibraryController::SelectedRow() const {
+int LibraryController::selectedRow() const {
     const QList<QTableWidgetSelectionRange> ranges = m_list->selectedRanges();
     int first = -1;
     for (const QTableWidgetSelectionRange& range : ranges) {
@@ -178,7 +178,7 @@ void LibraryController::SelectRow(int row) {
 }
 
 void LibraryController::RemoveSelectedRecording(bool deleteFiles) {
-    const int n = SelectedRow();
+    const int n = selectedRow();
     if (n < 0 || n >= m_library.entryCount())
         return;
     if (n == m_library.currentIndex())
@@ -222,7 +222,7 @@ void LibraryController::ShowLibraryMenu(const QPoint& globalPos) {
 
 void LibraryController::OnSelectionChanged() {
     // A row counts as chosen when it is both selected and the current (focused) row.
-    const int row = SelectedRow();
+    const int row = selectedRow();
     const QModelIndex current = m_list->currentIndex();
     if (row < 0 || !current.isValid() || current.row() != row)
         return;
@@ -230,7 +230,7 @@ void LibraryController::OnSelectionChanged() {
 }
 
 void LibraryController::OnDoubleClicked() {
-    const int row = SelectedRow();
+    const int row = selectedRow();
     if (row >= 0)
         emit rowChosen(row, true);
 }

@@ -42,7 +42,7 @@ public:
     void ClearLibrary();
     void ShowLibraryMenu(const QPoint& globalPos);
 
-    int SelectedRow() const;
+    int selectedRow() const;
     void SelectRow(int row);
 
 signals:

@@ -21,40 +21,40 @@ QImage MagentaToAlpha(const QImage& canvas) {
 
 } // namespace
 
-CDashPanel::CDashPanel(QWidget* parent) : QWidget(parent), panel_(SkinBitmaps::Load(kBmpPanel)) {
+CDashPanel::CDashPanel(QWidget* parent) : QWidget(parent), m_panel(SkinBitmaps::Load(kBmpPanel)) {
     setObjectName(QStringLiteral("ctl%1").arg(kIdPanel));
     setAttribute(Qt::WA_OpaquePaintEvent);
-    if (!panel_.isNull())
-        setFixedSize(panel_.size());
-    compass_ = MagentaToAlpha(
-        RotateCompassNeedle(SkinBitmaps::Load(kBmpCompassNeedle), ReduceHeading(lastHeading_)));
+    if (!m_panel.isNull())
+        setFixedSize(m_panel.size());
+    m_compass = MagentaToAlpha(
+        RotateCompassNeedle(SkinBitmaps::Load(kBmpCompassNeedle), ReduceHeading(m_lastHeading)));
 }
 
 CDashPanel::~CDashPanel() = default;
 
 QSize CDashPanel::sizeHint() const {
-    return panel_.isNull() ? kPanelRect.size() : panel_.size();
+    return m_panel.isNull() ? kPanelRect.size() : m_panel.size();
 }
 
-int CDashPanel::NeedleCentreY() const {
+int CDashPanel::needleCentreY() const {
     return kSpeedNeedleCentre.y() - y();
 }
 
-QRect CDashPanel::NeedleBox() const {
-    const int c = NeedleCentreY();
+QRect CDashPanel::needleBox() const {
+    const int c = needleCentreY();
     // The needle is 50 pixels long; the box also covers its round caps.
     const int x = kSpeedNeedleCentre.x();
     return QRect(QPoint(x - 55, c - 55), QPoint(x + 54, c + 54));
 }
 
 void CDashPanel::DrawSpeedNeedle(int speedKmh) {
-    lastSpeed_ = ClampGaugeSpeed(speedKmh);
-    update(NeedleBox());
+    m_lastSpeed = ClampGaugeSpeed(speedKmh);
+    update(needleBox());
 }
 
 void CDashPanel::DrawHeadingDial(double headingDegrees) {
-    lastHeading_ = StoredHeading(headingDegrees);
-    compass_ = MagentaToAlpha(
+    m_lastHeading = StoredHeading(headingDegrees);
+    m_compass = MagentaToAlpha(
         RotateCompassNeedle(SkinBitmaps::Load(kBmpCompassNeedle), ReduceHeading(headingDegrees)));
     update(kCompassBoxInPanel);
 }
@@ -62,15 +62,15 @@ void CDashPanel::DrawHeadingDial(double headingDegrees) {
 void CDashPanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, false);
-    if (panel_.isNull())
+    if (m_panel.isNull())
         p.fillRect(rect(), Qt::black);
     else
-        p.drawImage(0, 0, panel_);
-    p.drawImage(kCompassOriginInPanel, compass_);
+        p.drawImage(0, 0, m_panel);
+    p.drawImage(kCompassOriginInPanel, m_compass);
 
-    const int c = NeedleCentreY();
+    const int c = needleCentreY();
     p.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPoint(kSpeedNeedleCentre.x(), c), SpeedNeedleEnd(lastSpeed_, c));
+    p.drawLine(QPoint(kSpeedNeedleCentre.x(), c), SpeedNeedleEnd(m_lastSpeed, c));
 }
 
 } // namespace quello

@@ -1,9 +1,9 @@
-// The dashboard panel at the bottom of the main window: bitmap 151 with the speed needle and
-// the compass needle over it. Every paint draws both instruments from lastSpeed() and
-// lastHeading(), so they survive any repaint in any playback state. Place it at its place in
-// the main window (0, 521): the needle's centre is at y 610 of the window, so its y on the
-// panel follows from the panel's own top (y()).
-// Ownership: a child widget of the main window. Threading: GUI thread only.
+// The dashboard panel: bitmap 151 with the speed needle and the compass needle over it. Every
+// paint draws both instruments from lastSpeed() and lastHeading(), so they survive any
+// repaint. The needle's centre is fixed in its parent's coordinates (kSpeedNeedleCentre of the
+// window layout), so its y on the panel follows from the panel's own top (y()); place the
+// panel at kPanelRect.
+// Ownership: a child widget, owned by its parent. Threading: GUI thread only.
 #pragma once
 
 #include <QImage>
@@ -23,8 +23,8 @@ public:
     // its whole degrees.
     void DrawHeadingDial(double headingDegrees);
 
-    int lastSpeed() const { return lastSpeed_; }
-    int lastHeading() const { return lastHeading_; }
+    int lastSpeed() const { return m_lastSpeed; }
+    int lastHeading() const { return m_lastHeading; }
 
     QSize sizeHint() const override;
 
@@ -32,14 +32,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int NeedleCentreY() const;
-    QRect NeedleBox() const;
+    int needleCentreY() const;
+    QRect needleBox() const;
 
-    int lastSpeed_ = 0;
-    int lastHeading_ = 180;
-    QImage panel_;
+    int m_lastSpeed = 0;
+    int m_lastHeading = 180;
+    QImage m_panel;
     // The turned needle with its magenta turned transparent, ready to draw at (881, 40).
-    QImage compass_;
+    QImage m_compass;
 };
 
 } // namespace quello

@@ -3,20 +3,20 @@
 namespace quello {
 
 CMemPaintDC::CMemPaintDC(QPaintDevice* target, const QRect& rect, QColor buttonFace)
-    : target_(target), rect_(rect), buffer_(rect.size(), QImage::Format_ARGB32_Premultiplied) {
-    buffer_.fill(buttonFace);
-    painter_.begin(&buffer_);
+    : m_target(target), m_rect(rect), m_buffer(rect.size(), QImage::Format_ARGB32_Premultiplied) {
+    m_buffer.fill(buttonFace);
+    m_painter.begin(&m_buffer);
     // Drawing goes to the rectangle's own coordinates, like the target's.
-    painter_.translate(-rect_.topLeft());
+    m_painter.translate(-m_rect.topLeft());
 }
 
 CMemPaintDC::~CMemPaintDC() {
-    painter_.end();
-    if (target_ == nullptr || buffer_.isNull())
+    m_painter.end();
+    if (m_target == nullptr || m_buffer.isNull())
         return;
-    QPainter out(target_);
+    QPainter out(m_target);
     out.setCompositionMode(QPainter::CompositionMode_Source);
-    out.drawImage(rect_.topLeft(), buffer_);
+    out.drawImage(m_rect.topLeft(), m_buffer);
 }
 
 } // namespace quello

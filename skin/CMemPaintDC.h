@@ -21,15 +21,15 @@ public:
     CMemPaintDC(const CMemPaintDC&) = delete;
     CMemPaintDC& operator=(const CMemPaintDC&) = delete;
 
-    QPainter& painter() { return painter_; }
-    QPainter* operator->() { return &painter_; }
-    const QRect& rect() const { return rect_; }
+    QPainter& painter() { return m_painter; }
+    QPainter* operator->() { return &m_painter; }
+    const QRect& rect() const { return m_rect; }
 
 private:
-    QPaintDevice* target_;
-    QRect rect_;
-    QImage buffer_;
-    QPainter painter_;
+    QPaintDevice* m_target;
+    QRect m_rect;
+    QImage m_buffer;
+    QPainter m_painter;
 };
 
 } // namespace quello

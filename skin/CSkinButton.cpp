@@ -28,7 +28,7 @@ QImage KeyedOut(const QImage& image) {
 } // namespace
 
 CSkinButton::CSkinButton(int controlId, QWidget* parent)
-    : QAbstractButton(parent), controlId_(controlId) {
+    : QAbstractButton(parent), m_controlId(controlId) {
     setObjectName(QStringLiteral("ctl%1").arg(controlId));
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -39,7 +39,7 @@ CSkinButton::CSkinButton(int controlId, QWidget* parent)
 CSkinButton::~CSkinButton() = default;
 
 QSize CSkinButton::sizeHint() const {
-    return images_[0].isNull() ? QSize(24, 24) : images_[0].size();
+    return m_images[0].isNull() ? QSize(24, 24) : m_images[0].size();
 }
 
 bool CSkinButton::LoadSkin(int bitmapId, int frameCount, int top, int bottom, int left, int right) {
@@ -49,10 +49,10 @@ bool CSkinButton::LoadSkin(int bitmapId, int frameCount, int top, int bottom, in
 
 bool CSkinButton::LoadSkinImage(const QImage& strip, int frameCount, int top, int bottom, int left,
                                 int right) {
-    top_ = top;
-    bottom_ = bottom;
-    left_ = left;
-    right_ = right;
+    m_top = top;
+    m_bottom = bottom;
+    m_left = left;
+    m_right = right;
     if (strip.isNull() || frameCount < 1)
         return false;
     for (int k : {0, 1, 3, 2})
@@ -68,7 +68,7 @@ bool CSkinButton::BuildStateImage(const QImage& strip, int frameCount, int k) {
     const int sx = k * fw;
     const int w = width();
     const int h = height();
-    const int t = top_, b = bottom_, l = left_, r = right_;
+    const int t = m_top, b = m_bottom, l = m_left, r = m_right;
 
     // The corners are copied unscaled; a frame outside the strip, or a corner that does not
     // fit the frame or the button, fails the build instead of reading or writing outside the
@@ -113,25 +113,25 @@ bool CSkinButton::BuildStateImage(const QImage& strip, int frameCount, int k) {
             p.drawImage(s.dst, strip, s.src);
     p.end();
 
-    images_[k] = KeyedOut(image);
-    skinned_ = true;
+    m_images[k] = KeyedOut(image);
+    m_skinned = true;
     return true;
 }
 
 void CSkinButton::DrawState(CMemPaintDC& dc, int k) const {
-    if (!skinned_ || k < 0 || k > 3 || images_[k].isNull())
+    if (!m_skinned || k < 0 || k > 3 || m_images[k].isNull())
         return;
-    dc->drawImage(QPoint(0, 0), images_[k]);
+    dc->drawImage(QPoint(0, 0), m_images[k]);
 }
 
 void CSkinButton::paintEvent(QPaintEvent*) {
     CMemPaintDC dc(this, rect(), palette().color(QPalette::Button));
-    if (mouseImage_ >= 0) {
-        DrawState(dc, mouseImage_);
+    if (m_mouseImage >= 0) {
+        DrawState(dc, m_mouseImage);
         return;
     }
     QRect textRect = rect();
-    QColor textColour = font_.textColor();
+    QColor textColour = m_font.textColor();
     if (hasFocus()) {
         DrawState(dc, 2);
         if (isDown()) {
@@ -145,7 +145,7 @@ void CSkinButton::paintEvent(QPaintEvent*) {
         DrawState(dc, 0);
     }
     if (!text().isEmpty()) {
-        dc->setFont(font_.font());
+        dc->setFont(m_font.font());
         dc->setPen(textColour);
         dc->drawText(textRect, Qt::AlignCenter | Qt::TextSingleLine, text());
     }
@@ -157,13 +157,13 @@ bool CSkinButton::IsInside(QPoint p) const {
 }
 
 void CSkinButton::ShowMouseImage(int k) {
-    mouseImage_ = k;
+    m_mouseImage = k;
     repaint();
 }
 
 void CSkinButton::PostToParent(QEvent::Type type) {
     if (QWidget* parent = parentWidget())
-        QCoreApplication::postEvent(parent, new SkinButtonEvent(type, controlId_));
+        QCoreApplication::postEvent(parent, new SkinButtonEvent(type, m_controlId));
 }
 
 void CSkinButton::mouseMoveEvent(QMouseEvent* event) {
@@ -199,39 +199,39 @@ void CSkinButton::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CSkinButton::focusInEvent(QFocusEvent* event) {
-    mouseImage_ = -1;
+    m_mouseImage = -1;
     QAbstractButton::focusInEvent(event);
     update();
 }
 
 void CSkinButton::focusOutEvent(QFocusEvent* event) {
-    mouseImage_ = -1;
+    m_mouseImage = -1;
     QAbstractButton::focusOutEvent(event);
     update();
 }
 
 void CSkinButton::keyPressEvent(QKeyEvent* event) {
-    mouseImage_ = -1;
+    m_mouseImage = -1;
     QAbstractButton::keyPressEvent(event);
     update();
 }
 
 void CSkinButton::keyReleaseEvent(QKeyEvent* event) {
-    mouseImage_ = -1;
+    m_mouseImage = -1;
     QAbstractButton::keyReleaseEvent(event);
     update();
 }
 
 void CSkinButton::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange) {
-        mouseImage_ = -1;
+        m_mouseImage = -1;
         update();
     }
     QAbstractButton::changeEvent(event);
 }
 
 void CSkinButton::showEvent(QShowEvent* event) {
-    mouseImage_ = -1;
+    m_mouseImage = -1;
     QAbstractButton::showEvent(event);
 }
 

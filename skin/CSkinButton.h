@@ -23,7 +23,7 @@ public:
     explicit CSkinButton(int controlId, QWidget* parent = nullptr);
     ~CSkinButton() override;
 
-    int controlId() const { return controlId_; }
+    int controlId() const { return m_controlId; }
 
     // Builds the four state images from skin bitmap `bitmapId`, a strip of `frameCount` equal
     // frames, with the given border widths kept unscaled. Call after the button has its final
@@ -38,8 +38,8 @@ public:
     // magenta; nothing when the button is not skinned or k is out of range.
     void DrawState(CMemPaintDC& dc, int k) const;
 
-    bool isSkinned() const { return skinned_; }
-    SkinFont& skinFont() { return font_; }
+    bool isSkinned() const { return m_skinned; }
+    SkinFont& skinFont() { return m_font; }
 
     QSize sizeHint() const override;
 
@@ -62,15 +62,15 @@ private:
     void ShowMouseImage(int k);
     void PostToParent(QEvent::Type type);
 
-    int controlId_;
-    int top_ = 8, bottom_ = 8, left_ = 8, right_ = 17;
-    bool skinned_ = false;
+    int m_controlId;
+    int m_top = 8, m_bottom = 8, m_left = 8, m_right = 17;
+    bool m_skinned = false;
     // State images with magenta already turned transparent.
-    std::array<QImage, 4> images_;
-    SkinFont font_{QStringLiteral("Arial")};
+    std::array<QImage, 4> m_images;
+    SkinFont m_font{QStringLiteral("Arial")};
     // The image the last mouse event chose; it stays on screen until the button's own state
     // (focus, pushed, enabled) next changes. -1: paint from that state.
-    int mouseImage_ = -1;
+    int m_mouseImage = -1;
 };
 
 } // namespace quello

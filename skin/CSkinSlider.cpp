@@ -50,7 +50,7 @@ QRect CSkinSlider::channelRect() const {
     return QRect(QPoint(kChannelInset, mid - 2), QPoint(width() - kChannelInset - 1, mid + 1));
 }
 
-int CSkinSlider::ThumbCentreX() const {
+int CSkinSlider::thumbCentreX() const {
     const int span = std::max(0, width() - 2 * kChannelInset);
     return kChannelInset +
            QStyle::sliderPositionFromValue(minimum(), maximum(), value(), span, false);
@@ -58,7 +58,7 @@ int CSkinSlider::ThumbCentreX() const {
 
 QRect CSkinSlider::thumbRect() const {
     const int mid = height() / 2;
-    return QRect(ThumbCentreX() - 3, mid - 8, 6, 16);
+    return QRect(thumbCentreX() - 3, mid - 8, 6, 16);
 }
 
 int CSkinSlider::ValueAtX(int x) const {
@@ -102,13 +102,13 @@ void CSkinSlider::mousePressEvent(QMouseEvent* event) {
         target = int(std::clamp(std::trunc(t), double(INT_MIN / 2), double(INT_MAX / 2)));
     }
     const long long d = std::llabs(static_cast<long long>(target) - p);
-    setPageStep(d < minimumPageSize_ ? minimumPageSize_ : int(std::min<long long>(d, INT_MAX)));
-    buttonDown_ = true;
+    setPageStep(d < m_minimumPageSize ? m_minimumPageSize : int(std::min<long long>(d, INT_MAX)));
+    m_buttonDown = true;
     emit grabbed();
 
-    const int centre = ThumbCentreX();
+    const int centre = thumbCentreX();
     if (std::abs(x - centre) <= kThumbGrabHalfWidth) {
-        dragging_ = true;
+        m_dragging = true;
         setSliderDown(true);
     } else {
         triggerAction(x < centre ? SliderPageStepSub : SliderPageStepAdd);
@@ -117,9 +117,9 @@ void CSkinSlider::mousePressEvent(QMouseEvent* event) {
 }
 
 void CSkinSlider::mouseMoveEvent(QMouseEvent* event) {
-    if (buttonDown_)
-        setPageStep(minimumPageSize_);
-    if (dragging_)
+    if (m_buttonDown)
+        setPageStep(m_minimumPageSize);
+    if (m_dragging)
         setSliderPosition(ValueAtX(event->position().toPoint().x()));
     event->accept();
 }
@@ -129,9 +129,9 @@ void CSkinSlider::mouseReleaseEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    buttonDown_ = false;
-    if (dragging_) {
-        dragging_ = false;
+    m_buttonDown = false;
+    if (m_dragging) {
+        m_dragging = false;
         setSliderDown(false);
     }
     event->accept();

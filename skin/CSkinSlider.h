@@ -20,8 +20,8 @@ public:
     ~CSkinSlider() override;
 
     // Smallest page step the click logic sets; 1 unless the owner sets another.
-    int minimumPageSize() const { return minimumPageSize_; }
-    void setMinimumPageSize(int size) { minimumPageSize_ = size; }
+    int minimumPageSize() const { return m_minimumPageSize; }
+    void setMinimumPageSize(int size) { m_minimumPageSize = size; }
 
     // The channel's item rectangle and the thumb's, in widget coordinates.
     QRect channelRect() const;
@@ -41,12 +41,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    int ThumbCentreX() const;
+    int thumbCentreX() const;
     int ValueAtX(int x) const;
 
-    bool buttonDown_ = false;
-    bool dragging_ = false;
-    int minimumPageSize_ = 1;
+    bool m_buttonDown = false;
+    bool m_dragging = false;
+    int m_minimumPageSize = 1;
 };
 
 } // namespace quello

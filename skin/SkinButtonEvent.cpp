@@ -3,7 +3,7 @@
 namespace quello {
 
 SkinButtonEvent::SkinButtonEvent(QEvent::Type type, int controlId)
-    : QEvent(type), controlId_(controlId) {}
+    : QEvent(type), m_controlId(controlId) {}
 
 SkinButtonEvent::~SkinButtonEvent() = default;
 

@@ -15,10 +15,10 @@ public:
     SkinButtonEvent(QEvent::Type type, int controlId);
     ~SkinButtonEvent() override;
 
-    int controlId() const { return controlId_; }
+    int controlId() const { return m_controlId; }
 
 private:
-    int controlId_;
+    int m_controlId;
 };
 
 } // namespace quello

@@ -2,13 +2,13 @@
 
 namespace quello {
 
-SkinFont::SkinFont(const QString& face) : font_(face) {
-    font_.setPixelSize(12);
-    font_.setWeight(QFont::Normal);
-    font_.setItalic(false);
-    font_.setUnderline(false);
-    font_.setStrikeOut(false);
-    font_.setStyleHint(QFont::SansSerif, QFont::PreferQuality);
+SkinFont::SkinFont(const QString& face) : m_font(face) {
+    m_font.setPixelSize(12);
+    m_font.setWeight(QFont::Normal);
+    m_font.setItalic(false);
+    m_font.setUnderline(false);
+    m_font.setStrikeOut(false);
+    m_font.setStyleHint(QFont::SansSerif, QFont::PreferQuality);
 }
 
 } // namespace quello

@@ -13,13 +13,13 @@ public:
     // family; text colour black.
     explicit SkinFont(const QString& face);
 
-    const QFont& font() const { return font_; }
-    QColor textColor() const { return textColor_; }
-    void setTextColor(QColor colour) { textColor_ = colour; }
+    const QFont& font() const { return m_font; }
+    QColor textColor() const { return m_textColor; }
+    void setTextColor(QColor colour) { m_textColor = colour; }
 
 private:
-    QFont font_;
-    QColor textColor_{Qt::black};
+    QFont m_font;
+    QColor m_textColor{Qt::black};
 };
 
 } // namespace quello

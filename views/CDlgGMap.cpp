@@ -2,8 +2,10 @@
 
 #include "MapCallScript.h"
 #include "MapRequestFilter.h"
+
 #include "MapResource.h"
 #include "MapWebPage.h"
+#include "quello/Version.h"
 
 #include <QEvent>
 #include <QJsonArray>
@@ -19,7 +21,8 @@ CDlgGMap::CDlgGMap(QWidget* parent) : QWidget(parent) {
     // A private, in-memory profile: nothing of the map is written to disk, and the program's
     // name goes out with every tile request as the tile server's usage policy asks.
     m_profile = new QWebEngineProfile(this);
-    m_profile->setHttpUserAgent(QStringLiteral("QuelloPlayer/0.1"));
+    m_profile->setHttpUserAgent(
+        QStringLiteral("QuelloPlayer/%1").arg(QString::fromLatin1(kVersion)));
     m_filter = new MapRequestFilter(this);
     m_profile->setUrlRequestInterceptor(m_filter);
 
@@ -46,8 +49,8 @@ CDlgGMap::CDlgGMap(QWidget* parent) : QWidget(parent) {
         parent->installEventFilter(this);
     }
 
-    connect(m_page, &QWebEnginePage::loadFinished, this, &CDlgGMap::onLoadFinished);
-    m_page->load(mapPageUrl());
+    connect(m_page, &QWebEnginePage::loadFinished, this, &CDlgGMap::OnLoadFinished);
+    m_page->load(MapPageUrl());
 }
 
 CDlgGMap::~CDlgGMap() {
@@ -60,7 +63,7 @@ CDlgGMap::~CDlgGMap() {
 void CDlgGMap::SetLgtLat(const QString& lgt, const QString& lat, const QString& spd) {
     if (!m_pageLoaded)
         return;
-    callPage("SetLgtLat", QJsonArray{lgt, lat, spd});
+    CallPage("SetLgtLat", QJsonArray{lgt, lat, spd});
     show();
 }
 
@@ -71,7 +74,7 @@ void CDlgGMap::FitToParent() {
         height = parent->height();
     }
     if (m_pageLoaded)
-        callPage("fix", QJsonArray{height});
+        CallPage("fix", QJsonArray{height});
 }
 
 void CDlgGMap::SetCovered(bool covered) {
@@ -130,7 +133,7 @@ void CDlgGMap::PlaceWindow() {
     }
 }
 
-void CDlgGMap::onLoadFinished() {
+void CDlgGMap::OnLoadFinished() {
     if (m_pageLoaded)
         return;
     m_pageLoaded = true;
@@ -138,7 +141,7 @@ void CDlgGMap::onLoadFinished() {
     emit loaded();
 }
 
-void CDlgGMap::callPage(const char* function, const QJsonArray& arguments) {
+void CDlgGMap::CallPage(const char* function, const QJsonArray& arguments) {
     m_page->runJavaScript(MapCallScript(function, arguments));
 }
 

@@ -16,7 +16,7 @@ class MapWebPage;
 //
 // The main window creates it as a child of its map host (control 1025); it covers the host's
 // client area and starts hidden. Once the page has loaded, every SetLgtLat shows it. It owns
-// its browser, page and a private in-memory browser profile (User-Agent "QuelloPlayer/0.1",
+// its browser, page and a private in-memory browser profile (User-Agent "QuelloPlayer/<version>",
 // requests limited to the page's resources and the tile server). GUI thread only.
 //
 // With a parent, the browser sits in a frameless tool window of its own that this widget keeps
@@ -62,8 +62,8 @@ protected:
 private:
     // Brings the map's own window to this widget's place and visibility.
     void PlaceWindow();
-    void onLoadFinished();
-    void callPage(const char* function, const QJsonArray& arguments);
+    void OnLoadFinished();
+    void CallPage(const char* function, const QJsonArray& arguments);
 
     QWebEngineProfile* m_profile = nullptr;
     MapRequestFilter* m_filter = nullptr;

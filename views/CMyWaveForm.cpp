@@ -24,13 +24,13 @@ const QColor kCursorColor(0, 255, 0);
 
 // Truncation toward zero, saturated so that absurd telemetry (a raw value near the int32
 // limits) can neither overflow the conversion nor hand the rasteriser coordinates it chokes on.
-int truncCoord(double v) {
+int TruncCoord(double v) {
     if (std::isnan(v))
         return 0;
     return static_cast<int>(std::clamp(v, -1.0e6, 1.0e6));
 }
 
-int truncInt(double v) {
+int TruncInt(double v) {
     if (std::isnan(v))
         return 0;
     constexpr double lo = std::numeric_limits<int>::min();
@@ -38,23 +38,23 @@ int truncInt(double v) {
     return static_cast<int>(std::clamp(v, lo, hi));
 }
 
-QString clockText(int s) {
+QString ClockText(int s) {
     return QString::asprintf("%02d:%02d:%02d", s / 3600, (s % 3600) / 60, s % 60);
 }
 
 // Horizontal and vertical lines of one pixel, first point drawn, end point excluded.
-void hLine(QPainter& p, int x0, int x1, int y, const QColor& c) {
+void HLine(QPainter& p, int x0, int x1, int y, const QColor& c) {
     if (x1 > x0)
         p.fillRect(x0, y, x1 - x0, 1, c);
 }
 
-void vLine(QPainter& p, int x, int y0, int y1, const QColor& c) {
+void VLine(QPainter& p, int x, int y0, int y1, const QColor& c) {
     if (y1 > y0)
         p.fillRect(x, y0, 1, y1 - y0, c);
 }
 
 // A dotted cosmetic pen: three pixels on, three off, counted from the line's first point.
-void dottedHLine(QPainter& p, int x0, int x1, int y, const QColor& c) {
+void DottedHLine(QPainter& p, int x0, int x1, int y, const QColor& c) {
     for (int x = x0; x < x1; x += 6)
         p.fillRect(x, y, std::min(3, x1 - x), 1, c);
 }
@@ -79,7 +79,7 @@ CMyWaveForm::~CMyWaveForm() = default;
 
 void CMyWaveForm::SetGSensorData(const GSensorSample* samples, int count) {
     m_sampleCount = 0;
-    invalidateAll();
+    InvalidateAll();
     if (samples == nullptr || count < 1 || count > kMaxPoints)
         return;
     bool allZero = true;
@@ -100,7 +100,7 @@ void CMyWaveForm::SetGSensorData(const GSensorSample* samples, int count) {
 
 void CMyWaveForm::SetSpeedData(const std::int32_t* speeds, int count) {
     m_speedCount = 0;
-    invalidateAll();
+    InvalidateAll();
     if (speeds == nullptr || count < 1 || count > kMaxPoints)
         return;
     for (int i = 0; i < count; ++i)
@@ -114,7 +114,7 @@ void CMyWaveForm::SetCursor(int sampleIndex) {
     if (sampleIndex < 0 || sampleIndex > m_sampleCount)
         return;
     m_cursorIndex = sampleIndex;
-    invalidateCursor();
+    InvalidateCursor();
 }
 
 void CMyWaveForm::ClearData() {
@@ -130,12 +130,12 @@ void CMyWaveForm::ClearData() {
     m_totalSeconds = 0;
     m_axisStartSecond = 0;
     m_axisEndSecond = 0;
-    invalidateAll();
+    InvalidateAll();
 }
 
 void CMyWaveForm::ToggleSpeedView() {
     m_speedView = !m_speedView;
-    invalidateAll();
+    InvalidateAll();
 }
 
 void CMyWaveForm::GetCursorSample(float& x, float& y, float& z) const {
@@ -150,8 +150,8 @@ bool CMyWaveForm::DrawAll(QPainter* painter) {
     if (painter == nullptr)
         return false;
     painter->save();
-    drawStaticLayers(*painter);
-    drawDynamicLayers(*painter, m_cursorIndex);
+    DrawStaticLayers(*painter);
+    DrawDynamicLayers(*painter, m_cursorIndex);
     painter->restore();
     return true;
 }
@@ -161,21 +161,21 @@ void CMyWaveForm::SetAxisSeconds(int axisStartSecond, int axisEndSecond) {
         return;
     m_axisStartSecond = axisStartSecond;
     m_axisEndSecond = axisEndSecond;
-    invalidateAll();
+    InvalidateAll();
 }
 
 void CMyWaveForm::SetTotalSeconds(int totalSeconds) {
     if (totalSeconds == m_totalSeconds)
         return;
     m_totalSeconds = totalSeconds;
-    invalidateCursor();
+    InvalidateCursor();
 }
 
 void CMyWaveForm::SetCurrentSecond(int currentSecond) {
     if (currentSecond == m_currentSecond)
         return;
     m_currentSecond = currentSecond;
-    invalidateCursor();
+    InvalidateCursor();
 }
 
 void CMyWaveForm::paintEvent(QPaintEvent*) {
@@ -183,14 +183,14 @@ void CMyWaveForm::paintEvent(QPaintEvent*) {
     if (!m_staticValid || m_staticImage.size() != size) {
         m_staticImage = QImage(size, QImage::Format_RGB32);
         QPainter p(&m_staticImage);
-        drawStaticLayers(p);
+        DrawStaticLayers(p);
         m_staticValid = true;
         m_frameValid = false;
     }
     if (!m_frameValid) {
         m_frame = m_staticImage.copy();
         QPainter p(&m_frame);
-        drawDynamicLayers(p, m_cursorIndex);
+        DrawDynamicLayers(p, m_cursorIndex);
         m_frameValid = true;
     }
     QPainter screen(this);
@@ -198,7 +198,7 @@ void CMyWaveForm::paintEvent(QPaintEvent*) {
 }
 
 void CMyWaveForm::resizeEvent(QResizeEvent* event) {
-    invalidateAll();
+    InvalidateAll();
     QWidget::resizeEvent(event);
 }
 
@@ -221,7 +221,7 @@ void CMyWaveForm::mousePressEvent(QMouseEvent* event) {
         m_clickedIndex = 0;
     } else {
         const double step = static_cast<double>(r.right - r.left) / (m_sampleCount - 1);
-        m_clickedIndex = truncInt((x - r.left) / step);
+        m_clickedIndex = TruncInt((x - r.left) / step);
     }
     emit clicked();
 }
@@ -230,18 +230,18 @@ CMyWaveForm::PlotRect CMyWaveForm::plotRect() const {
     return PlotRect{20, 14, width(), height() - 14};
 }
 
-void CMyWaveForm::invalidateAll() {
+void CMyWaveForm::InvalidateAll() {
     m_staticValid = false;
     m_frameValid = false;
     update();
 }
 
-void CMyWaveForm::invalidateCursor() {
+void CMyWaveForm::InvalidateCursor() {
     m_frameValid = false;
     update();
 }
 
-void CMyWaveForm::drawStaticLayers(QPainter& p) {
+void CMyWaveForm::DrawStaticLayers(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, false);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -249,34 +249,34 @@ void CMyWaveForm::drawStaticLayers(QPainter& p) {
     const PlotRect r = plotRect();
     if (r.right > r.left && r.bottom > r.top)
         p.fillRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), kPlotColor);
-    drawAxisLabels(p, r);
-    drawGrid(p, r);
-    drawCurves(p, r);
+    DrawAxisLabels(p, r);
+    DrawGrid(p, r);
+    DrawCurves(p, r);
 }
 
-void CMyWaveForm::drawDynamicLayers(QPainter& p, int index) {
+void CMyWaveForm::DrawDynamicLayers(QPainter& p, int index) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, false);
     const PlotRect r = plotRect();
-    drawCursor(p, r, index);
-    drawReadouts(p, r, index);
-    drawTimeText(p, r);
+    DrawCursor(p, r, index);
+    DrawReadouts(p, r, index);
+    DrawTimeText(p, r);
 }
 
-void CMyWaveForm::drawText(QPainter& p, int x, int y, const QString& text) {
+void CMyWaveForm::DrawText(QPainter& p, int x, int y, const QString& text) {
     // The point is the text cell's top-left corner, as with a top-aligned text output.
     p.drawText(x, y + QFontMetrics(m_labelFont).ascent(), text);
 }
 
-void CMyWaveForm::drawAxisLabels(QPainter& p, const PlotRect& r) {
+void CMyWaveForm::DrawAxisLabels(QPainter& p, const PlotRect& r) {
     const int L = r.left, T = r.top, R = r.right, B = r.bottom;
     const int q = (B - T) / 4;
     p.setFont(m_labelFont);
     p.setPen(kTextColor);
     const int middle = m_axisStartSecond + (m_axisEndSecond - m_axisStartSecond) / 2;
-    drawText(p, L, 0, clockText(m_axisStartSecond));
-    drawText(p, L + (R - L) / 2 - 20, 0, clockText(middle));
-    drawText(p, R - 42, 0, clockText(m_axisEndSecond));
+    DrawText(p, L, 0, ClockText(m_axisStartSecond));
+    DrawText(p, L + (R - L) / 2 - 20, 0, ClockText(middle));
+    DrawText(p, R - 42, 0, ClockText(m_axisEndSecond));
 
     struct Label {
         const char* text;
@@ -296,23 +296,23 @@ void CMyWaveForm::drawAxisLabels(QPainter& p, const PlotRect& r) {
                              {"-2", -14, T + 4 * q - 16},
                              {"(G)", -18, B}};
     for (const Label& label : m_speedView ? speedLabels : gLabels)
-        drawText(p, L + label.dx, label.y, QString::fromLatin1(label.text));
+        DrawText(p, L + label.dx, label.y, QString::fromLatin1(label.text));
 }
 
-void CMyWaveForm::drawGrid(QPainter& p, const PlotRect& r) {
+void CMyWaveForm::DrawGrid(QPainter& p, const PlotRect& r) {
     const int L = r.left, T = r.top, R = r.right, B = r.bottom;
     const int q = (B - T) / 4;
-    dottedHLine(p, L, R, T + q, kGridColor);
-    hLine(p, L, R, T, kGridColor);
-    hLine(p, L, R, T + 2 * q, kGridColor);
-    hLine(p, L, R, B, kGridColor);
-    vLine(p, L, T, B, kGridColor);
-    vLine(p, L + (R - L) / 2, T, B, kGridColor);
-    vLine(p, R, T, B, kGridColor);
-    dottedHLine(p, L, R, T + 3 * q, kGridColor);
+    DottedHLine(p, L, R, T + q, kGridColor);
+    HLine(p, L, R, T, kGridColor);
+    HLine(p, L, R, T + 2 * q, kGridColor);
+    HLine(p, L, R, B, kGridColor);
+    VLine(p, L, T, B, kGridColor);
+    VLine(p, L + (R - L) / 2, T, B, kGridColor);
+    VLine(p, R, T, B, kGridColor);
+    DottedHLine(p, L, R, T + 3 * q, kGridColor);
 }
 
-void CMyWaveForm::drawCurves(QPainter& p, const PlotRect& r) {
+void CMyWaveForm::DrawCurves(QPainter& p, const PlotRect& r) {
     const int L = r.left, T = r.top, R = r.right, B = r.bottom;
     if (m_sampleCount < 2)
         return;
@@ -327,18 +327,18 @@ void CMyWaveForm::drawCurves(QPainter& p, const PlotRect& r) {
             return;
         m_xStep = static_cast<float>(static_cast<double>(R - L) / (m_speedCount - 1));
         m_yScale = static_cast<float>((B - T) * 0.0008333333333333334);
-        auto yOf = [&](float v) { return truncCoord(B - v * m_yScale * 10.0); };
+        auto yOf = [&](float v) { return TruncCoord(B - v * m_yScale * 10.0); };
         line.reserve(m_speedCount + 1);
         line << QPoint(L, yOf(m_speedValues[0]));
         for (int i = 0; i < m_speedCount; ++i)
-            line << QPoint(truncCoord(L + 1 + i * m_xStep), yOf(m_speedValues[i]));
+            line << QPoint(TruncCoord(L + 1 + i * m_xStep), yOf(m_speedValues[i]));
         drawLine(kSpeedColor);
         return;
     }
     m_xStep = static_cast<float>(static_cast<double>(R - L) / (m_sampleCount - 1));
     m_yScale = static_cast<float>((B - T) * 0.025);
     const int mid = T + (B - T) / 2;
-    auto yOf = [&](float g) { return truncCoord(mid - g * m_yScale * 10.0); };
+    auto yOf = [&](float g) { return TruncCoord(mid - g * m_yScale * 10.0); };
     const float* axes[] = {m_xValues, m_yValues, m_zValues};
     const QColor colours[] = {kXColor, kYColor, kZColor};
     line.resize(m_sampleCount);
@@ -346,47 +346,47 @@ void CMyWaveForm::drawCurves(QPainter& p, const PlotRect& r) {
         const float* v = axes[a];
         line[0] = QPoint(L, yOf(v[0]));
         for (int i = 1; i < m_sampleCount; ++i)
-            line[i] = QPoint(truncCoord(L + i * m_xStep), yOf(v[i]));
+            line[i] = QPoint(TruncCoord(L + i * m_xStep), yOf(v[i]));
         drawLine(colours[a]);
     }
 }
 
-void CMyWaveForm::drawCursor(QPainter& p, const PlotRect& r, int index) {
+void CMyWaveForm::DrawCursor(QPainter& p, const PlotRect& r, int index) {
     if (index < 0 || index > kMaxPoints)
         return;
     if (m_speedView)
         index /= 10;
-    const int x = truncCoord(index * m_xStep + r.left);
-    vLine(p, x, r.top, r.bottom, kCursorColor);
+    const int x = TruncCoord(index * m_xStep + r.left);
+    VLine(p, x, r.top, r.bottom, kCursorColor);
 }
 
-void CMyWaveForm::drawReadouts(QPainter& p, const PlotRect& r, int index) {
+void CMyWaveForm::DrawReadouts(QPainter& p, const PlotRect& r, int index) {
     if (index < 0 || index > kMaxPoints)
         index = 0;
     const int L = r.left, B = r.bottom;
     p.setFont(m_labelFont);
     p.setPen(kXColor);
-    drawText(p, L + 20, B, QString::asprintf("X: %0.4f", m_xValues[index]));
+    DrawText(p, L + 20, B, QString::asprintf("X: %0.4f", m_xValues[index]));
     p.setPen(kYColor);
-    drawText(p, L + 100, B, QString::asprintf("Y: %0.4f", m_yValues[index]));
+    DrawText(p, L + 100, B, QString::asprintf("Y: %0.4f", m_yValues[index]));
     p.setPen(kZColor);
-    drawText(p, L + 180, B, QString::asprintf("Z: %0.4f", m_zValues[index]));
+    DrawText(p, L + 180, B, QString::asprintf("Z: %0.4f", m_zValues[index]));
     const int second = index / 10;
     if (index == 0 || second < m_speedCount) {
         // At second s the fix of second s - 1 is the one the map and the gauges show.
         const int k = second > 0 ? second - 1 : 0;
         p.setPen(kSpeedColor);
-        drawText(p, L + 260, B, QString::asprintf("%dKm/H", truncInt(m_speedValues[k])));
-        drawText(p, L + 340, B,
-                 QString::asprintf("%dMPH", truncInt(m_speedValues[k] * 0.6213843199880694)));
+        DrawText(p, L + 260, B, QString::asprintf("%dKm/H", TruncInt(m_speedValues[k])));
+        DrawText(p, L + 340, B,
+                 QString::asprintf("%dMPH", TruncInt(m_speedValues[k] * 0.6213843199880694)));
     }
 }
 
-void CMyWaveForm::drawTimeText(QPainter& p, const PlotRect& r) {
+void CMyWaveForm::DrawTimeText(QPainter& p, const PlotRect& r) {
     p.setFont(m_labelFont);
     p.setPen(kTextColor);
-    drawText(p, r.right - 96, r.bottom,
-             clockText(m_currentSecond) + QLatin1Char('/') + clockText(m_totalSeconds));
+    DrawText(p, r.right - 96, r.bottom,
+             ClockText(m_currentSecond) + QLatin1Char('/') + ClockText(m_totalSeconds));
 }
 
 } // namespace quello

@@ -12,12 +12,12 @@ class QPainter;
 
 namespace quello {
 
-// The telemetry strip under the video: the three G-sensor axes (G view) or the speed curve
-// (speed view), a cursor at the playing position, read-outs of the values under the cursor in
-// g, km/h and MPH, time-of-day labels along the top and the elapsed/total playing time.
+// A telemetry strip: the three G-sensor axes (G view) or the speed curve (speed view), a
+// cursor at a sample index, read-outs of the values under the cursor in g, km/h and MPH,
+// time-of-day labels along the top and the elapsed/total playing time.
 //
-// Owned by the main window as a child widget; GUI thread only. All data are copied in, the
-// control keeps no pointer to its caller's storage.
+// A child widget, owned by its parent; GUI thread only. All data are copied in, the control
+// keeps no pointer to its caller's storage.
 //
 // Drawing: every pixel comes from one off-screen image that is rebuilt only when something it
 // shows has changed (background, labels, grid and curves are cached separately from the cursor
@@ -25,10 +25,9 @@ namespace quello {
 // Antialiasing is off everywhere. The control's font() is the font of all its texts.
 //
 // Mouse: a left press inside the plot stores the sample index under the pointer in
-// clickedIndex() (-1 outside the plot) and then emits clicked(); the main window seeks to
-// clickedIndex() x 0.1 s when it is >= 0 and the engine is not stopped. A right press emits
-// rightClicked() and changes nothing by itself: the main window decides whether to call
-// ToggleSpeedView() (connect the signal, or catch the press in its event filter, not both).
+// clickedIndex() (-1 outside the plot) and then emits clicked(). A right press emits
+// rightClicked() and changes nothing by itself: the owner decides whether to call
+// ToggleSpeedView() (connect the signal, or catch the press in an event filter, not both).
 class CMyWaveForm : public QWidget {
     Q_OBJECT
 
@@ -41,7 +40,7 @@ public:
     // Copies count samples (raw thousandths of a g) and moves cursor and click index to 0.
     // A count outside 1..3000 (or a null pointer) leaves the control empty. Loading G data that
     // are all zero switches to the speed view; loading never switches back to the G view.
-    // No repaint of its own: the loader repaints right after SetSpeedData.
+    // No repaint of its own: repaint after SetSpeedData.
     void SetGSensorData(const GSensorSample* samples, int count);
     // Copies count speeds in km/h (one per second); same count rule as SetGSensorData.
     void SetSpeedData(const std::int32_t* speeds, int count);
@@ -59,8 +58,8 @@ public:
     // pixels the screen shows (used for the printed page). Returns false for a null painter.
     bool DrawAll(QPainter* painter);
 
-    // Time fields written by the playback controller. Seconds since midnight for the axis (not
-    // wrapped at 24:00), whole seconds for the playing time. Each repaints when it changes.
+    // Time fields. Seconds since midnight for the axis (not wrapped at 24:00), whole seconds
+    // for the playing time. Each repaints when it changes.
     void SetAxisSeconds(int axisStartSecond, int axisEndSecond);
     void SetTotalSeconds(int totalSeconds);
     void SetCurrentSecond(int currentSecond);
@@ -85,17 +84,17 @@ private:
         int left, top, right, bottom;
     };
     PlotRect plotRect() const;
-    void invalidateAll();
-    void invalidateCursor();
-    void drawStaticLayers(QPainter& p);
-    void drawDynamicLayers(QPainter& p, int index);
-    void drawAxisLabels(QPainter& p, const PlotRect& r);
-    void drawGrid(QPainter& p, const PlotRect& r);
-    void drawCurves(QPainter& p, const PlotRect& r);
-    void drawCursor(QPainter& p, const PlotRect& r, int index);
-    void drawReadouts(QPainter& p, const PlotRect& r, int index);
-    void drawTimeText(QPainter& p, const PlotRect& r);
-    void drawText(QPainter& p, int x, int y, const QString& text);
+    void InvalidateAll();
+    void InvalidateCursor();
+    void DrawStaticLayers(QPainter& p);
+    void DrawDynamicLayers(QPainter& p, int index);
+    void DrawAxisLabels(QPainter& p, const PlotRect& r);
+    void DrawGrid(QPainter& p, const PlotRect& r);
+    void DrawCurves(QPainter& p, const PlotRect& r);
+    void DrawCursor(QPainter& p, const PlotRect& r, int index);
+    void DrawReadouts(QPainter& p, const PlotRect& r, int index);
+    void DrawTimeText(QPainter& p, const PlotRect& r);
+    void DrawText(QPainter& p, int x, int y, const QString& text);
 
     // One slot past the last sample stays 0.0 for good, so a cursor standing at 3000 reads
     // zeros instead of memory beyond the arrays.

@@ -6,7 +6,7 @@ namespace quello {
 
 MapRequestFilter::MapRequestFilter(QObject* parent) : QWebEngineUrlRequestInterceptor(parent) {}
 
-bool MapRequestFilter::isAllowed(const QUrl& url) {
+bool MapRequestFilter::IsAllowed(const QUrl& url) {
     if (!url.isValid())
         return false;
     const QString scheme = url.scheme();
@@ -21,7 +21,7 @@ bool MapRequestFilter::isAllowed(const QUrl& url) {
 }
 
 void MapRequestFilter::interceptRequest(QWebEngineUrlRequestInfo& info) {
-    if (!isAllowed(info.requestUrl()))
+    if (!IsAllowed(info.requestUrl()))
         info.block(true);
 }
 

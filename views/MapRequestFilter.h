@@ -18,7 +18,7 @@ public:
 
     // True for the map page's own resources (qrc:/map/...), inline data and the tile server
     // over HTTPS.
-    static bool isAllowed(const QUrl& url);
+    static bool IsAllowed(const QUrl& url);
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override;
 };

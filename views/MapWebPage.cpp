@@ -12,7 +12,7 @@ MapWebPage::MapWebPage(QWebEngineProfile* profile, QObject* parent)
     : QWebEnginePage(profile, parent) {}
 
 bool MapWebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
-    if (isMainFrame && url == mapPageUrl())
+    if (isMainFrame && url == MapPageUrl())
         return true;
     if (type == NavigationTypeLinkClicked &&
         url == QUrl(QStringLiteral("https://www.openstreetmap.org/copyright")))

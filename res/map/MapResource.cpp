@@ -2,7 +2,7 @@
 
 namespace quello {
 
-QUrl mapPageUrl() {
+QUrl MapPageUrl() {
     return QUrl(QStringLiteral("qrc:/map/map.html"));
 }
 

@@ -1,6 +1,7 @@
 // The map view under offscreen QtWebEngine, without network: the page must work on a blank map.
 #include "CDlgGMap.h"
 #include "MapRequestFilter.h"
+#include "quello/Version.h"
 
 #include <QFile>
 #include <QHostAddress>
@@ -202,7 +203,7 @@ TEST(CDlgGMap, NavigatesAndFetchesNowhereElse) {
     EXPECT_FALSE(elsewhere.hasPendingConnections());
     EXPECT_EQ(f.page()->url(), pageUrl);
     EXPECT_EQ(f.eval("inited").toInt(), 1) << "the page was replaced";
-    EXPECT_EQ(f.eval("navigator.userAgent").toString(), "QuelloPlayer/0.1");
+    EXPECT_EQ(f.eval("navigator.userAgent").toString(), QStringLiteral("QuelloPlayer/") + kVersion);
 }
 
 TEST(MapRequestFilter, AllowsOnlyThePageAndTheTileServer) {
@@ -226,7 +227,7 @@ TEST(MapRequestFilter, AllowsOnlyThePageAndTheTileServer) {
         {"", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(MapRequestFilter::isAllowed(QUrl(c.url)), c.allowed) << c.url;
+        EXPECT_EQ(MapRequestFilter::IsAllowed(QUrl(c.url)), c.allowed) << c.url;
 }
 
 } // namespace
