@@ -1,6 +1,6 @@
 #include "JpegWriter.h"
 
-#include "AtomicFile.h"
+#include "recordings/base/AtomicFile.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -91,12 +91,12 @@ int WriteJpeg(const unsigned char* pixels, int width, int height, const std::str
     if (row == nullptr)
         return 0;
     AtomicFile file;
-    bool ok = file.open(path);
+    bool ok = file.Open(path);
     jpeg_compress_struct cinfo{};
     ErrorManager err{};
     ok = ok && compress(cinfo, err, file.stream(), pixels, width, height, bitsPerPixel, row);
     std::free(row);
-    ok = ok && file.commit();
+    ok = ok && file.Commit();
     return ok ? 1 : 0;
 }
 

@@ -34,7 +34,7 @@ std::string CsvCell(const std::string& text) {
 // read as Latin-1, characters XML cannot hold replaced), so no name can break the document.
 std::string XmlEscape(const std::string& text) {
     std::string escaped;
-    AppendXmlEscaped(escaped, ToUtf8(text));
+    AppendXmlText(escaped, text);
     return escaped;
 }
 
