@@ -3,8 +3,10 @@
 #include "CommandLine.h"
 #include "InputFile.h"
 #include "JsonOutput.h"
-#include "TelemetryExport.h"
+#include "TelemetryJson.h"
 
+#include "outputs/TelemetryCsvWriter.h"
+#include "outputs/TelemetryGpxWriter.h"
 #include "recordings/TelemetryParser.h"
 
 #include <filesystem>
