@@ -605,11 +605,11 @@ void CPlayerDlg::OpenEntry(EntryStep step, bool autoPlay) {
     if (step == EntryStep::Next) {
         if (index >= m_list->rowCount() - 1)
             return;
-        m_library.setCurrentIndex(++index);
+        m_library.SetCurrentIndex(++index);
     } else if (step == EntryStep::Previous) {
         if (index <= 0)
             return;
-        m_library.setCurrentIndex(--index);
+        m_library.SetCurrentIndex(--index);
     }
     if (m_library.entryCount() <= 0 || index >= m_library.entryCount() || index < 0)
         return;
@@ -797,7 +797,7 @@ void CPlayerDlg::OnLibrarySelectionChanged() {
         return;
     if (row == m_library.currentIndex() || m_engine.GetState() == MediaState::Running)
         return;
-    m_library.setCurrentIndex(row);
+    m_library.SetCurrentIndex(row);
     OpenEntry(EntryStep::Current, false);
 }
 
@@ -805,7 +805,7 @@ void CPlayerDlg::OnLibraryDoubleClicked() {
     const int row = SelectedRow();
     if (row < 0)
         return;
-    m_library.setCurrentIndex(row);
+    m_library.SetCurrentIndex(row);
     OpenEntry(EntryStep::Current, true);
 }
 

@@ -32,7 +32,7 @@ std::string TelemetryCommand::help() const {
            "DAT must be a readable file; otherwise nothing is printed and the exit code is 1.\n";
 }
 
-int TelemetryCommand::run(const std::vector<std::string>& args, std::ostream& out,
+int TelemetryCommand::Run(const std::vector<std::string>& args, std::ostream& out,
                           std::ostream& err) {
     const CommandLine line(args, {"format"});
     if (!line.ok()) {
