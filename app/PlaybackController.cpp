@@ -85,11 +85,11 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
     if (step == EntryStep::Next) {
         if (index >= m_library.rowCount() - 1)
             return;
-        library.setCurrentIndex(++index);
+        library.SetCurrentIndex(++index);
     } else if (step == EntryStep::Previous) {
         if (index <= 0)
             return;
-        library.setCurrentIndex(--index);
+        library.SetCurrentIndex(--index);
     }
     if (library.entryCount() <= 0 || index >= library.entryCount() || index < 0)
         return;
@@ -135,7 +135,7 @@ void PlaybackController::OnRowChosen(int row, bool autoPlay) {
     // A selection alone opens another recording only while none is playing.
     if (!autoPlay && (row == library.currentIndex() || m_engine.GetState() == MediaState::Running))
         return;
-    library.setCurrentIndex(row);
+    library.SetCurrentIndex(row);
     OpenEntry(EntryStep::Current, autoPlay);
 }
 

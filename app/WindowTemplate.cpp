@@ -117,7 +117,7 @@ WindowControls WindowTemplate::Build(QWidget* window) {
     c.position = MakeSlider(window, kIdPosition, 0, 100, 1, 0);
     c.volume = MakeSlider(window, kIdVolume, 0, 10, 1, 0);
     c.rate = MakeSlider(window, kIdRate, 1, 5, 2, 3);
-    c.rate->setMinimumPageSize(2);
+    c.rate->SetMinimumPageSize(2);
     c.rate->setEnabled(false);
 
     c.recycle =

@@ -2,7 +2,9 @@
 
 #include "MountTable.h"
 
-#include "outputs/AtomicFile.h"
+#include "recordings/base/AtomicFile.h"
+#include "recordings/base/FileRead.h"
+#include "recordings/base/OpenRegular.h"
 
 #include <cerrno>
 #include <climits>
@@ -26,37 +28,10 @@ std::string WithSlash(const std::string& root) {
     return root;
 }
 
-// Opening with O_NONBLOCK keeps a FIFO planted under the settings name from hanging the search;
-// anything but a regular file is refused.
-int OpenRegularForReading(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Reads all `size` bytes, resuming after short reads and interrupts; false on an error or an
-// early end of file.
-bool ReadFully(int fd, std::uint8_t* data, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += std::size_t(n);
-    }
-    return true;
-}
-
 bool ReadSetupFile(const std::string& path, SetupRecord& record) {
-    const int fd = OpenRegularForReading(path);
+    // Only a regular file counts, and a FIFO planted under the settings name cannot hang the
+    // search.
+    const int fd = OpenRegular(path);
     if (fd < 0)
         return false;
     SetupRecord candidate;
@@ -108,22 +83,19 @@ bool WriteSetupRecord(const std::string& root, const SetupRecord& record) {
     if (::realpath((WithSlash(root) + kSetupFileName).c_str(), resolved) == nullptr)
         return false;
     const std::string target = resolved;
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    // A read-only settings file is refused as the card's own file system would refuse it,
-    // even for root, who could otherwise rename over it.
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-        ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+    // A settings file we may not write is refused before anything is created. The atomic
+    // writer's Open() refuses what is not a regular file and a read-only file (no write bit),
+    // as the card's own file system would, even for root, who could otherwise rename over it.
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return false;
 
     AtomicFile file;
-    if (!file.open(target))
+    if (!file.Open(target))
         return false;
     if (std::fwrite(record.bytes.data(), 1, record.bytes.size(), file.stream()) !=
         record.bytes.size())
         return false;
-    return file.commit();
+    return file.Commit();
 }
 
 } // namespace quello

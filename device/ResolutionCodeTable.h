@@ -5,11 +5,12 @@
 namespace quello {
 
 struct ResolutionCodeRow {
-    const char* text; // as shown in the settings dialog's resolution list
+    const char* text; // the resolution's name as the user reads it
     int code;         // value of bits 1..6 of the settings record's mode byte
 };
 
-// The resolution list of the settings dialog, in list order (list index = row).
+// The resolutions the camera offers, in their fixed order: a row's index is its position in
+// any list of them.
 inline constexpr std::array<ResolutionCodeRow, 6> ResolutionCodeTable{{
     {"1080P (1920x1080)", 2},
     {"1080P(1440x1080)", 5},

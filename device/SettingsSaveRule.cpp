@@ -21,16 +21,16 @@ SaveDecision ApplySaveRule(const SetupRecord& stored, const SettingsChoice& choi
     // A list without a selection has nothing to say: the stored value is kept rather than
     // writing a code or zone that the user never chose.
     if (choice.resolutionIndex >= 0 && choice.resolutionIndex < int(ResolutionCodeTable.size()))
-        next.setResolutionCode(ResolutionCodeTable[std::size_t(choice.resolutionIndex)].code);
+        next.SetResolutionCode(ResolutionCodeTable[std::size_t(choice.resolutionIndex)].code);
     if (choice.timeZoneIndex >= 0 && choice.timeZoneIndex < kTimeZoneEntries)
-        next.setTimeZone(choice.timeZoneIndex - kTimeZoneOffset);
+        next.SetTimeZone(choice.timeZoneIndex - kTimeZoneOffset);
     for (int axis = 0; axis < SetupRecord::kAxes && !choice.keepSensitivity; ++axis)
-        next.setSensitivity(axis, std::clamp(choice.sensitivity[axis], 0, kMaxSensitivity));
-    next.setMagic(SetupRecord::kMagic);
-    next.setTrailer(SetupRecord::kTrailer);
+        next.SetSensitivity(axis, std::clamp(choice.sensitivity[axis], 0, kMaxSensitivity));
+    next.SetMagic(SetupRecord::kMagic);
+    next.SetTrailer(SetupRecord::kTrailer);
     if (next == stored)
         return decision;
-    next.setUpdateFlag(true);
+    next.SetUpdateFlag(true);
     decision.write = true;
     return decision;
 }

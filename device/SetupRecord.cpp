@@ -50,27 +50,27 @@ int SetupRecord::sensitivity(int axis) const {
     return ValidAxis(axis) ? bytes[kSensitivityByte + std::size_t(axis)] : 0;
 }
 
-void SetupRecord::setMagic(std::uint32_t value) {
+void SetupRecord::SetMagic(std::uint32_t value) {
     WriteLe32(bytes, 0, value);
 }
 
-void SetupRecord::setTrailer(std::uint32_t value) {
+void SetupRecord::SetTrailer(std::uint32_t value) {
     WriteLe32(bytes, kTrailerOffset, value);
 }
 
-void SetupRecord::setUpdateFlag(bool on) {
+void SetupRecord::SetUpdateFlag(bool on) {
     bytes[kModeByte] = std::uint8_t((bytes[kModeByte] & ~0x01) | (on ? 0x01 : 0x00));
 }
 
-void SetupRecord::setResolutionCode(int code) {
+void SetupRecord::SetResolutionCode(int code) {
     bytes[kModeByte] = std::uint8_t((bytes[kModeByte] & 0x81) | ((code & 0x3F) << 1));
 }
 
-void SetupRecord::setTimeZone(int hours) {
+void SetupRecord::SetTimeZone(int hours) {
     bytes[kTimeZoneByte] = std::uint8_t(hours & 0xFF);
 }
 
-void SetupRecord::setSensitivity(int axis, int value) {
+void SetupRecord::SetSensitivity(int axis, int value) {
     if (ValidAxis(axis))
         bytes[kSensitivityByte + std::size_t(axis)] = std::uint8_t(value & 0xFF);
 }

@@ -6,8 +6,8 @@
 
 namespace quello {
 
-// The camera's 128-byte settings file `setup.cfg`, kept byte for byte so that every byte the
-// player does not interpret is written back unchanged. Multi-byte fields are little-endian.
+// The camera's 128-byte settings file `setup.cfg`, kept byte for byte so that every byte this
+// type does not interpret is written back unchanged. Multi-byte fields are little-endian.
 // A plain value type.
 struct SetupRecord {
     static constexpr std::size_t kSize = 128;
@@ -24,12 +24,12 @@ struct SetupRecord {
     int timeZone() const;            // byte 7, signed whole hours
     int sensitivity(int axis) const; // bytes 8..10 for axis 0..2; 0 for another axis
 
-    void setMagic(std::uint32_t value);
-    void setTrailer(std::uint32_t value);
-    void setUpdateFlag(bool on);
-    void setResolutionCode(int code);         // low 6 bits; bits 0 and 7 of byte 6 kept
-    void setTimeZone(int hours);              // stored as a signed byte
-    void setSensitivity(int axis, int value); // stored as a byte; another axis is ignored
+    void SetMagic(std::uint32_t value);
+    void SetTrailer(std::uint32_t value);
+    void SetUpdateFlag(bool on);
+    void SetResolutionCode(int code);         // low 6 bits; bits 0 and 7 of byte 6 kept
+    void SetTimeZone(int hours);              // stored as a signed byte
+    void SetSensitivity(int axis, int value); // stored as a byte; another axis is ignored
 
     // The magic is right and the trailer is non-zero: the card accepts the file.
     bool isValid() const;

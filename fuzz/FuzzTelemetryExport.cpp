@@ -4,8 +4,10 @@
 #include "FuzzScratch.h"
 #include "FuzzXml.h"
 
+#include "outputs/TelemetryCsvWriter.h"
+#include "outputs/TelemetryGpxWriter.h"
 #include "recordings/TelemetryParser.h"
-#include "tools/quello/TelemetryExport.h"
+#include "tools/quello/TelemetryJson.h"
 
 #include <libxml/parser.h>
 #include <nlohmann/json.hpp>

@@ -1,6 +1,6 @@
 #include "JpegWriter.h"
 
-#include "AtomicFile.h"
+#include "recordings/base/AtomicFile.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -21,28 +21,28 @@ struct ErrorManager {
 };
 
 // libjpeg's default error exit ends the program; unwind to the writer instead.
-[[noreturn]] void errorExit(j_common_ptr cinfo) {
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
     std::longjmp(err->jump, 1);
 }
 
 // The failure is reported through the result; libjpeg's own messages would only go to stderr.
-void outputMessage(j_common_ptr) {}
+void OutputMessage(j_common_ptr) {}
 
-std::size_t rowStride(int width, int bitsPerPixel) {
+std::size_t RowStride(int width, int bitsPerPixel) {
     const auto w = static_cast<std::size_t>(width);
     return bitsPerPixel == 32 ? w * 4 : (w * 3 + 3) & ~std::size_t{3};
 }
 
-// Runs the whole compression. The longjmp from errorExit only leaves libjpeg's frames, which
+// Runs the whole compression. The longjmp from ErrorExit only leaves libjpeg's frames, which
 // hold no C++ objects; cinfo and err live in the caller so that nothing local to this frame is
 // changed between setjmp and longjmp.
-bool compress(jpeg_compress_struct& cinfo, ErrorManager& err, std::FILE* out,
+bool Compress(jpeg_compress_struct& cinfo, ErrorManager& err, std::FILE* out,
               const unsigned char* pixels, int width, int height, int bitsPerPixel,
               unsigned char* row) {
     cinfo.err = jpeg_std_error(&err.base);
-    err.base.error_exit = errorExit;
-    err.base.output_message = outputMessage;
+    err.base.error_exit = ErrorExit;
+    err.base.output_message = OutputMessage;
     if (setjmp(err.jump) != 0) {
         jpeg_destroy_compress(&cinfo);
         return false;
@@ -58,7 +58,7 @@ bool compress(jpeg_compress_struct& cinfo, ErrorManager& err, std::FILE* out,
     jpeg_set_quality(&cinfo, kQuality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
 
-    const std::size_t stride = rowStride(width, bitsPerPixel);
+    const std::size_t stride = RowStride(width, bitsPerPixel);
     const std::size_t bytesPerPixel = static_cast<std::size_t>(bitsPerPixel / 8);
     const auto w = static_cast<std::size_t>(width);
     while (cinfo.next_scanline < cinfo.image_height) {
@@ -91,12 +91,12 @@ int WriteJpeg(const unsigned char* pixels, int width, int height, const std::str
     if (row == nullptr)
         return 0;
     AtomicFile file;
-    bool ok = file.open(path);
+    bool ok = file.Open(path);
     jpeg_compress_struct cinfo{};
     ErrorManager err{};
-    ok = ok && compress(cinfo, err, file.stream(), pixels, width, height, bitsPerPixel, row);
+    ok = ok && Compress(cinfo, err, file.stream(), pixels, width, height, bitsPerPixel, row);
     std::free(row);
-    ok = ok && file.commit();
+    ok = ok && file.Commit();
     return ok ? 1 : 0;
 }
 

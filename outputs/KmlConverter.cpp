@@ -1,11 +1,14 @@
 #include "KmlConverter.h"
 
-#include "AtomicFile.h"
 #include "XmlText.h"
+
+#include "recordings/base/AtomicFile.h"
+#include "recordings/base/FileRead.h"
+#include "recordings/base/OpenRegular.h"
+#include "recordings/base/Utf8Text.h"
 
 #include <array>
 #include <cerrno>
-#include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,13 +33,9 @@ struct Point {
 // Hemisphere handling on text: the negative letter becomes a minus sign, any other first
 // character is dropped. The field's encoding is judged as a whole, so "first character" means
 // one UTF-8 character in a UTF-8 field and one byte in a single-byte field.
-std::string coordinateText(std::string_view field, char negativeLetter) {
+std::string CoordinateText(std::string_view field, char negativeLetter) {
     const bool utf8 = IsValidUtf8(field);
-    std::size_t firstLen = 1;
-    if (utf8) {
-        const auto b0 = static_cast<unsigned char>(field[0]);
-        firstLen = b0 < 0x80 ? 1 : b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
-    }
+    const std::size_t firstLen = utf8 ? Utf8SequenceLength(field) : 1;
     std::string text = field[0] == negativeLetter ? "-" : "";
     const std::string_view rest = field.substr(firstLen);
     text += utf8 ? std::string(rest) : ToUtf8(rest);
@@ -45,7 +44,7 @@ std::string coordinateText(std::string_view field, char negativeLetter) {
 
 // Splits one piece into tab-separated fields (tab runs are one separator, leading tabs are
 // skipped) and yields the point of the second and third fields.
-bool parsePiece(std::string_view piece, Point& point) {
+bool ParsePiece(std::string_view piece, Point& point) {
     piece = piece.substr(0, piece.find('\0')); // the piece is a C string to its readers
     while (!piece.empty() && (piece.back() == '\n' || piece.back() == '\r'))
         piece.remove_suffix(1);
@@ -67,90 +66,90 @@ bool parsePiece(std::string_view piece, Point& point) {
         return false;
     if (fields[1].size() > kMaxCoordinateChars || fields[2].size() > kMaxCoordinateChars)
         return false;
-    point.latitude = coordinateText(fields[1], 'S');
-    point.longitude = coordinateText(fields[2], 'W');
+    point.latitude = CoordinateText(fields[1], 'S');
+    point.longitude = CoordinateText(fields[2], 'W');
     return true;
 }
 
 class KmlWriter {
 public:
     KmlWriter(std::FILE* out, std::string_view description, std::string_view name)
-        : out_(out), description_(ToUtf8(description)), name_(ToUtf8(name)) {
-        buffer_.reserve(kFlushBytes + 4096);
+        : m_out(out), m_description(description), m_name(name) {
+        m_buffer.reserve(kFlushBytes + 4096);
     }
 
-    bool addPoint(const Point& p) {
-        if (!headerWritten_)
-            writeHeader(&p);
-        buffer_ += "\t\t\t\t";
-        AppendXmlEscaped(buffer_, p.longitude);
-        buffer_ += ',';
-        AppendXmlEscaped(buffer_, p.latitude);
-        buffer_ += ",0\r\n";
-        return buffer_.size() < kFlushBytes || flush();
+    bool AddPoint(const Point& p) {
+        if (!m_headerWritten)
+            WriteHeader(&p);
+        m_buffer += "\t\t\t\t";
+        AppendXmlEscaped(m_buffer, p.longitude);
+        m_buffer += ',';
+        AppendXmlEscaped(m_buffer, p.latitude);
+        m_buffer += ",0\r\n";
+        return m_buffer.size() < kFlushBytes || Flush();
     }
 
-    bool finish() {
-        if (headerWritten_) {
-            buffer_ += "\t\t\t</coordinates>\r\n\t\t</LineString>\r\n";
+    bool Finish() {
+        if (m_headerWritten) {
+            m_buffer += "\t\t\t</coordinates>\r\n\t\t</LineString>\r\n";
         } else {
             // No point at all: no LookAt (it needs a first point) and no LineString (an
             // empty coordinates element reads back as a bogus point at 0,0).
-            writeHeader(nullptr);
+            WriteHeader(nullptr);
         }
-        buffer_ += "\t</Placemark>\r\n</kml>\r\n";
-        return flush();
+        m_buffer += "\t</Placemark>\r\n</kml>\r\n";
+        return Flush();
     }
 
 private:
-    void writeHeader(const Point* first) {
-        headerWritten_ = true;
-        buffer_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-                   "<kml xmlns=\"http://earth.google.com/kml/2.0\">\r\n"
-                   "\t<Placemark>\r\n"
-                   "\t\t<description>";
-        AppendXmlEscaped(buffer_, description_);
-        buffer_ += "</description>\r\n\t\t<name>";
-        AppendXmlEscaped(buffer_, name_);
-        buffer_ += "</name>\r\n";
+    void WriteHeader(const Point* first) {
+        m_headerWritten = true;
+        m_buffer += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                    "<kml xmlns=\"http://earth.google.com/kml/2.0\">\r\n"
+                    "\t<Placemark>\r\n"
+                    "\t\t<description>";
+        AppendXmlText(m_buffer, m_description);
+        m_buffer += "</description>\r\n\t\t<name>";
+        AppendXmlText(m_buffer, m_name);
+        m_buffer += "</name>\r\n";
         if (first != nullptr) {
-            buffer_ += "\t\t<LookAt>\r\n\t\t\t<longitude>";
-            AppendXmlEscaped(buffer_, first->longitude);
-            buffer_ += "</longitude>\r\n\t\t\t<latitude>";
-            AppendXmlEscaped(buffer_, first->latitude);
-            buffer_ += "</latitude>\r\n"
-                       "\t\t\t<range>500</range>\r\n"
-                       "\t\t\t<tilt>0</tilt>\r\n"
-                       "\t\t\t<heading>3</heading>\r\n"
-                       "\t\t</LookAt>\r\n";
+            m_buffer += "\t\t<LookAt>\r\n\t\t\t<longitude>";
+            AppendXmlEscaped(m_buffer, first->longitude);
+            m_buffer += "</longitude>\r\n\t\t\t<latitude>";
+            AppendXmlEscaped(m_buffer, first->latitude);
+            m_buffer += "</latitude>\r\n"
+                        "\t\t\t<range>500</range>\r\n"
+                        "\t\t\t<tilt>0</tilt>\r\n"
+                        "\t\t\t<heading>3</heading>\r\n"
+                        "\t\t</LookAt>\r\n";
         }
-        buffer_ += "\t\t<Style id=\"yellowLine\">\r\n"
-                   "\t\t\t<LineStyle>\r\n"
-                   "\t\t\t\t<color>7f00ffff</color>\r\n"
-                   "\t\t\t\t<width>4</width>\r\n"
-                   "\t\t\t</LineStyle>\r\n"
-                   "\t\t</Style>\r\n";
+        m_buffer += "\t\t<Style id=\"yellowLine\">\r\n"
+                    "\t\t\t<LineStyle>\r\n"
+                    "\t\t\t\t<color>7f00ffff</color>\r\n"
+                    "\t\t\t\t<width>4</width>\r\n"
+                    "\t\t\t</LineStyle>\r\n"
+                    "\t\t</Style>\r\n";
         if (first != nullptr)
-            buffer_ += "\t\t<LineString>\r\n\t\t\t<coordinates>\r\n";
+            m_buffer += "\t\t<LineString>\r\n\t\t\t<coordinates>\r\n";
     }
 
-    bool flush() {
-        const bool ok = std::fwrite(buffer_.data(), 1, buffer_.size(), out_) == buffer_.size();
-        buffer_.clear();
+    bool Flush() {
+        const bool ok = std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_out) == m_buffer.size();
+        m_buffer.clear();
         return ok;
     }
 
-    std::FILE* out_;
-    std::string description_;
-    std::string name_;
-    std::string buffer_;
-    bool headerWritten_ = false;
+    std::FILE* m_out;
+    std::string m_description; // as given: made XML text when written
+    std::string m_name;
+    std::string m_buffer;
+    bool m_headerWritten = false;
 };
 
 // Reads the log as text on the camera's home platform reads it (CR LF counts as one line-end
 // character), cuts it into pieces and hands every usable point to the writer.
 // -2 on a read error, -4 on a write error, 0 otherwise.
-int convertStream(int fd, KmlWriter& writer) {
+int ConvertStream(int fd, KmlWriter& writer) {
     std::array<char, 1 << 16> chunk;
     std::array<char, kPieceChars> piece;
     std::size_t pieceLen = 0;
@@ -161,19 +160,16 @@ int convertStream(int fd, KmlWriter& writer) {
     const auto emit = [&](char c) {
         piece[pieceLen++] = c;
         if (c == '\n' || pieceLen == kPieceChars) {
-            if (parsePiece(std::string_view(piece.data(), pieceLen), point))
-                writeOk = writer.addPoint(point) && writeOk;
+            if (ParsePiece(std::string_view(piece.data(), pieceLen), point))
+                writeOk = writer.AddPoint(point) && writeOk;
             pieceLen = 0;
         }
     };
 
     for (;;) {
-        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t got = ReadSome(fd, chunk.data(), chunk.size());
+        if (got < 0)
             return -2;
-        }
         if (got == 0)
             break;
         for (ssize_t i = 0; i < got && writeOk; ++i) {
@@ -193,26 +189,26 @@ int convertStream(int fd, KmlWriter& writer) {
     }
     if (pendingCr)
         emit('\r');
-    if (pieceLen > 0 && parsePiece(std::string_view(piece.data(), pieceLen), point))
-        writeOk = writer.addPoint(point) && writeOk;
+    if (pieceLen > 0 && ParsePiece(std::string_view(piece.data(), pieceLen), point))
+        writeOk = writer.AddPoint(point) && writeOk;
     return writeOk ? 0 : -4;
 }
 
 class FdGuard {
 public:
-    explicit FdGuard(int fd) : fd_(fd) {}
+    explicit FdGuard(int fd) : m_fd(fd) {}
     ~FdGuard() {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
     FdGuard(const FdGuard&) = delete;
     FdGuard& operator=(const FdGuard&) = delete;
 
 private:
-    int fd_;
+    int m_fd;
 };
 
-int convert(const std::string& logPath, const std::string& description,
+int Convert(const std::string& logPath, const std::string& description,
             const std::string& outputDir, std::string& kmlPath) {
     // A NUL byte would make the system see a shorter, different path.
     if (logPath.empty() || logPath.find('\0') != std::string::npos)
@@ -221,14 +217,11 @@ int convert(const std::string& logPath, const std::string& description,
     if (::stat(logPath.c_str(), &st) != 0)
         return (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) ? -1 : -2;
 
-    // Non-blocking so a FIFO swapped in after the check cannot hang the open; only regular
-    // files are read (a directory, FIFO or device is no log).
-    const int fd = ::open(logPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Only regular files are read: a directory, FIFO or device is no log.
+    const int fd = OpenRegular(logPath);
     if (fd < 0)
         return -2;
     FdGuard guard(fd);
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return -2;
 
     const auto slash = logPath.find_last_of('/');
     if (slash == std::string::npos)
@@ -246,13 +239,13 @@ int convert(const std::string& logPath, const std::string& description,
     outPath += name + ".kml";
 
     AtomicFile out;
-    if (!out.open(outPath))
+    if (!out.Open(outPath))
         return -4;
     KmlWriter writer(out.stream(), description, name);
-    const int streamed = convertStream(fd, writer);
+    const int streamed = ConvertStream(fd, writer);
     if (streamed != 0)
         return streamed;
-    if (!writer.finish() || !out.commit())
+    if (!writer.Finish() || !out.Commit())
         return -4;
     kmlPath = std::move(outPath);
     return 0;
@@ -264,7 +257,7 @@ int ConvertLogToKml(const std::string& logPath, const std::string& description,
                     const std::string& outputDir, std::string& kmlPath) {
     // A local result, so that kmlPath may even alias one of the inputs.
     std::string written;
-    const int result = convert(logPath, description, outputDir, written);
+    const int result = Convert(logPath, description, outputDir, written);
     kmlPath = std::move(written);
     return result;
 }

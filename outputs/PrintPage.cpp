@@ -1,6 +1,6 @@
 #include "outputs/PrintPage.h"
 
-#include "outputs/AtomicFile.h"
+#include "recordings/base/AtomicFile.h"
 
 #include <QFile>
 #include <QFont>
@@ -90,7 +90,7 @@ bool PaintPrintPage(QPaintDevice& device, const PrintPageContent& content) {
 bool SavePrintPagePdf(const QPrinter& printer, const PrintPageContent& content,
                       const std::string& path) {
     AtomicFile file;
-    if (!file.open(path))
+    if (!file.Open(path))
         return false;
     // Qt's PDF writer goes on past a failed write; the file device it writes to keeps the
     // error, and the stream below it reports what is still buffered when committed.
@@ -110,7 +110,7 @@ bool SavePrintPagePdf(const QPrinter& printer, const PrintPageContent& content,
     if (!out.flush() || out.error() != QFileDevice::NoError)
         return false;
     out.close();
-    return file.commit();
+    return file.Commit();
 }
 
 } // namespace quello

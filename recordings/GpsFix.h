@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 namespace quello {
 
@@ -13,5 +16,14 @@ struct GpsFix {
     std::int32_t speed = 0;   // km/h
     std::int32_t heading = 0; // degrees, shown modulo 360
 };
+
+// A fix's text field up to its terminator (or the end of the field).
+inline std::string FixText(const char* field, std::size_t capacity) {
+    return std::string(field, ::strnlen(field, capacity));
+}
+
+template <std::size_t N> std::string FixText(const char (&field)[N]) {
+    return FixText(field, N);
+}
 
 } // namespace quello

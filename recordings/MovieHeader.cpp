@@ -1,6 +1,8 @@
 #include "MovieHeader.h"
 
-#include "Utf8Text.h"
+#include "base/FileRead.h"
+#include "base/OpenRegular.h"
+#include "base/Utf8Text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,27 +30,18 @@ struct MovieTimes {
 
 class FileReader {
 public:
-    FileReader(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-    std::uint64_t size() const { return size_; }
+    FileReader(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}
+    std::uint64_t size() const { return m_size; }
 
-    bool read(std::uint64_t offset, unsigned char* out, std::size_t count) const {
-        if (offset > size_ || count > size_ - offset)
+    bool Read(std::uint64_t offset, unsigned char* out, std::size_t count) const {
+        if (offset > m_size || count > m_size - offset)
             return false;
-        std::size_t done = 0;
-        while (done < count) {
-            const ssize_t n = ::pread(fd_, out + done, count - done, off_t(offset + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += std::size_t(n);
-        }
-        return true;
+        return ReadFullyAt(m_fd, offset, out, count);
     }
 
 private:
-    int fd_;
-    std::uint64_t size_;
+    int m_fd;
+    std::uint64_t m_size;
 };
 
 std::uint64_t BigEndian(const unsigned char* p, int bytes) {
@@ -69,12 +62,12 @@ struct Box {
 // size that overruns the range is clamped so that a truncated file still yields its content.
 bool ReadBox(const FileReader& file, std::uint64_t offset, std::uint64_t limit, Box& box) {
     unsigned char header[16];
-    if (limit - offset < 8 || !file.read(offset, header, 8))
+    if (limit - offset < 8 || !file.Read(offset, header, 8))
         return false;
     std::uint64_t size = BigEndian(header, 4);
     std::uint64_t headerSize = 8;
     if (size == 1) {
-        if (limit - offset < 16 || !file.read(offset + 8, header + 8, 8))
+        if (limit - offset < 16 || !file.Read(offset + 8, header + 8, 8))
             return false;
         size = BigEndian(header + 8, 8);
         headerSize = 16;
@@ -113,12 +106,12 @@ bool ReadMovieTimes(const FileReader& file, MovieTimes& times) {
     // version and flags, then creation, modification, time scale, duration:
     // 32-bit times and duration in version 0, 64-bit in version 1.
     unsigned char body[32];
-    if (!file.read(mvhd.bodyStart, body, 1))
+    if (!file.Read(mvhd.bodyStart, body, 1))
         return false;
     const bool wide = body[0] == 1;
     const std::size_t needed = wide ? 32 : 20;
     if (body[0] > 1 || mvhd.end - mvhd.bodyStart < needed ||
-        !file.read(mvhd.bodyStart, body, needed))
+        !file.Read(mvhd.bodyStart, body, needed))
         return false;
     if (wide) {
         times.creation = BigEndian(body + 4, 8);
@@ -130,19 +123,6 @@ bool ReadMovieTimes(const FileReader& file, MovieTimes& times) {
         times.duration = BigEndian(body + 16, 4);
     }
     return true;
-}
-
-// Non-blocking open so that a FIFO under a movie's name can't hang the caller; only regular
-// files count as movies.
-int OpenRegular(const std::string& path, struct stat& st) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 bool IsKind(const std::string& path, bool wantFolder) {
@@ -203,7 +183,8 @@ std::string ParentFolder(const std::string& folder) {
 void ReadMovieHeader(const std::string& moviePath, std::tm& creationTime,
                      std::uint32_t& durationSeconds, int& readOnly) {
     struct stat st {};
-    const int fd = OpenRegular(moviePath, st);
+    // Only regular files count as movies; a FIFO under a movie's name cannot hang the caller.
+    const int fd = OpenRegular(moviePath, &st);
     if (fd < 0)
         return;
     MovieTimes times;

@@ -1,5 +1,7 @@
 #include "MovieListing.h"
 
+#include "base/Utf8Text.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -22,13 +24,6 @@ bool EndsWithMovExtension(const std::string& name) {
             return false;
     }
     return true;
-}
-
-// Characters, not bytes: a UTF-8 continuation byte does not start a character.
-std::size_t CountCharacters(const std::string& text) {
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
 }
 
 } // namespace
@@ -91,7 +86,7 @@ std::vector<std::string> CardMediaFolders(const std::string& root) {
 }
 
 bool IsDroppedMovieName(const std::string& path) {
-    if (CountCharacters(path) < 8 || path.size() < 4)
+    if (Utf8Length(path) < 8 || path.size() < 4)
         return false;
     const std::string ext = path.substr(path.size() - 4);
     return ext == ".MOV" || ext == ".mov";

@@ -10,7 +10,7 @@ namespace quello {
 // cannot be read.
 std::vector<std::string> ListMovieFiles(const std::string& folder);
 
-// Order of a folder the user adds: ascending, ASCII letters compared without regard to case
+// Order of a plain folder: ascending, ASCII letters compared without regard to case
 // (ties broken by byte order so the result never depends on the directory's order).
 void SortFolderOrder(std::vector<std::string>& paths);
 

@@ -9,9 +9,9 @@
 namespace quello {
 
 bool RecordingLibrary::Add(const std::string& moviePath, RecordingRow& row) {
-    if (entryCount_ >= kCapacity)
+    if (m_entryCount >= kCapacity)
         return false;
-    RecordingEntry& e = entries_[static_cast<std::size_t>(entryCount_)];
+    RecordingEntry& e = m_entries[static_cast<std::size_t>(m_entryCount)];
     e = RecordingEntry{};
     e.moviePath = moviePath;
 
@@ -21,7 +21,7 @@ bool RecordingLibrary::Add(const std::string& moviePath, RecordingRow& row) {
         e.telemetryPath.clear();
         row.marker = "*";
     }
-    ++entryCount_;
+    ++m_entryCount;
 
     // The header reader leaves outputs it cannot fill untouched: a day of month of 0 marks
     // "no creation time".
@@ -37,22 +37,22 @@ bool RecordingLibrary::Add(const std::string& moviePath, RecordingRow& row) {
 }
 
 bool RecordingLibrary::Remove(int n) {
-    if (n < 0 || n >= entryCount_)
+    if (n < 0 || n >= m_entryCount)
         return false;
-    for (int i = n; i + 1 < entryCount_; ++i)
-        entries_[static_cast<std::size_t>(i)] =
-            std::move(entries_[static_cast<std::size_t>(i + 1)]);
-    entries_[static_cast<std::size_t>(entryCount_ - 1)] = RecordingEntry{};
-    --entryCount_;
-    if (currentIndex_ >= n && currentIndex_ > 0)
-        --currentIndex_;
+    for (int i = n; i + 1 < m_entryCount; ++i)
+        m_entries[static_cast<std::size_t>(i)] =
+            std::move(m_entries[static_cast<std::size_t>(i + 1)]);
+    m_entries[static_cast<std::size_t>(m_entryCount - 1)] = RecordingEntry{};
+    --m_entryCount;
+    if (m_currentIndex >= n && m_currentIndex > 0)
+        --m_currentIndex;
     return true;
 }
 
 void RecordingLibrary::Clear() {
-    for (int i = 0; i < entryCount_; ++i)
-        entries_[static_cast<std::size_t>(i)] = RecordingEntry{};
-    entryCount_ = 0;
+    for (int i = 0; i < m_entryCount; ++i)
+        m_entries[static_cast<std::size_t>(i)] = RecordingEntry{};
+    m_entryCount = 0;
 }
 
 std::string FormatRecordingTime(const std::tm& t) {

@@ -8,16 +8,16 @@
 
 namespace quello {
 
-// What the library list shows for one entry.
+// The text of one entry: its marker, path and creation time.
 struct RecordingRow {
     std::string marker;   // "" with telemetry, "*" without, "+" when the movie is read-only
     std::string path;     // the movie's full path
     std::string timeText; // "hh:mm:ss MM-DD-YYYY" of the creation time, "" when unreadable
 };
 
-// The fixed-capacity list of recordings the user can play, in the order they were added.
-// Entry i is always row i of the list that shows it. Owned by the main window; not
-// thread-safe (used on the GUI thread only).
+// A fixed-capacity list of recordings in the order they were added; removing one moves the
+// later ones up, so an entry's index is its position in that order. Owns its entries. Not
+// thread-safe: use from one thread at a time.
 class RecordingLibrary {
 public:
     static constexpr int kCapacity = 512;
@@ -34,18 +34,18 @@ public:
     // Empties the library; currentIndex keeps its value.
     void Clear();
 
-    int entryCount() const { return entryCount_; }
-    bool isFull() const { return entryCount_ >= kCapacity; }
-    const RecordingEntry& entry(int i) const { return entries_[static_cast<std::size_t>(i)]; }
+    int entryCount() const { return m_entryCount; }
+    bool isFull() const { return m_entryCount >= kCapacity; }
+    const RecordingEntry& entry(int i) const { return m_entries[static_cast<std::size_t>(i)]; }
 
-    // The entry the playback controller has open or will open; -1 when none was chosen.
-    int currentIndex() const { return currentIndex_; }
-    void setCurrentIndex(int index) { currentIndex_ = index; }
+    // The chosen entry; -1 when none was chosen. Not checked against entryCount().
+    int currentIndex() const { return m_currentIndex; }
+    void SetCurrentIndex(int index) { m_currentIndex = index; }
 
 private:
-    std::array<RecordingEntry, kCapacity> entries_{};
-    int entryCount_ = 0;
-    int currentIndex_ = -1;
+    std::array<RecordingEntry, kCapacity> m_entries{};
+    int m_entryCount = 0;
+    int m_currentIndex = -1;
 };
 
 // "%02d:%02d:%02d %02d-%02d-%04d" from hour, minute, second, month (1-12), day, year.

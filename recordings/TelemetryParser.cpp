@@ -1,6 +1,8 @@
 #include "TelemetryParser.h"
 
-#include "Utf8Text.h"
+#include "base/FileRead.h"
+#include "base/OpenRegular.h"
+#include "base/Utf8Text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -116,22 +118,22 @@ void ParseFix(const char* p, GpsFix& fix) {
 // lines come in pieces of at most 1023 characters.
 class PieceReader {
 public:
-    explicit PieceReader(int fd) : fd_(fd) {}
+    explicit PieceReader(int fd) : m_fd(fd) {}
 
     // Fills `line` with the next piece, zero-terminated; returns its length, 0 at the end of
     // the file or on a read error.
-    std::size_t next(char (&line)[kLineBuffer]) {
+    std::size_t Next(char (&line)[kLineBuffer]) {
         std::size_t n = 0;
-        while (n < kPieceMax && fill()) {
-            const char* start = buffer_ + pos_;
-            const std::size_t take = std::min(len_ - pos_, kPieceMax - n);
+        while (n < kPieceMax && Fill()) {
+            const char* start = m_buffer + m_pos;
+            const std::size_t take = std::min(m_len - m_pos, kPieceMax - n);
             const void* newline = std::memchr(start, '\n', take);
             // (min() only tells the compiler what memchr guarantees: the LF lies within `take`.)
             const std::size_t count = std::min(
                 take, newline ? std::size_t(static_cast<const char*>(newline) - start) + 1 : take);
             std::memcpy(line + n, start, count);
             n += count;
-            pos_ += count;
+            m_pos += count;
             if (newline) {
                 if (n >= 2 && line[n - 2] == '\r') {
                     line[n - 2] = '\n';
@@ -142,39 +144,35 @@ public:
             }
         }
         // A full piece ending in CR whose LF follows: the pair is one line end.
-        if (n == kPieceMax && line[n - 1] == '\r' && fill() && buffer_[pos_] == '\n') {
+        if (n == kPieceMax && line[n - 1] == '\r' && Fill() && m_buffer[m_pos] == '\n') {
             line[n - 1] = '\n';
-            ++pos_;
+            ++m_pos;
         }
         line[n] = '\0';
         return n;
     }
 
 private:
-    bool fill() {
-        if (pos_ < len_)
+    bool Fill() {
+        if (m_pos < m_len)
             return true;
-        for (;;) {
-            const ssize_t got = ::read(fd_, buffer_, sizeof buffer_);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return false;
-            pos_ = 0;
-            len_ = std::size_t(got);
-            return true;
-        }
+        const ssize_t got = ReadSome(m_fd, m_buffer, sizeof m_buffer);
+        if (got <= 0)
+            return false;
+        m_pos = 0;
+        m_len = std::size_t(got);
+        return true;
     }
 
-    int fd_;
-    std::size_t pos_ = 0;
-    std::size_t len_ = 0;
-    char buffer_[kReadChunk];
+    int m_fd;
+    std::size_t m_pos = 0;
+    std::size_t m_len = 0;
+    char m_buffer[kReadChunk];
 };
 
 void ParseLines(PieceReader& reader, TelemetrySet& set) {
     char line[kLineBuffer];
-    for (std::size_t n; (n = reader.next(line)) > 0;) {
+    for (std::size_t n; (n = reader.Next(line)) > 0;) {
         // Like a C string, the piece ends at its first NUL byte.
         const std::size_t length = ::strnlen(line, n);
         if (length >= kMinLineLength && line[0] == '[' && line[2] == ']' && line[3] == '\t') {
@@ -206,15 +204,10 @@ bool ParseTelemetryFile(const std::string& path, TelemetrySet& set) {
     set = TelemetrySet{};
     if (Utf8Length(path) < 5)
         return false;
-    // Non-blocking so that a FIFO can't hang the caller; only a regular file is a telemetry file.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Only a regular file is a telemetry file; a FIFO cannot hang the caller.
+    const int fd = OpenRegular(path);
     if (fd < 0)
         return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
     PieceReader reader(fd);
     ParseLines(reader, set);
     ::close(fd);

@@ -21,7 +21,7 @@ public:
 
     // Smallest page step the click logic sets; 1 unless the owner sets another.
     int minimumPageSize() const { return m_minimumPageSize; }
-    void setMinimumPageSize(int size) { m_minimumPageSize = size; }
+    void SetMinimumPageSize(int size) { m_minimumPageSize = size; }
 
     // The channel's item rectangle and the thumb's, in widget coordinates.
     QRect channelRect() const;

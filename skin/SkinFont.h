@@ -15,7 +15,7 @@ public:
 
     const QFont& font() const { return m_font; }
     QColor textColor() const { return m_textColor; }
-    void setTextColor(QColor colour) { m_textColor = colour; }
+    void SetTextColor(QColor colour) { m_textColor = colour; }
 
 private:
     QFont m_font;

@@ -18,8 +18,8 @@ std::string RecordBytes(std::uint32_t magic, std::uint32_t trailer, std::size_t 
                         char fill = 'x') {
     SetupRecord r;
     r.bytes.fill(std::uint8_t(fill));
-    r.setMagic(magic);
-    r.setTrailer(trailer);
+    r.SetMagic(magic);
+    r.SetTrailer(trailer);
     std::string out(r.bytes.begin(), r.bytes.end());
     out.resize(size, 'z');
     return out;
@@ -105,8 +105,8 @@ private:
 TEST(WriteSetupRecord, ReplacesTheFileOrLeavesItAlone) {
     SetupRecord next;
     next.bytes.fill(0x11);
-    next.setMagic(SetupRecord::kMagic);
-    next.setTrailer(SetupRecord::kTrailer);
+    next.SetMagic(SetupRecord::kMagic);
+    next.SetTrailer(SetupRecord::kTrailer);
     const std::string nextBytes(next.bytes.begin(), next.bytes.end());
     const std::string old = RecordBytes(SetupRecord::kMagic, 9, 300, 'o');
     const struct {

@@ -13,8 +13,8 @@ SetupRecord CameraRecord() {
     SetupRecord r;
     for (std::size_t i = 0; i < r.bytes.size(); ++i)
         r.bytes[i] = std::uint8_t(0xA0 ^ i);
-    r.setMagic(SetupRecord::kMagic);
-    r.setTrailer(SetupRecord::kTrailer);
+    r.SetMagic(SetupRecord::kMagic);
+    r.SetTrailer(SetupRecord::kTrailer);
     r.bytes[6] = 0x80 | (2 << 1); // bit 7 set, 1080P, no update flag
     r.bytes[7] = std::uint8_t(-5);
     r.bytes[8] = 3, r.bytes[9] = 7, r.bytes[10] = 10;
@@ -26,10 +26,10 @@ TEST(SetupRecord, FieldsSitWhereTheCardHasThem) {
     EXPECT_EQ(r.hex().substr(0, 8), "0e015250");
     EXPECT_EQ(r.hex().substr(248), "500e0553");
     EXPECT_EQ(r.timeZone(), -5);
-    r.setResolutionCode(0x7F); // only six bits fit; bits 0 and 7 stay
+    r.SetResolutionCode(0x7F); // only six bits fit; bits 0 and 7 stay
     EXPECT_EQ(r.bytes[6], 0xFE);
-    r.setUpdateFlag(true);
-    r.setResolutionCode(14);
+    r.SetUpdateFlag(true);
+    r.SetResolutionCode(14);
     EXPECT_EQ(r.bytes[6], 0x80 | 28 | 1);
     EXPECT_EQ(ResolutionIndexForCode(14), 5);
     EXPECT_EQ(ResolutionIndexForCode(3), -1);
@@ -48,9 +48,9 @@ TEST(SettingsSaveRule, ChoiceFromRecordAndBack) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SetupRecord r = CameraRecord();
-        r.setResolutionCode(c.code);
-        r.setTimeZone(c.zone);
-        r.setSensitivity(0, c.sx);
+        r.SetResolutionCode(c.code);
+        r.SetTimeZone(c.zone);
+        r.SetSensitivity(0, c.sx);
         const SettingsChoice shown = ChoiceFromRecord(r);
         EXPECT_EQ(shown.resolutionIndex, c.resolutionIndex);
         EXPECT_EQ(shown.timeZoneIndex, c.timeZoneIndex);
@@ -66,9 +66,9 @@ TEST(SettingsSaveRule, ChoiceFromRecordAndBack) {
 TEST(SettingsSaveRule, WritesOnlyRealChangesAndKeepsUnknownBytes) {
     const SetupRecord stored = CameraRecord();
     SetupRecord oddTrailer = stored;
-    oddTrailer.setTrailer(0x01020304);
+    oddTrailer.SetTrailer(0x01020304);
     SetupRecord flagged = stored;
-    flagged.setUpdateFlag(true);
+    flagged.SetUpdateFlag(true);
     const SettingsChoice same = ChoiceFromRecord(stored);
     const struct {
         const char* name;

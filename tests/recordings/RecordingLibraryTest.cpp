@@ -166,7 +166,7 @@ TEST(RecordingLibrary, RemovalKeepsCurrentOnTheSameRecording) {
         RecordingRow row;
         for (int i = 0; i < c.count; ++i)
             lib.Add("/m/" + std::to_string(i) + ".MOV", row);
-        lib.setCurrentIndex(c.current);
+        lib.SetCurrentIndex(c.current);
         const std::string currentPath =
             c.current >= 0 ? lib.entry(c.current).moviePath : std::string();
         lib.Remove(c.remove);
@@ -192,7 +192,7 @@ TEST(RecordingLibrary, ClearKeepsCurrentAndAddsLandAtTheEnd) {
     RecordingRow row;
     for (int i = 0; i < 3; ++i)
         lib.Add("/m/" + std::to_string(i) + ".MOV", row);
-    lib.setCurrentIndex(2);
+    lib.SetCurrentIndex(2);
     lib.Clear();
     EXPECT_EQ(lib.entryCount(), 0);
     EXPECT_EQ(lib.currentIndex(), 2);

@@ -24,7 +24,7 @@ struct Fixture {
         slider->setRange(min, max);
         slider->setValue(value);
         slider->setPageStep(1);
-        slider->setMinimumPageSize(minimumPage);
+        slider->SetMinimumPageSize(minimumPage);
         parent.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&parent));
     }

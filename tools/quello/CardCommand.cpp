@@ -23,7 +23,7 @@ std::string CardCommand::help() const {
            "or exits with 1 and \"Can't find device!\".\n";
 }
 
-int CardCommand::run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int CardCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const CommandLine line(args, {});
     if (!line.ok()) {
         err << "quello card: " << line.error() << "\n";

@@ -21,7 +21,7 @@ public:
     // The full text shown by `quello <name> --help`.
     virtual std::string help() const = 0;
     // `args` are the words after the command name.
-    virtual int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) = 0;
+    virtual int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) = 0;
 };
 
 inline constexpr int kExitOk = 0;

@@ -9,7 +9,7 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::set<st
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            positional_.push_back(arg);
+            m_positional.push_back(arg);
             continue;
         }
         if (arg == "--") {
@@ -17,29 +17,29 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::set<st
             continue;
         }
         if (arg.compare(0, 2, "--") != 0) {
-            error_ = "unknown option '" + arg + "'";
+            m_error = "unknown option '" + arg + "'";
             return;
         }
         const std::size_t eq = arg.find('=');
         const std::string name = arg.substr(2, eq == std::string::npos ? eq : eq - 2);
         if (!known.count(name)) {
-            error_ = "unknown option '--" + name + "'";
+            m_error = "unknown option '--" + name + "'";
             return;
         }
         if (eq != std::string::npos) {
-            options_[name] = arg.substr(eq + 1);
+            m_options[name] = arg.substr(eq + 1);
         } else if (i + 1 < args.size()) {
-            options_[name] = args[++i];
+            m_options[name] = args[++i];
         } else {
-            error_ = "option '--" + name + "' needs a value";
+            m_error = "option '--" + name + "' needs a value";
             return;
         }
     }
 }
 
 std::optional<std::string> CommandLine::option(const std::string& name) const {
-    const auto it = options_.find(name);
-    if (it == options_.end())
+    const auto it = m_options.find(name);
+    if (it == m_options.end())
         return std::nullopt;
     return it->second;
 }

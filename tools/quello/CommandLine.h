@@ -17,17 +17,17 @@ public:
     // On a wrong command line `ok()` is false and `error()` says why in one line.
     CommandLine(const std::vector<std::string>& args, const std::set<std::string>& known);
 
-    bool ok() const { return error_.empty(); }
-    const std::string& error() const { return error_; }
+    bool ok() const { return m_error.empty(); }
+    const std::string& error() const { return m_error; }
 
-    const std::vector<std::string>& positional() const { return positional_; }
+    const std::vector<std::string>& positional() const { return m_positional; }
     // The value of option `name`, when given (the last one wins).
     std::optional<std::string> option(const std::string& name) const;
 
 private:
-    std::vector<std::string> positional_;
-    std::map<std::string, std::string> options_;
-    std::string error_;
+    std::vector<std::string> m_positional;
+    std::map<std::string, std::string> m_options;
+    std::string m_error;
 };
 
 // Parses a whole decimal integer (optional sign, digits, nothing else) within [min, max].

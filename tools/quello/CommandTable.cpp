@@ -29,11 +29,11 @@ constexpr std::unique_ptr<Command> (*kFactories[])() = {
 
 CommandTable::CommandTable() {
     for (auto make : kFactories)
-        commands_.push_back(make());
+        m_commands.push_back(make());
 }
 
 Command* CommandTable::find(const std::string& name) const {
-    for (const auto& command : commands_) {
+    for (const auto& command : m_commands) {
         if (name == command->name())
             return command.get();
     }
@@ -43,7 +43,7 @@ Command* CommandTable::find(const std::string& name) const {
 std::string CommandTable::overview() const {
     std::string text = "usage: quello COMMAND [ARGS...]\n\n"
                        "Reads and writes the files of a dash-camera card.\n\nCommands:\n";
-    for (const auto& command : commands_) {
+    for (const auto& command : m_commands) {
         std::string name = command->name();
         name.resize(std::max<std::size_t>(name.size(), 11), ' ');
         text += "  " + name + command->summary() + "\n";
@@ -52,7 +52,7 @@ std::string CommandTable::overview() const {
     return text;
 }
 
-int CommandTable::run(const std::vector<std::string>& args, std::ostream& out,
+int CommandTable::Run(const std::vector<std::string>& args, std::ostream& out,
                       std::ostream& err) const {
     if (args.empty()) {
         err << overview();
@@ -83,7 +83,7 @@ int CommandTable::run(const std::vector<std::string>& args, std::ostream& out,
             return kExitOk;
         }
     }
-    return command->run(rest, out, err);
+    return command->Run(rest, out, err);
 }
 
 } // namespace quello

@@ -16,13 +16,13 @@ public:
     CommandTable();
 
     // Runs `quello <args...>` (args without the program name); returns the exit code.
-    int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) const;
+    int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) const;
 
 private:
     Command* find(const std::string& name) const;
     std::string overview() const;
 
-    std::vector<std::unique_ptr<Command>> commands_;
+    std::vector<std::unique_ptr<Command>> m_commands;
 };
 
 } // namespace quello

@@ -27,7 +27,7 @@ std::string HelperPath(const std::string& program) {
 
 } // namespace
 
-int HelperCommand::run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int HelperCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const std::string helper = HelperPath(std::string("quello-") + name());
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(helper.c_str()));

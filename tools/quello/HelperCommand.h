@@ -10,7 +10,7 @@ namespace quello {
 // until the helper ends.
 class HelperCommand : public Command {
 public:
-    int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) override;
+    int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) override;
 };
 
 } // namespace quello

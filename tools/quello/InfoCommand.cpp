@@ -64,7 +64,7 @@ std::string InfoCommand::help() const {
            "code is 1.\n";
 }
 
-int InfoCommand::run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int InfoCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const CommandLine line(args, {});
     if (!line.ok()) {
         err << "quello info: " << line.error() << "\n";

@@ -47,7 +47,7 @@ std::string KmlCommand::help() const {
            "The exit code is 1 when any log failed. DIR must be an existing folder.\n";
 }
 
-int KmlCommand::run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int KmlCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const CommandLine line(args, {"output"});
     if (!line.ok()) {
         err << "quello kml: " << line.error() << "\n";

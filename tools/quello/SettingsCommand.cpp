@@ -54,7 +54,7 @@ std::string SettingsCommand::help() const {
     return text;
 }
 
-int SettingsCommand::run(const std::vector<std::string>& args, std::ostream& out,
+int SettingsCommand::Run(const std::vector<std::string>& args, std::ostream& out,
                          std::ostream& err) {
     const CommandLine line(args, {"resolution", "timezone", "sensitivity"});
     if (!line.ok()) {

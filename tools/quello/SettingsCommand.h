@@ -11,7 +11,7 @@ public:
     const char* name() const override { return "settings"; }
     const char* summary() const override;
     std::string help() const override;
-    int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) override;
+    int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) override;
 };
 
 } // namespace quello

@@ -3,8 +3,10 @@
 #include "CommandLine.h"
 #include "InputFile.h"
 #include "JsonOutput.h"
-#include "TelemetryExport.h"
+#include "TelemetryJson.h"
 
+#include "outputs/TelemetryCsvWriter.h"
+#include "outputs/TelemetryGpxWriter.h"
 #include "recordings/TelemetryParser.h"
 
 #include <filesystem>
@@ -30,7 +32,7 @@ std::string TelemetryCommand::help() const {
            "DAT must be a readable file; otherwise nothing is printed and the exit code is 1.\n";
 }
 
-int TelemetryCommand::run(const std::vector<std::string>& args, std::ostream& out,
+int TelemetryCommand::Run(const std::vector<std::string>& args, std::ostream& out,
                           std::ostream& err) {
     const CommandLine line(args, {"format"});
     if (!line.ok()) {

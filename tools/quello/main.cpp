@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
-        const int code = quello::CommandTable().run(args, std::cout, std::cerr);
+        const int code = quello::CommandTable().Run(args, std::cout, std::cerr);
         std::cout.flush();
         if (!std::cout) {
             std::cerr << "quello: could not write the output\n";

@@ -11,7 +11,7 @@ namespace quello {
 
 namespace {
 
-std::string folderOf(const std::string& path) {
+std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos)
         return ".";
@@ -20,9 +20,9 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// A name no other writer picks: O_EXCL settles the rare collision, the retry loop in open()
+// A name no other writer picks: O_EXCL settles the rare collision, the retry loop in Open()
 // takes the next candidate.
-std::string candidateName(const std::string& folder, unsigned attempt) {
+std::string CandidateName(const std::string& folder, unsigned attempt) {
     static std::atomic<unsigned long> counter{0};
     const auto ticks = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
@@ -37,11 +37,11 @@ std::string candidateName(const std::string& folder, unsigned attempt) {
 } // namespace
 
 AtomicFile::~AtomicFile() {
-    discard();
+    Discard();
 }
 
-bool AtomicFile::open(const std::string& finalPath) {
-    discard();
+bool AtomicFile::Open(const std::string& finalPath) {
+    Discard();
     if (finalPath.empty() || finalPath.find('\0') != std::string::npos || finalPath.back() == '/')
         return false;
 
@@ -57,9 +57,9 @@ bool AtomicFile::open(const std::string& finalPath) {
         return false;
     }
 
-    const std::string folder = folderOf(finalPath);
+    const std::string folder = FolderOf(finalPath);
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
-        std::string candidate = candidateName(folder, attempt);
+        std::string candidate = CandidateName(folder, attempt);
         // 0666 so the umask decides the final permissions, as for any newly created file.
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
@@ -74,37 +74,37 @@ bool AtomicFile::open(const std::string& finalPath) {
             ::unlink(candidate.c_str());
             return false;
         }
-        stream_ = ::fdopen(fd, "wb");
-        if (stream_ == nullptr) {
+        m_stream = ::fdopen(fd, "wb");
+        if (m_stream == nullptr) {
             ::close(fd);
             ::unlink(candidate.c_str());
             return false;
         }
-        tempPath_ = std::move(candidate);
-        finalPath_ = finalPath;
+        m_tempPath = std::move(candidate);
+        m_finalPath = finalPath;
         return true;
     }
     return false;
 }
 
-bool AtomicFile::commit() {
-    if (stream_ == nullptr)
+bool AtomicFile::Commit() {
+    if (m_stream == nullptr)
         return false;
-    bool ok = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
-    ok = ok && ::fsync(::fileno(stream_)) == 0;
-    ok = (std::fclose(stream_) == 0) && ok;
-    stream_ = nullptr;
-    ok = ok && ::rename(tempPath_.c_str(), finalPath_.c_str()) == 0;
+    bool ok = std::fflush(m_stream) == 0 && std::ferror(m_stream) == 0;
+    ok = ok && ::fsync(::fileno(m_stream)) == 0;
+    ok = (std::fclose(m_stream) == 0) && ok;
+    m_stream = nullptr;
+    ok = ok && ::rename(m_tempPath.c_str(), m_finalPath.c_str()) == 0;
     if (!ok) {
-        ::unlink(tempPath_.c_str());
-        tempPath_.clear();
+        ::unlink(m_tempPath.c_str());
+        m_tempPath.clear();
         return false;
     }
-    tempPath_.clear();
+    m_tempPath.clear();
     // Make the rename itself durable. Its result does not decide success: once renamed, the
     // folder holds the new content, and reporting a failure would tell the user the old one
     // is still there.
-    const int dirFd = ::open(folderOf(finalPath_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirFd = ::open(FolderOf(m_finalPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
@@ -112,14 +112,14 @@ bool AtomicFile::commit() {
     return true;
 }
 
-void AtomicFile::discard() {
-    if (stream_ != nullptr) {
-        std::fclose(stream_);
-        stream_ = nullptr;
+void AtomicFile::Discard() {
+    if (m_stream != nullptr) {
+        std::fclose(m_stream);
+        m_stream = nullptr;
     }
-    if (!tempPath_.empty()) {
-        ::unlink(tempPath_.c_str());
-        tempPath_.clear();
+    if (!m_tempPath.empty()) {
+        ::unlink(m_tempPath.c_str());
+        m_tempPath.clear();
     }
 }
 

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "recordings/TelemetrySet.h"
+
+#include <iosfwd>
+#include <string>
+
+namespace quello {
+
+// A GPX 1.1 document with one track of the fixes whose latitude and longitude are plain
+// decimal numbers within range, written as the file held them (no precision lost); a fix's
+// date and time become the point's time when they read as YYYY/MM/DD HH:MM:SS (or with '-' in
+// the date), without a zone. `trackName` is written as XML text (see AppendXmlText()), so any
+// bytes give a well-formed document. Lines end in LF.
+//
+// Pure function of its inputs; writes to out only, whose errors the caller checks.
+void WriteTelemetryGpx(std::ostream& out, const TelemetrySet& set, const std::string& trackName);
+
+} // namespace quello
