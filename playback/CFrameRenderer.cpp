@@ -89,7 +89,7 @@ void CFrameRenderer::ShowInHost() {
     if (!m_host)
         return;
     m_host->show();
-    if (m_host->Frame().size() != m_host->VideoRect().size())
+    if (m_host->frame().size() != m_host->videoRect().size())
         Redraw();
 }
 
@@ -159,7 +159,7 @@ void CFrameRenderer::EnsureSurface(QSize size) {
 void CFrameRenderer::Render(bool newFrame) {
     if (!m_render)
         return;
-    const QRect target = m_host ? m_host->VideoRect() : QRect();
+    const QRect target = m_host ? m_host->videoRect() : QRect();
     const bool toHost = !target.isEmpty();
     EnsureSurface(toHost ? target.size() : QSize(kScratchSide, kScratchSide));
     if (!m_surfaceBits)
