@@ -95,6 +95,7 @@ private:
     // Set by the wakeup callback and cleared by the GUI thread before it drains, so one posted
     // event per burst of callbacks is enough and none is lost.
     std::atomic<bool> m_wakeupPending{false};
+    // Lets a waiting caller sleep until a libmpv callback fires instead of polling.
     std::mutex m_signalMutex;
     std::condition_variable m_signalled;
     bool m_anySignal = false;
