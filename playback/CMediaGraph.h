@@ -4,14 +4,24 @@
 #include "playback/MediaState.h"
 
 #include <QEvent>
+#include <QPointer>
 #include <QString>
 
+#include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 class QObject;
+struct mpv_event;
 
 namespace quello {
 
+class CFrameCapture;
+class CFrameRenderer;
+class CMpvClient;
+class CPlaybackStatus;
 class CVideoHost;
 
 // The media engine: plays one movie at a time on libmpv and shows it in a CVideoHost.
@@ -34,8 +44,11 @@ class CVideoHost;
 // reported them (the position of a pending seek is its target), the rate and volume as last
 // set.
 //
-// Ownership: the engine owns its libmpv instance; the video host and the notify window are
-// not owned (either may be destroyed first: the engine then stops using it).
+// Ownership: the engine owns its libmpv instance through its parts: the client (the handle,
+// its options, requests and events), the render side (the frames in the host), the status (what
+// libmpv last reported) and the capture. It keeps the state table, the settings last asked for
+// and the one bounded wait itself. The video host and the notify window are not owned (either
+// may be destroyed first: the engine then stops using it).
 // Threading: GUI thread only; libmpv's threads reach the engine only through posted events.
 class CMediaGraph {
 public:
@@ -98,8 +111,44 @@ public:
     EngineStatistics GetStatistics() const;
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> d;
+    using Clock = std::chrono::steady_clock;
+
+    int Load(const QString& path);
+    int WaitUntilShown();
+    // The engine's one wait, for what must be on screen before a call returns.
+    bool WaitUntil(const std::function<bool()>& done, Clock::duration timeout);
+    void HandleEvent(const mpv_event& event);
+    void HandlePauseRead(const mpv_event& event);
+    void HandleDrained();
+    void ApplyVideoSize();
+    int Seek(double seconds);
+    void PauseRunning();
+    int CompleteMovie();
+    std::vector<unsigned char> Capture();
+    int Fail(const char* text, int rc);
+    void Teardown();
+
+    // The client first: the render side uses it until the render side is destroyed.
+    std::unique_ptr<CMpvClient> m_client;
+    std::unique_ptr<CPlaybackStatus> m_status;
+    std::unique_ptr<CFrameRenderer> m_renderer;
+    std::unique_ptr<CFrameCapture> m_capture;
+
+    QPointer<QObject> m_notify;
+    QString m_fileName;
+    MediaState m_state = MediaState::Stopped;
+
+    // What the engine last asked libmpv for. libmpv changes none of these by itself, so the
+    // getters answer from here without a call.
+    double m_speed = 1.0;
+    bool m_backward = false;
+    int m_volumeLevel = 10;
+
+    // Playback had reached the end when the running movie was paused; a step or seek while
+    // paused can also make eof-reached true, but that end waits for the next play.
+    bool m_endBeforePause = false;
+    std::uint32_t m_pauseSerial = 0; // the pause whose eof-reached read counts
+    bool m_pauseTaken = false;       // ... and whether its answer has come
 };
 
 } // namespace quello

@@ -18,44 +18,44 @@ CVideoHost::CVideoHost(QWidget* parent) : QWidget(parent) {
 }
 
 void CVideoHost::SetVideoSize(QSize size) {
-    if (size == videoSize_)
+    if (size == m_videoSize)
         return;
-    videoSize_ = size;
+    m_videoSize = size;
     update();
     emit VideoRectChanged();
 }
 
-QRect CVideoHost::VideoRect() const {
-    return VideoFit(videoSize_.width(), videoSize_.height(), width(), height());
+QRect CVideoHost::videoRect() const {
+    return VideoFit(m_videoSize.width(), m_videoSize.height(), width(), height());
 }
 
 void CVideoHost::SetFrame(const QImage& frame) {
-    frame_ = frame;
-    update(VideoRect());
+    m_frame = frame;
+    update(videoRect());
 }
 
 void CVideoHost::ClearFrame() {
-    frame_ = QImage();
+    m_frame = QImage();
     update();
 }
 
 void CVideoHost::SetFullScreen(bool on) {
-    if (on == fullScreen_)
+    if (on == m_fullScreen)
         return;
-    fullScreen_ = on;
+    m_fullScreen = on;
     if (on) {
-        normalGeometry_ = geometry();
-        normalFlags_ = windowFlags();
+        m_normalGeometry = geometry();
+        m_normalFlags = windowFlags();
         QScreen* target = screen();
-        setWindowFlags(normalFlags_ | Qt::Window);
+        setWindowFlags(m_normalFlags | Qt::Window);
         // Full-screen state is a request to the window manager; without one the window keeps
         // its size, so it is given the screen's area itself.
         if (target)
             setGeometry(target->geometry());
         showFullScreen();
     } else {
-        setWindowFlags(normalFlags_);
-        setGeometry(normalGeometry_);
+        setWindowFlags(m_normalFlags);
+        setGeometry(m_normalGeometry);
         show();
     }
     emit FullScreenChanged(on);
@@ -64,8 +64,8 @@ void CVideoHost::SetFullScreen(bool on) {
 
 void CVideoHost::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QRect target = VideoRect();
-    if (frame_.isNull() || target.isEmpty()) {
+    const QRect target = videoRect();
+    if (m_frame.isNull() || target.isEmpty()) {
         painter.fillRect(rect(), Qt::black);
         return;
     }
@@ -73,10 +73,10 @@ void CVideoHost::paintEvent(QPaintEvent*) {
     const QRegion bars = QRegion(rect()).subtracted(target);
     for (const QRect& bar : bars)
         painter.fillRect(bar, Qt::black);
-    if (frame_.size() == target.size())
-        painter.drawImage(target.topLeft(), frame_);
+    if (m_frame.size() == target.size())
+        painter.drawImage(target.topLeft(), m_frame);
     else
-        painter.drawImage(target, frame_);
+        painter.drawImage(target, m_frame);
 }
 
 void CVideoHost::resizeEvent(QResizeEvent* event) {
@@ -91,7 +91,7 @@ void CVideoHost::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CVideoHost::keyPressEvent(QKeyEvent* event) {
-    if (fullScreen_ && event->key() == Qt::Key_Escape) {
+    if (m_fullScreen && event->key() == Qt::Key_Escape) {
         SetFullScreen(false);
         return;
     }

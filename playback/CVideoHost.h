@@ -20,23 +20,24 @@ public:
 
     // Native size of the video shown (0 x 0: unknown, the picture then fills the area).
     void SetVideoSize(QSize size);
-    QSize VideoSize() const { return videoSize_; }
+    QSize videoSize() const { return m_videoSize; }
     // Where the picture goes inside the widget: VideoFit of the video size into the widget.
-    QRect VideoRect() const;
+    QRect videoRect() const;
 
-    // Shows `frame` in VideoRect (scaled only while a frame of another size is still shown).
+    // Shows `frame` in videoRect() (scaled only while a frame of another size is still shown).
     void SetFrame(const QImage& frame);
     // Removes the picture: the area paints black.
     void ClearFrame();
-    QImage Frame() const { return frame_; }
+    QImage frame() const { return m_frame; }
 
     // Full screen: the widget becomes its own full-screen window, and goes back into its
     // parent at its old place when switched off. Esc in full screen switches it off.
     void SetFullScreen(bool on);
-    bool IsFullScreen() const { return fullScreen_; }
+    // Named apart from QWidget::isFullScreen (the window's state): this is the host's mode.
+    bool IsFullScreen() const { return m_fullScreen; }
 
 signals:
-    // VideoRect changed (resize, full screen, new video size): the picture must be redrawn.
+    // videoRect() changed (resize, full screen, new video size): the picture must be redrawn.
     void VideoRectChanged();
     void DoubleClicked();
     void FullScreenChanged(bool on);
@@ -48,11 +49,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QSize videoSize_;
-    QImage frame_;
-    bool fullScreen_ = false;
-    QRect normalGeometry_;
-    Qt::WindowFlags normalFlags_;
+    QSize m_videoSize;
+    QImage m_frame;
+    bool m_fullScreen = false;
+    QRect m_normalGeometry;
+    Qt::WindowFlags m_normalFlags;
 };
 
 } // namespace quello

@@ -146,7 +146,7 @@ TEST_F(MediaGraphTest, EveryOperationIsInertWithoutMovie) {
         EXPECT_EQ(graph->SaveFrameAsJpeg("/tmp/never-written.jpg"), 0);
         EXPECT_EQ(graph->GetState(), closed ? MediaState::Closed : MediaState::Stopped);
         EXPECT_FALSE(host.IsFullScreen());
-        EXPECT_TRUE(host.Frame().isNull());
+        EXPECT_TRUE(host.frame().isNull());
     }
 }
 
@@ -180,15 +180,15 @@ TEST_F(MediaGraphTest, OpensPausedOnFirstFrameLetterboxed) {
     EXPECT_EQ(graph->GetVolumeLevel(), 10); // a fresh movie plays at full volume
     EXPECT_EQ(FrameNumber(Capture(*graph)), 0);
     // 320 x 240 in 400 x 300 fills it; the host shows frame 0 at that size.
-    EXPECT_EQ(host.VideoSize(), QSize(320, 240));
-    EXPECT_EQ(host.VideoRect(), QRect(0, 0, 400, 300));
-    EXPECT_EQ(host.Frame().size(), QSize(400, 300));
-    EXPECT_EQ(FrameNumber(host.Frame()), 0);
+    EXPECT_EQ(host.videoSize(), QSize(320, 240));
+    EXPECT_EQ(host.videoRect(), QRect(0, 0, 400, 300));
+    EXPECT_EQ(host.frame().size(), QSize(400, 300));
+    EXPECT_EQ(FrameNumber(host.frame()), 0);
 
     host.resize(400, 200); // the picture is redrawn into the new letterbox
-    EXPECT_EQ(host.VideoRect(), QRect(67, 0, 266, 200));
-    EXPECT_EQ(host.Frame().size(), QSize(266, 200));
-    EXPECT_EQ(FrameNumber(host.Frame()), 0);
+    EXPECT_EQ(host.videoRect(), QRect(67, 0, 266, 200));
+    EXPECT_EQ(host.frame().size(), QSize(266, 200));
+    EXPECT_EQ(FrameNumber(host.frame()), 0);
 }
 
 // The news of the video track and its size can reach the engine after the first picture;
@@ -206,9 +206,9 @@ TEST_F(MediaGraphTest, EveryOpenEndsOnTheFirstFrameAtItsSize) {
             SCOPED_TRACE(std::string(c.name) + " round " + std::to_string(round));
             ASSERT_EQ(Open(c.name), 0);
             EXPECT_EQ(graph->GetState(), MediaState::Paused);
-            EXPECT_EQ(host.VideoSize(), c.size);
+            EXPECT_EQ(host.videoSize(), c.size);
             const int expected = c.size.isValid() ? 0 : -1;
-            EXPECT_EQ(FrameNumber(host.Frame()), expected);
+            EXPECT_EQ(FrameNumber(host.frame()), expected);
             EXPECT_EQ(FrameNumber(Capture(*graph)), expected);
         }
     }
@@ -243,7 +243,7 @@ TEST_F(MediaGraphTest, FollowsTheStateTable) {
 
     graph->CloseMovie();
     EXPECT_EQ(graph->GetState(), MediaState::Closed);
-    EXPECT_TRUE(host.Frame().isNull());
+    EXPECT_TRUE(host.frame().isNull());
 }
 
 TEST_F(MediaGraphTest, EndOfMovieRewindsToFirstFrameStopped) {
@@ -317,7 +317,7 @@ TEST_F(MediaGraphTest, SeeksExactlyAndStepsOneFrame) {
         EXPECT_DOUBLE_EQ(graph->GetPositionSeconds(), frame / kFps);
         // A capture right after the seek already shows the frame sought.
         EXPECT_EQ(FrameNumber(Capture(*graph)), frame);
-        EXPECT_EQ(FrameNumber(host.Frame()), frame);
+        EXPECT_EQ(FrameNumber(host.frame()), frame);
     }
     graph->SetPositionSeconds(40 / kFps);
     ASSERT_EQ(WaitForFrame(*graph, 40), 40);
@@ -423,7 +423,7 @@ TEST_F(MediaGraphTest, AudioOnlyMovieHasNoPicture) {
     EXPECT_EQ(graph->StepForward(1), 0);
     EXPECT_EQ(graph->GetCurrentImageSize(), 0);
     EXPECT_EQ(graph->SaveFrameAsJpeg(QDir::tempPath() + "/quello-audio-only.jpg"), 0);
-    EXPECT_TRUE(host.Frame().isNull());
+    EXPECT_TRUE(host.frame().isNull());
 }
 
 TEST_F(MediaGraphTest, SecondOpenTearsDownTheFirst) {
@@ -433,12 +433,12 @@ TEST_F(MediaGraphTest, SecondOpenTearsDownTheFirst) {
     CVideoHost otherHost;
     otherHost.resize(200, 200);
     ASSERT_EQ(graph->OpenMovie(MediaPath("silent.mov"), &otherHost, &second), 0);
-    EXPECT_TRUE(host.Frame().isNull());
-    EXPECT_EQ(host.VideoSize(), QSize());
+    EXPECT_TRUE(host.frame().isNull());
+    EXPECT_EQ(host.videoSize(), QSize());
     EXPECT_EQ(graph->GetState(), MediaState::Paused);
     EXPECT_NEAR(graph->GetDurationSeconds(), 2.0, 0.05);
-    EXPECT_EQ(otherHost.VideoSize(), QSize(160, 120));
-    EXPECT_EQ(FrameNumber(otherHost.Frame()), 0);
+    EXPECT_EQ(otherHost.videoSize(), QSize(160, 120));
+    EXPECT_EQ(FrameNumber(otherHost.frame()), 0);
 
     const int before = sink->notifications;
     graph->SetRateIndex(1);
@@ -455,13 +455,13 @@ TEST_F(MediaGraphTest, PictureMovesBetweenHostsAndFullScreen) {
     inside->setGeometry(10, 20, 320, 240);
     window.show();
     ASSERT_EQ(graph->OpenMovie(MediaPath("clip.mov"), inside, sink.get()), 0);
-    EXPECT_EQ(FrameNumber(inside->Frame()), 0);
+    EXPECT_EQ(FrameNumber(inside->frame()), 0);
 
     EXPECT_EQ(graph->AttachVideoHost(&host), 0);
-    EXPECT_TRUE(inside->Frame().isNull());
-    EXPECT_EQ(FrameNumber(host.Frame()), 0);
+    EXPECT_TRUE(inside->frame().isNull());
+    EXPECT_EQ(FrameNumber(host.frame()), 0);
     EXPECT_EQ(graph->AttachVideoHost(inside), 0);
-    EXPECT_EQ(FrameNumber(inside->Frame()), 0);
+    EXPECT_EQ(FrameNumber(inside->frame()), 0);
 
     int doubleClicks = 0;
     QObject::connect(inside, &CVideoHost::DoubleClicked, [&] { ++doubleClicks; });
@@ -475,7 +475,7 @@ TEST_F(MediaGraphTest, PictureMovesBetweenHostsAndFullScreen) {
     graph->SetFullScreen(false);
     EXPECT_FALSE(inside->isWindow());
     EXPECT_EQ(inside->geometry(), QRect(10, 20, 320, 240));
-    EXPECT_EQ(inside->Frame().size(), QSize(320, 240));
+    EXPECT_EQ(inside->frame().size(), QSize(320, 240));
 }
 
 TEST_F(MediaGraphTest, SurvivesTheNotifyWindowGoingAway) {
@@ -503,8 +503,8 @@ TEST_F(MediaGraphTest, RelativePathsOpenAsLocalFiles) {
         SCOPED_TRACE(c.path);
         ASSERT_TRUE(QFile::copy(MediaPath(c.movie), c.path));
         ASSERT_EQ(graph->OpenMovie(c.path, &host, sink.get()), 0);
-        EXPECT_EQ(host.VideoSize(), c.size);
-        EXPECT_EQ(FrameNumber(host.Frame()), 0);
+        EXPECT_EQ(host.videoSize(), c.size);
+        EXPECT_EQ(FrameNumber(host.frame()), 0);
         EXPECT_TRUE(QFileInfo(graph->FileName()).isAbsolute());
         EXPECT_EQ(QFileInfo(graph->FileName()).canonicalFilePath(),
                   QFileInfo(c.path).canonicalFilePath());
@@ -523,7 +523,7 @@ TEST_F(MediaGraphTest, OnlyARejectedEssentialOptionFailsTheOpen) {
         EXPECT_EQ(rc < 0, required);
         EXPECT_EQ(graph->GetState(), required ? MediaState::Stopped : MediaState::Paused);
         EXPECT_EQ(graph->FileName().isEmpty(), required);
-        EXPECT_EQ(FrameNumber(host.Frame()), required ? -1 : 0); // the earlier movie is gone
+        EXPECT_EQ(FrameNumber(host.frame()), required ? -1 : 0); // the earlier movie is gone
         EXPECT_TRUE(traces.Lines().join('\n').contains("no-such-option"));
     }
     EXPECT_EQ(Open("clip.mov"), 0);
