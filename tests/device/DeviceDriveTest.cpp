@@ -1,9 +1,11 @@
 #include "device/DeviceDrive.h"
 #include "device/MountTable.h"
+#include "tests/support/SetupCfg.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,15 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string RecordBytes(std::uint32_t magic, std::uint32_t trailer, std::size_t size = 128,
-                        char fill = 'x') {
-    SetupRecord r;
-    r.bytes.fill(std::uint8_t(fill));
-    r.SetMagic(magic);
-    r.SetTrailer(trailer);
-    std::string out(r.bytes.begin(), r.bytes.end());
-    out.resize(size, 'z');
-    return out;
+std::string RecordBytes(std::uint32_t magic, std::uint32_t trailer, std::size_t size = 128) {
+    std::string bytes = test::SetupCfg({.trailer = trailer, .magic = magic});
+    bytes.resize(size, 'z');
+    return bytes;
 }
 
 const std::string kValid = RecordBytes(SetupRecord::kMagic, SetupRecord::kTrailer);
@@ -34,7 +31,7 @@ TEST(FindDeviceDrive, TakesTheLastRemovableDriveWithAValidRecord) {
         bool removable = true;
         bool floppy = false;
     };
-    const std::string longer = RecordBytes(SetupRecord::kMagic, 7, 200, 'L');
+    const std::string longer = RecordBytes(SetupRecord::kMagic, 7, 200);
     const struct {
         const char* name;
         std::vector<Drive> drives;
@@ -103,12 +100,10 @@ private:
 };
 
 TEST(WriteSetupRecord, ReplacesTheFileOrLeavesItAlone) {
+    const std::string nextBytes = test::SetupCfg({.timeZone = 11});
     SetupRecord next;
-    next.bytes.fill(0x11);
-    next.SetMagic(SetupRecord::kMagic);
-    next.SetTrailer(SetupRecord::kTrailer);
-    const std::string nextBytes(next.bytes.begin(), next.bytes.end());
-    const std::string old = RecordBytes(SetupRecord::kMagic, 9, 300, 'o');
+    std::copy(nextBytes.begin(), nextBytes.end(), next.bytes.begin());
+    const std::string old = RecordBytes(SetupRecord::kMagic, 9, 300);
     const struct {
         const char* name;
         bool present;

@@ -1,23 +1,21 @@
 #include "device/SetupRecord.h"
 #include "device/ResolutionCodeTable.h"
 #include "device/SettingsSaveRule.h"
+#include "tests/support/SetupCfg.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace quello {
 namespace {
 
-// A record as the camera writes it, with every uninterpreted byte distinct so that any byte
-// the player disturbs shows up.
+// A record as the camera writes it: 1080P, bit 7 set, no update flag, every uninterpreted byte
+// distinct so that any byte the player disturbs shows up.
 SetupRecord CameraRecord() {
+    const std::string bytes = test::SetupCfg({.timeZone = -5, .sensitivity = {3, 7, 10}});
     SetupRecord r;
-    for (std::size_t i = 0; i < r.bytes.size(); ++i)
-        r.bytes[i] = std::uint8_t(0xA0 ^ i);
-    r.SetMagic(SetupRecord::kMagic);
-    r.SetTrailer(SetupRecord::kTrailer);
-    r.bytes[6] = 0x80 | (2 << 1); // bit 7 set, 1080P, no update flag
-    r.bytes[7] = std::uint8_t(-5);
-    r.bytes[8] = 3, r.bytes[9] = 7, r.bytes[10] = 10;
+    std::copy(bytes.begin(), bytes.end(), r.bytes.begin());
     return r;
 }
 

@@ -1,6 +1,6 @@
 #include "outputs/JpegWriter.h"
 
-#include "OutputsTestSupport.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +13,7 @@
 namespace quello {
 namespace {
 
-using test::runCommand;
-using test::shellQuote;
+using test::RunProgram;
 using test::TempDir;
 
 struct Rgb {
@@ -52,62 +51,58 @@ struct Decoded {
 
 Decoded decode(const std::string& path) {
     Decoded d;
-    const auto r = runCommand("djpeg -pnm " + shellQuote(path) + " 2>/dev/null");
-    std::istringstream ppm(r.output);
+    const auto r = RunProgram({"djpeg", "-pnm", path});
+    std::istringstream ppm(r.out);
     std::string magic;
     int maxValue = 0;
     ppm >> magic >> d.width >> d.height >> maxValue;
     ppm.get();
     if (r.exitCode != 0 || magic != "P6" || maxValue != 255)
         return {};
-    d.rgb = r.output.substr(static_cast<std::size_t>(ppm.tellg()));
+    d.rgb = r.out.substr(static_cast<std::size_t>(ppm.tellg()));
     EXPECT_EQ(d.rgb.size(), static_cast<std::size_t>(d.width) * d.height * 3);
     return d;
 }
 
-struct SizeCase {
-    int width, height, bpp;
-};
+// Every size down to one pixel, both input layouts: the picture decodes close to the source,
+// top row first, and replaces the file that was there.
+TEST(JpegWriter, DecodesCloseToTheSourceTopRowFirst) {
+    const struct {
+        int w, h, bpp;
+    } sizes[] = {{64, 48, 32}, {64, 48, 24}, {33, 17, 32}, {33, 17, 24},
+                 {5, 3, 24},   {1, 1, 32},   {1, 1, 24},   {1920, 1080, 32}};
+    for (const auto [w, h, bpp] : sizes) {
+        SCOPED_TRACE(testing::Message() << w << "x" << h << "x" << bpp);
+        TempDir dir;
+        // Smooth colour changes, which JPEG keeps well at any size; green falls from top to bottom,
+        // so a picture written bottom row first cannot pass.
+        const auto colourAt = [](int x, int y) {
+            return Rgb{static_cast<int>(128 + 100 * std::sin(x / 7.0)),
+                       static_cast<int>(128 + 100 * std::cos(y / 5.0)), 96};
+        };
+        const auto frame = makeFrame(w, h, bpp, colourAt);
+        const std::string path = dir.file("frame.jpg");
+        dir.write("frame.jpg", std::string(300000, 'o')); // replaced, not appended to or merged
+        ASSERT_EQ(WriteJpeg(frame.data(), w, h, path, bpp), 1);
+        EXPECT_EQ(dir.entries(), std::set<std::string>{"frame.jpg"});
 
-class JpegFrames : public testing::TestWithParam<SizeCase> {};
-
-TEST_P(JpegFrames, DecodesCloseToTheSourceTopRowFirst) {
-    const auto [w, h, bpp] = GetParam();
-    TempDir dir;
-    // Smooth colour changes, which JPEG keeps well at any size; green falls from top to bottom,
-    // so a picture written bottom row first cannot pass.
-    const auto colourAt = [](int x, int y) {
-        return Rgb{static_cast<int>(128 + 100 * std::sin(x / 7.0)),
-                   static_cast<int>(128 + 100 * std::cos(y / 5.0)), 96};
-    };
-    const auto frame = makeFrame(w, h, bpp, colourAt);
-    const std::string path = dir.file("frame.jpg");
-    dir.write("frame.jpg", std::string(300000, 'o')); // replaced, not appended to or merged
-    ASSERT_EQ(WriteJpeg(frame.data(), w, h, path, bpp), 1);
-    EXPECT_EQ(dir.entries(), std::set<std::string>{"frame.jpg"});
-
-    const Decoded d = decode(path);
-    ASSERT_EQ(d.width, w);
-    ASSERT_EQ(d.height, h);
-    long long total = 0;
-    int worst = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const Rgb want = colourAt(x, y), got = d.at(x, y);
-            for (const int diff : {want.r - got.r, want.g - got.g, want.b - got.b}) {
-                total += std::abs(diff);
-                worst = std::max(worst, std::abs(diff));
+        const Decoded d = decode(path);
+        ASSERT_EQ(d.width, w);
+        ASSERT_EQ(d.height, h);
+        long long total = 0;
+        int worst = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const Rgb want = colourAt(x, y), got = d.at(x, y);
+                for (const int diff : {want.r - got.r, want.g - got.g, want.b - got.b}) {
+                    total += std::abs(diff);
+                    worst = std::max(worst, std::abs(diff));
+                }
             }
-        }
-    EXPECT_LT(static_cast<double>(total) / (3.0 * w * h), 4.0);
-    EXPECT_LT(worst, 40);
+        EXPECT_LT(static_cast<double>(total) / (3.0 * w * h), 4.0);
+        EXPECT_LT(worst, 40);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(All, JpegFrames,
-                         testing::Values(SizeCase{64, 48, 32}, SizeCase{64, 48, 24},
-                                         SizeCase{33, 17, 32}, SizeCase{33, 17, 24},
-                                         SizeCase{5, 3, 24}, SizeCase{1, 1, 32}, SizeCase{1, 1, 24},
-                                         SizeCase{1920, 1080, 32}));
 
 TEST(JpegWriter, BaselineAtQuality80) {
     TempDir dir;
@@ -121,55 +116,49 @@ TEST(JpegWriter, BaselineAtQuality80) {
     EXPECT_NE(bytes.find("\xFF\xC0"), std::string::npos);
     EXPECT_EQ(bytes.find("\xFF\xC2"), std::string::npos);
 
-    const auto r = runCommand("identify -verbose " + shellQuote(path));
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_NE(r.output.find("Quality: 80"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("Interlace: None"), std::string::npos);
+    const auto r = RunProgram({"identify", "-verbose", path});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Quality: 80"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Interlace: None"), std::string::npos);
 }
 
-struct RefusalCase {
-    const char* name;
-    bool nullPixels;
-    int width, height, bpp;
-    const char* target; // relative to the temporary folder, "" for an empty path
-};
-void PrintTo(const RefusalCase& c, std::ostream* os) {
-    *os << c.name;
+TEST(JpegWriter, RefusalsReturnZeroAndLeaveNothing) {
+    const struct {
+        const char* name;
+        bool nullPixels;
+        int width, height, bpp;
+        const char* target; // relative to the temporary folder, "" for an empty path
+    } cases[] = {
+        {"NullPixels", true, 8, 8, 32, "a.jpg"},
+        {"ZeroWidth", false, 0, 8, 32, "a.jpg"},
+        {"NegativeHeight", false, 8, -1, 32, "a.jpg"},
+        {"WiderThanJpegAllows", false, 65501, 1, 32, "a.jpg"},
+        {"TallerThanJpegAllows", false, 1, 65501, 32, "a.jpg"},
+        {"SixteenBitFrame", false, 8, 8, 16, "a.jpg"},
+        {"MissingFolder", false, 8, 8, 32, "missing/a.jpg"},
+        {"PathIsAFolder", false, 8, 8, 32, "sub"},
+        {"PathEndsInSlash", false, 8, 8, 32, "sub/"},
+        {"EmptyPath", false, 8, 8, 32, ""},
+        {"UnwritableFolder", false, 8, 8, 32, "/proc"},
+    };
+    for (const auto& rc : cases) {
+        SCOPED_TRACE(rc.name);
+        TempDir dir;
+        dir.makeDir("sub");
+        const std::vector<unsigned char> pixels(64 * 64 * 4, 0x80);
+        std::string path;
+        if (std::string(rc.target) == "/proc")
+            path = "/proc/snap.jpg";
+        else if (*rc.target != '\0')
+            path = dir.file(rc.target);
+        const auto before = dir.entries();
+        EXPECT_EQ(
+            WriteJpeg(rc.nullPixels ? nullptr : pixels.data(), rc.width, rc.height, path, rc.bpp),
+            0);
+        EXPECT_EQ(dir.entries(), before);
+        EXPECT_TRUE(TempDir::entries(dir.file("sub")).empty());
+    }
 }
-
-class JpegRefusals : public testing::TestWithParam<RefusalCase> {};
-
-TEST_P(JpegRefusals, ReturnZeroAndLeaveNothing) {
-    const RefusalCase& rc = GetParam();
-    TempDir dir;
-    dir.makeDir("sub");
-    const std::vector<unsigned char> pixels(64 * 64 * 4, 0x80);
-    std::string path;
-    if (std::string(rc.target) == "/proc")
-        path = "/proc/snap.jpg";
-    else if (*rc.target != '\0')
-        path = dir.file(rc.target);
-    const auto before = dir.entries();
-    EXPECT_EQ(WriteJpeg(rc.nullPixels ? nullptr : pixels.data(), rc.width, rc.height, path, rc.bpp),
-              0);
-    EXPECT_EQ(dir.entries(), before);
-    EXPECT_TRUE(TempDir::entries(dir.file("sub")).empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    All, JpegRefusals,
-    testing::Values(RefusalCase{"NullPixels", true, 8, 8, 32, "a.jpg"},
-                    RefusalCase{"ZeroWidth", false, 0, 8, 32, "a.jpg"},
-                    RefusalCase{"NegativeHeight", false, 8, -1, 32, "a.jpg"},
-                    RefusalCase{"WiderThanJpegAllows", false, 65501, 1, 32, "a.jpg"},
-                    RefusalCase{"TallerThanJpegAllows", false, 1, 65501, 32, "a.jpg"},
-                    RefusalCase{"SixteenBitFrame", false, 8, 8, 16, "a.jpg"},
-                    RefusalCase{"MissingFolder", false, 8, 8, 32, "missing/a.jpg"},
-                    RefusalCase{"PathIsAFolder", false, 8, 8, 32, "sub"},
-                    RefusalCase{"PathEndsInSlash", false, 8, 8, 32, "sub/"},
-                    RefusalCase{"EmptyPath", false, 8, 8, 32, ""},
-                    RefusalCase{"UnwritableFolder", false, 8, 8, 32, "/proc"}),
-    [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace quello

@@ -2,7 +2,7 @@
 #include "outputs/TelemetryGpxWriter.h"
 #include "recordings/TelemetryParser.h"
 
-#include "OutputsTestSupport.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +15,7 @@
 namespace quello {
 namespace {
 
-using test::runCommand;
-using test::shellQuote;
+using test::RunProgram;
 using test::TempDir;
 
 const std::string kGoldenDir = std::string(QUELLO_OUTPUTS_TEST_DATA_DIR) + "/golden";
@@ -66,9 +65,8 @@ TEST(TelemetryWriters, GoldenDocumentsWrittenTwiceIdentically) {
         EXPECT_EQ(second.gpx, first.gpx);
 
         const std::string gpxPath = dir.write(std::string(c.input) + ".gpx", first.gpx);
-        const auto valid = runCommand("xmllint --noout --schema " + shellQuote(QUELLO_GPX_XSD) +
-                                      " " + shellQuote(gpxPath));
-        EXPECT_EQ(valid.exitCode, 0) << valid.output;
+        const auto valid = RunProgram({"xmllint", "--noout", "--schema", QUELLO_GPX_XSD, gpxPath});
+        EXPECT_EQ(valid.exitCode, 0) << valid.err;
     }
 }
 

@@ -5,39 +5,26 @@
 namespace quello {
 namespace {
 
-TEST(VolumeLevelTest, LevelsToHundredthsOfDecibel) {
+// The volume slider's eleven levels in hundredths of a decibel (outside 0..10 clamped to the
+// valid gains), the gains on libmpv's cubic volume scale, and libmpv's volume back to a level.
+TEST(VolumeLevelTest, LevelsGainsAndMpvVolumes) {
     const struct {
         int level, gain;
-    } cases[] = {{0, -10000},
-                 {1, -4500},
-                 {5, -2500},
-                 {9, -500},
-                 {10, 0},
-                 // outside 0..10 the rule's result is clamped to the valid gains
-                 {11, 0},
-                 {-1, -5500},
-                 {-20, -10000},
-                 {1 << 30, 0}};
-    for (const auto& c : cases)
+    } levels[] = {{0, -10000}, {1, -4500},  {5, -2500},    {9, -500},   {10, 0},
+                  {11, 0},     {-1, -5500}, {-20, -10000}, {1 << 30, 0}};
+    for (const auto& c : levels)
         EXPECT_EQ(VolumeLevelToGain(c.level), c.gain) << "level " << c.level;
-}
-
-TEST(VolumeLevelTest, GainOnCubicVolumeScale) {
     const struct {
         int gain;
         double volume;
-    } cases[] = {{0, 100.0},       {-6000, 10.0}, {-2500, 38.3119},
-                 {-4500, 17.7828}, {-10000, 0.0}, {500, 100.0}};
-    for (const auto& c : cases)
+        int level; // read back from that volume
+    } gains[] = {{0, 100.0, 10},      {-6000, 10.0, 1}, {-2500, 38.3119, 5},
+                 {-4500, 17.7828, 1}, {-10000, 0.0, 0}, {500, 100.0, 10}};
+    for (const auto& c : gains) {
         EXPECT_NEAR(GainToMpvVolume(c.gain), c.volume, 1e-3) << "gain " << c.gain;
-}
-
-TEST(VolumeLevelTest, EveryLevelReadsBack) {
-    for (int level = 0; level <= 10; ++level) {
-        const double volume = GainToMpvVolume(VolumeLevelToGain(level));
-        EXPECT_EQ(MpvVolumeToLevel(volume, volume <= 0.0), level);
+        EXPECT_EQ(MpvVolumeToLevel(c.volume, c.volume <= 0.0), c.level) << "gain " << c.gain;
     }
-    EXPECT_EQ(MpvVolumeToLevel(100.0, true), 0);
+    EXPECT_EQ(MpvVolumeToLevel(100.0, true), 0);   // muted
     EXPECT_EQ(MpvVolumeToLevel(130.0, false), 10); // libmpv allows some boost
     EXPECT_EQ(MpvVolumeToLevel(1.0, false), 1);    // quieter than level 1 yet audible
 }

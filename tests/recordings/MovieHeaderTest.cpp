@@ -1,5 +1,6 @@
 #include "recordings/MovieHeader.h"
 #include "tests/support/MovieBytes.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -109,14 +110,20 @@ TEST(ReadMovieHeader, ReadsTheMovieHeaderBoxWhereverItIs) {
 
 TEST(ReadMovieHeader, ReadsMoviesMadeByFfmpeg) {
     test::TempDir dir;
-    for (const char* flags : {"", "-movflags +faststart"}) {
+    for (const char* flags : {"", "+faststart"}) {
         SCOPED_TRACE(flags);
         const std::string path = dir.file("ff.mov");
-        const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i "
-                                    "testsrc=size=64x48:rate=10 -t 1 -c:v mpeg4 -metadata "
-                                    "creation_time=2021-06-15T10:20:30Z " +
-                                    std::string(flags) + " '" + path + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        std::vector<std::string> argv = {
+            "ffmpeg", "-nostdin",  "-v",
+            "error",  "-y",        "-f",
+            "lavfi",  "-i",        "testsrc=size=64x48:rate=10",
+            "-t",     "1",         "-c:v",
+            "mpeg4",  "-metadata", "creation_time=2021-06-15T10:20:30Z"};
+        if (*flags)
+            argv.insert(argv.end(), {"-movflags", flags});
+        argv.push_back(path);
+        const auto r = test::RunProgram(argv);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
         std::tm time{};
         std::uint32_t duration = 0;
         int readOnly = -1;

@@ -1,7 +1,8 @@
 // The `quello` program run as a user runs it: real files in scratch folders, the exit code,
 // stdout and stderr checked.
-#include "ProgramRun.h"
 #include "tests/support/MovieBytes.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/SetupCfg.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TmpfsMount.h"
 
@@ -23,26 +24,9 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-std::string SetupCfg(int timeZone = -5, std::uint32_t trailer = 0x53050E50u) {
-    std::string bytes(128, '\0');
-    bytes.replace(0, 4, "\x0E\x01\x52\x50", 4);
-    bytes[4] = '\x7A'; // not interpreted: must survive every write
-    bytes[6] = char(2 << 1 | 0x80);
-    bytes[7] = char(timeZone);
-    bytes[8] = 5;
-    bytes[9] = 6;
-    bytes[10] = 7;
-    bytes[60] = '\x42';
-    for (int i = 0; i < 4; ++i)
-        bytes[124 + i] = char(trailer >> (8 * i));
-    return bytes;
-}
-
 std::size_t LineCount(const std::string& text) {
     return std::size_t(std::count(text.begin(), text.end(), '\n'));
 }
-
-// ---------------------------------------------------------------------------- bad input
 
 // The words of `args`, with "@" standing for the folder `dir`.
 std::vector<std::string> Args(const std::string& args, const std::string& dir) {
@@ -65,11 +49,8 @@ TEST(QuelloCli, BadInputIsRefusedWithOneLineAndNothingWritten) {
         {"", 2, "usage: quello"},
         {"play", 2, "unknown command 'play'"},
         {"info", 2, "no movie given"},
-        {"info @/card/none.MOV", 1, "none.MOV: no such file"},
-        {"info @/card", 1, "is a directory"},
         {"info @/card/junk.bin @/nope", 1, "nope: no such"},
         {"info --fast @/card/junk.bin", 2, "unknown option"},
-        {"telemetry @/none.DAT", 1, "none.DAT: no such file"},
         {"telemetry @/card", 1, "is a directory"},
         {"telemetry @/fifo", 1, "not a regular file"},
         {"telemetry @/a.DAT @/b.DAT", 2, "exactly one"},
@@ -77,19 +58,13 @@ TEST(QuelloCli, BadInputIsRefusedWithOneLineAndNothingWritten) {
         {"telemetry @/card/junk.bin --format", 2, "needs a value"},
         {"kml @/card/junk.bin", 2, "output folder"},
         {"kml --output @/card/junk.bin @/card/junk.bin", 1, "not a directory"},
-        {"kml --output @/gone @/card/junk.bin", 1, "no such file"},
-        {"card @", 1, "Can't find device!"},
         {"card @/gone", 1, "Can't find device!"},
         {"settings @", 1, "Can't find device!"},
         {"settings @ @/card", 2, "exactly one card folder"},
         {"settings @/card --resolution 6", 2, "--resolution must be 0..5"},
-        {"settings @/card --resolution 1x", 2, "--resolution"},
         {"settings @/card --timezone 13", 2, "--timezone must be -12..12"},
         {"settings @/card --sensitivity 1,2", 2, "--sensitivity"},
-        {"settings @/card --sensitivity 1,2,3,4", 2, "--sensitivity"},
-        {"settings @/card --sensitivity 1,2,3,", 2, "--sensitivity"},
-        {"settings @/card --sensitivity 1,11,3", 2, "--sensitivity"},
-        {"settings @/card --sensitivity=1,-1,3", 2, "--sensitivity"},
+        {"settings @/card --sensitivity=1,11,3", 2, "--sensitivity"},
     };
     const TempDir dir;
     dir.write("card/junk.bin", std::string("\x00\xff\x13\x37", 4));
@@ -117,22 +92,12 @@ TEST(QuelloCli, BadInputIsRefusedWithOneLineAndNothingWritten) {
 
 TEST(QuelloCli, HelpIsShownForEveryCommand) {
     for (const char* command : {"info", "telemetry", "kml", "card", "settings"}) {
-        SCOPED_TRACE(command);
-        for (const auto& args : std::vector<std::vector<std::string>>{
-                 {command, "--help"}, {"help", command}, {command, "/x", "-h"}}) {
-            const ProgramResult r = RunQuello(args);
-            EXPECT_EQ(r.exitCode, 0);
-            EXPECT_EQ(r.out.rfind(std::string("usage: quello ") + command, 0), 0u) << r.out;
-            EXPECT_EQ(r.err, "");
-        }
+        const ProgramResult r = RunQuello({"help", command});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.out.rfind(std::string("usage: quello ") + command, 0), 0u) << r.out;
+        EXPECT_EQ(RunQuello({command, "/x", "-h"}).out, r.out);
     }
-    const ProgramResult overview = RunQuello({"--help"});
-    EXPECT_EQ(overview.exitCode, 0);
-    for (const char* command : {"info", "telemetry", "kml", "card", "settings"})
-        EXPECT_NE(overview.out.find(std::string("\n  ") + command + " "), std::string::npos);
 }
-
-// ---------------------------------------------------------------------------- info
 
 TEST(QuelloCli, InfoReportsEachMovie) {
     struct Case {
@@ -149,10 +114,6 @@ TEST(QuelloCli, InfoReportsEachMovie) {
          "DCIM/100MEDIA/FILE0001.DAT", "2010-01-02 03:04:05", 30},
         {"DCIM/100MEDIA/FILE0002.MOV", CameraMovie(0, 600, 18000), true, "DCIM/INFO/FILE0002.DAT",
          nullptr, nullptr},
-        // Past the 32-bit time_t limit: still converts.
-        {"DCIM/100MEDIA/FILE0003.MOV", CameraMovie(4230328448u, 0, 7), false, nullptr,
-         "2038-01-19 03:14:08", 7},
-        {"DCIM/100MEDIA/empty.MOV", "", false, nullptr, nullptr, nullptr},
         {"DCIM/100MEDIA/junk.MOV", std::string(300, '\xA5'), true, nullptr, nullptr, nullptr},
     };
     const TempDir dir;
@@ -185,8 +146,6 @@ TEST(QuelloCli, InfoReportsEachMovie) {
     }
 }
 
-// ---------------------------------------------------------------------------- telemetry
-
 std::string SampleLines(int count) {
     std::string text;
     for (int i = 0; i < count; ++i)
@@ -202,19 +161,11 @@ TEST(QuelloCli, TelemetryJsonHoldsEverySlot) {
         int fixes;
         const char* lastLatitude; // of the last fix slot
     };
-    const std::string g = "[G]\t2010/01/02\t03:04:05\tS24.123456\tW121.654321\t80\t270\n";
     const std::vector<Case> cases = {
         {"empty file", "", 0, 0, nullptr},
         {"samples only", SampleLines(25), 25, 2, ""},
-        {"second of samples then fix", SampleLines(10) + g, 10, 2, "-24.123456"},
-        {"fix first", g + SampleLines(10), 10, 1, "-24.123456"},
-        {"binary junk",
-         std::string("\x7f\x45\x4c\x46\x02\x01\x01\0\0\0", 10) + std::string(5000, '\xC3'), 0, 0,
-         nullptr},
         // Bytes that are not UTF-8 in the texts still give a valid JSON document.
         {"invalid UTF-8 token", "[G]\t\xff\xfe\t\xc3\t\x80N1\tE2\t1\t2\n", 0, 1, "N1"},
-        {"one huge line", "[S]\t1\t2\t3" + std::string(5 << 20, '7') + "\n", 1, 0, nullptr},
-        {"more than 3000 samples", SampleLines(3100), 3000, 300, ""},
     };
     const TempDir dir;
     for (const auto& c : cases) {
@@ -236,45 +187,29 @@ TEST(QuelloCli, TelemetryJsonHoldsEverySlot) {
     }
 }
 
+// One row a second, fixes beyond the samples included; the comma inside the time is quoted,
+// so every row has 36 cells.
 TEST(QuelloCli, TelemetryCsvHasOneRowPerSecond) {
-    struct Case {
-        const char* label;
-        std::string content;
-        std::size_t rows; // without the header
-    };
     const std::string g = "[G]\t2010/01/02\t03:04,05\tN24.5\tE121.5\t80\t270\n";
-    const std::vector<Case> cases = {
-        {"empty", "", 0},
-        {"partial second", SampleLines(25), 3},
-        {"fixes beyond samples", SampleLines(10) + g + g + g, 4},
-    };
     const TempDir dir;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        const ProgramResult r =
-            RunQuello({"telemetry", "--format=csv", dir.write("t.DAT", c.content)});
-        ASSERT_EQ(r.exitCode, 0) << r.err;
-        std::istringstream in(r.out);
-        std::string row;
-        std::size_t rows = 0;
-        while (std::getline(in, row)) {
-            // The comma inside the time is quoted, so every row has 36 cells.
-            std::size_t commas = 0;
-            bool quoted = false;
-            for (char ch : row) {
-                quoted ^= ch == '"';
-                commas += !quoted && ch == ',';
-            }
-            EXPECT_EQ(commas, 35u) << row;
-            if (rows > 0) {
-                EXPECT_EQ(row.substr(0, row.find(',')), std::to_string(rows - 1));
-            }
-            ++rows;
-        }
-        EXPECT_EQ(rows, c.rows + 1);
-    }
     const ProgramResult r =
-        RunQuello({"telemetry", "--format", "csv", dir.write("t.DAT", SampleLines(10) + g)});
+        RunQuello({"telemetry", "--format=csv", dir.write("t.DAT", SampleLines(10) + g + g + g)});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::istringstream in(r.out);
+    std::size_t rows = 0;
+    for (std::string row; std::getline(in, row); ++rows) {
+        std::size_t commas = 0;
+        bool quoted = false;
+        for (char ch : row) {
+            quoted ^= ch == '"';
+            commas += !quoted && ch == ',';
+        }
+        EXPECT_EQ(commas, 35u) << row;
+        if (rows > 0) {
+            EXPECT_EQ(row.substr(0, row.find(',')), std::to_string(rows - 1));
+        }
+    }
+    EXPECT_EQ(rows, 5u);
     EXPECT_NE(r.out.find("\n1,\"2010/01/02 03:04,05\",24.5,121.5,80,270,,,"), std::string::npos)
         << r.out;
 }
@@ -306,8 +241,6 @@ TEST(QuelloCli, TelemetryGpxReadsBackWithTheSameCoordinates) {
                         "3,0.500000,179.999999,,\r\n");
 }
 
-// ---------------------------------------------------------------------------- kml
-
 TEST(QuelloCli, KmlReportsEachLog) {
     const TempDir dir;
     const std::string good = dir.write("logs/0101.log", "093107\tN22.5431\tE114.0578\t1\r\n"
@@ -324,58 +257,29 @@ TEST(QuelloCli, KmlReportsEachLog) {
               0);
     EXPECT_EQ(TempDir::entries(dir.path() + "/out"), std::set<std::string>{"0101.kml"});
 
-    // Logs without a usable line still give well-formed documents.
-    const std::vector<std::string> odd = {
-        dir.write("logs/empty.log", ""),
-        dir.write("logs/junk.log", std::string("\x00\xff<&>\t\xc3\tN\x80\n", 11)),
-        dir.write("logs/huge.log", "1\tN1.5\tE" + std::string(1 << 20, '2') + "\n"),
-    };
-    for (const auto& log : odd) {
-        SCOPED_TRACE(log);
-        const ProgramResult k = RunQuello({"kml", "--output", dir.path() + "/out", log});
-        ASSERT_EQ(k.exitCode, 0) << k.err;
-        const std::string kml = k.out.substr(3, k.out.size() - 4);
-        EXPECT_EQ(RunProgram({"/usr/bin/xmllint", "--noout", kml}).exitCode, 0);
-    }
-
     // Relative paths, a bare log name included, are taken from the current folder; an
     // existing KML is replaced.
     const ProgramResult again =
         RunQuello({"kml", "--output", "../out/", "0101.log"}, dir.path() + "/logs");
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(again.out, "OK " + dir.path() + "/out/0101.kml\n");
-
-    // Through a symbolic link, ".." is the parent of the link's target, as the kernel has it.
-    dir.write("real/deep/0202.log", "");
-    dir.write("real/0202.log", "1\tN10.5\tE20.5\t1\n");
-    dir.write("logs/0202.log", "1\tN30.5\tE40.5\t1\n");
-    ASSERT_EQ(symlink((dir.path() + "/real/deep").c_str(), (dir.path() + "/logs/link").c_str()), 0);
-    const ProgramResult linked =
-        RunQuello({"kml", "--output", "out", "logs/link/../0202.log"}, dir.path());
-    EXPECT_EQ(linked.out, "OK " + dir.path() + "/out/0202.kml\n") << linked.err;
-    EXPECT_NE(TempDir::read(dir.path() + "/out/0202.kml").find("20.5,10.5,0"), std::string::npos);
 }
-
-// ---------------------------------------------------------------------------- card, settings
 
 TEST(QuelloCli, CardPrintsTheLastValidRoot) {
     const struct {
         const char* roots; // "@" is the scratch folder
         const char* found; // nullptr: "Can't find device!"
     } cases[] = {
-        {"@/a", "a"},
         {"@/a @/b", "b"}, // the last valid root wins
         {"@/a @/short @/zero-trailer @/bad-magic @/gone", "a"},
         {"@/short @/zero-trailer", nullptr},
     };
     const TempDir dir;
-    dir.write("a/setup.cfg", SetupCfg(-12));
-    dir.write("b/setup.cfg", SetupCfg(12, 0x01020304u));
+    dir.write("a/setup.cfg", SetupCfg({.timeZone = -12}));
+    dir.write("b/setup.cfg", SetupCfg({.timeZone = 12, .trailer = 0x01020304u}));
     dir.write("short/setup.cfg", SetupCfg().substr(0, 127));
-    dir.write("zero-trailer/setup.cfg", SetupCfg(0, 0));
-    std::string badMagic = SetupCfg();
-    badMagic[0] = 0;
-    dir.write("bad-magic/setup.cfg", badMagic);
+    dir.write("zero-trailer/setup.cfg", SetupCfg({.trailer = 0}));
+    dir.write("bad-magic/setup.cfg", SetupCfg({.magic = 0x5052010Fu}));
 
     for (const auto& c : cases) {
         SCOPED_TRACE(c.roots);
@@ -426,7 +330,6 @@ TEST(QuelloCli, SettingsRoundTrip) {
         {"nothing changed", "", false, -5, {5, 6, 12}, 0},
         {"same values given", "--timezone -5 --resolution 0", false, -5, {5, 6, 12}, 0},
         {"time zone", "--timezone +3", true, 3, {5, 6, 12}, 0},
-        {"saved again unchanged", "--timezone 3", false, 3, {5, 6, 12}, 0},
         {"all options",
          "--resolution 5 --timezone=-12 --sensitivity 0,10,4",
          true,
@@ -435,8 +338,7 @@ TEST(QuelloCli, SettingsRoundTrip) {
          5},
     };
     const TempDir dir;
-    std::string stored = SetupCfg(-5, 0x01020304u);
-    stored[10] = 12;
+    const std::string stored = SetupCfg({.sensitivity = {5, 6, 12}, .trailer = 0x01020304u});
     const std::string cfg = dir.write("card/setup.cfg", stored);
     const std::string root = dir.path() + "/card";
     for (const auto& s : steps) {
@@ -456,8 +358,8 @@ TEST(QuelloCli, SettingsRoundTrip) {
         EXPECT_EQ(card["updateFlag"], 1);
         const std::string bytes = TempDir::read(cfg);
         ASSERT_EQ(bytes.size(), 128u);
-        EXPECT_EQ(bytes[4], '\x7A');
-        EXPECT_EQ(bytes[60], '\x42');
+        EXPECT_EQ(bytes.substr(11, 113), stored.substr(11, 113));
+        EXPECT_EQ(bytes.substr(4, 2), stored.substr(4, 2));
         EXPECT_EQ(bytes[6] & 0x80, 0x80);
         EXPECT_EQ(bytes.substr(124), std::string("\x50\x0E\x05\x53", 4));
     }

@@ -1,5 +1,5 @@
 #include "ProgramRun.h"
-#include "tests/support/TempDir.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string
 
     ProgramResult result;
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         ADD_FAILURE() << "cannot start " << argv[0];
@@ -48,12 +48,6 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string
     result.out = TempDir::read(outPath);
     result.err = TempDir::read(errPath);
     return result;
-}
-
-ProgramResult RunQuello(const std::vector<std::string>& args, const std::string& cwd) {
-    std::vector<std::string> argv{QUELLO_BIN};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return RunProgram(argv, cwd);
 }
 
 } // namespace quello::test
