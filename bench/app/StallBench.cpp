@@ -37,30 +37,30 @@ constexpr int kStallMs = 50;
 class StallProbe : public QObject {
 public:
     StallProbe() {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(kProbeMs);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            const qint64 gap = clock_.restart();
-            longest_ = std::max(longest_, gap);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(kProbeMs);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 gap = m_clock.restart();
+            m_longest = std::max(m_longest, gap);
             if (gap > kStallMs)
-                ++stalls_;
+                ++m_stalls;
         });
     }
     void Start() {
-        stalls_ = 0;
-        longest_ = 0;
-        clock_.start();
-        timer_.start();
+        m_stalls = 0;
+        m_longest = 0;
+        m_clock.start();
+        m_timer.start();
     }
-    void Stop() { timer_.stop(); }
-    int stalls() const { return stalls_; }
-    qint64 longest() const { return longest_; }
+    void Stop() { m_timer.stop(); }
+    int stalls() const { return m_stalls; }
+    qint64 longest() const { return m_longest; }
 
 private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    int stalls_ = 0;
-    qint64 longest_ = 0;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    int m_stalls = 0;
+    qint64 m_longest = 0;
 };
 
 void RunEventsFor(int ms) {

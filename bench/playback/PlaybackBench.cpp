@@ -61,16 +61,16 @@ double RunForCpu(const std::vector<const char*>& argv) {
 // Drains the engine as the main window does.
 class Drain : public QObject {
 public:
-    explicit Drain(CMediaGraph& graph) : graph_(graph) {}
+    explicit Drain(CMediaGraph& graph) : m_graph(graph) {}
     bool event(QEvent* event) override {
         if (event->type() != CMediaGraph::kGraphNotifyEvent)
             return QObject::event(event);
-        graph_.DrainGraphEvents();
+        m_graph.DrainGraphEvents();
         return true;
     }
 
 private:
-    CMediaGraph& graph_;
+    CMediaGraph& m_graph;
 };
 
 // Runs the event loop for `seconds`, sleeping while there is nothing to do (a busy loop would
