@@ -1,6 +1,6 @@
 #include "SkinBitmaps.h"
 
-#include "SkinArtwork.h"
+#include "res/skin/SkinArtwork.h"
 
 #include <QHash>
 

@@ -3,9 +3,9 @@
 #include "MapCallScript.h"
 #include "MapRequestFilter.h"
 
-#include "MapResource.h"
 #include "MapWebPage.h"
 #include "quello/Version.h"
+#include "res/map/MapResource.h"
 
 #include <QEvent>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 #include "MapWebPage.h"
 
 #include "MapRequestFilter.h"
-#include "MapResource.h"
+#include "res/map/MapResource.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -7,8 +7,8 @@
 // Usage: app_stall_bench [SECONDS_PER_PHASE]   (default 20)
 // The last two phases also seek every 250 ms, and turn between 1x and -8x every 2 s.
 #include "BenchRecording.h"
-#include "CPlayerApp.h"
-#include "CPlayerDlg.h"
+#include "app/CPlayerApp.h"
+#include "app/CPlayerDlg.h"
 
 #include "views/CDlgGMap.h"
 

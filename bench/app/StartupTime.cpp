@@ -9,8 +9,8 @@
 // has reached the screen, and prints that moment on the monotonic clock. The parent measures
 // from just before it started the child. Runs on the platform QT_QPA_PLATFORM names (use
 // xvfb-run for an X server; offscreen when there is no display).
-#include "CPlayerApp.h"
-#include "CPlayerDlg.h"
+#include "app/CPlayerApp.h"
+#include "app/CPlayerDlg.h"
 
 #include <QApplication>
 #include <QDir>

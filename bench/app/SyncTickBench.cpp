@@ -12,8 +12,8 @@
 // text and the gauges when their values change), and how often the map's page repainted per
 // marker move over the whole run (at most when the marker moves).
 #include "BenchRecording.h"
-#include "CPlayerApp.h"
-#include "CPlayerDlg.h"
+#include "app/CPlayerApp.h"
+#include "app/CPlayerDlg.h"
 #include "res/skin/WindowLayout.h"
 
 #include "views/CDlgGMap.h"

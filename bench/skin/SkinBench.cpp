@@ -2,9 +2,9 @@
 // compass, move the needle, repaint both instruments' boxes of the 1024 x 247 panel), which is
 // what a sync tick costs when speed and heading change. Budget: waveform paint + gauges
 // <= 2 ms of the 100 ms tick.
-#include "CDashPanel.h"
-#include "GaugeGeometry.h"
-#include "SkinBitmaps.h"
+#include "skin/CDashPanel.h"
+#include "skin/GaugeGeometry.h"
+#include "skin/SkinBitmaps.h"
 
 #include <QApplication>
 #include <QImage>

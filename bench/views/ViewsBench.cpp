@@ -1,8 +1,8 @@
 // Costs of the telemetry views on the GUI thread, to compare with the 100 ms sync tick.
 //   views_bench                      (offscreen; the map needs QTWEBENGINE_DISABLE_SANDBOX=1
 //                                     when run as root, which this tool sets itself)
-#include "CDlgGMap.h"
-#include "CMyWaveForm.h"
+#include "views/CDlgGMap.h"
+#include "views/CMyWaveForm.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,5 +1,5 @@
 // The player's command line: quello-player [--card DIR] [MOVIE|FOLDER]...
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
 #include <gtest/gtest.h>
 

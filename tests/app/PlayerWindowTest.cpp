@@ -1,6 +1,6 @@
 // The assembled window with the real engine on small generated movies and telemetry, driven
 // through its widgets: clicks, key presses, drops and the file dialogs.
-#include "CPlayerDlg.h"
+#include "app/CPlayerDlg.h"
 #include "res/skin/WindowLayout.h"
 
 #include "playback/CVideoHost.h"

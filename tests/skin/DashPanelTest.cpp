@@ -1,7 +1,7 @@
 // The dashboard gauges: their look is pinned by reference images of the panel; the tables
 // check the rules behind them at the edge values.
-#include "CDashPanel.h"
-#include "GaugeGeometry.h"
+#include "skin/CDashPanel.h"
+#include "skin/GaugeGeometry.h"
 #include "tests/support/ReferenceImage.h"
 
 #include <QTest>

@@ -1,5 +1,5 @@
 // Dialog units of the window template to pixels.
-#include "DialogUnits.h"
+#include "skin/DialogUnits.h"
 
 #include <gtest/gtest.h>
 

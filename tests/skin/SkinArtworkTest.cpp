@@ -1,6 +1,6 @@
-#include "GaugeGeometry.h"
-#include "MainBackground.h"
-#include "SkinBitmaps.h"
+#include "skin/GaugeGeometry.h"
+#include "skin/MainBackground.h"
+#include "skin/SkinBitmaps.h"
 #include "tests/support/ReferenceImage.h"
 
 #include <QPainter>

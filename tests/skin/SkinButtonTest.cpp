@@ -1,10 +1,10 @@
 // Skin buttons: the look of each state is pinned by reference images of a button made from
 // the real artwork and from a test strip whose nine pieces all differ; the tables check which
 // image each mouse step shows, what reaches the parent and which borders are refused.
-#include "CMemPaintDC.h"
-#include "CSkinButton.h"
-#include "SkinBitmaps.h"
-#include "SkinButtonEvent.h"
+#include "skin/CMemPaintDC.h"
+#include "skin/CSkinButton.h"
+#include "skin/SkinBitmaps.h"
+#include "skin/SkinButtonEvent.h"
 #include "tests/support/ReferenceImage.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "CSkinSlider.h"
+#include "skin/CSkinSlider.h"
 #include "tests/support/ReferenceImage.h"
 
 #include <QSignalSpy>

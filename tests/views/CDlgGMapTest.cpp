@@ -1,7 +1,7 @@
 // The map view under offscreen QtWebEngine, without network: the page must work on a blank map.
-#include "CDlgGMap.h"
-#include "MapRequestFilter.h"
+#include "views/CDlgGMap.h"
 #include "quello/Version.h"
+#include "views/MapRequestFilter.h"
 
 #include <QFile>
 #include <QHostAddress>

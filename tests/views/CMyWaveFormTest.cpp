@@ -2,7 +2,7 @@
 // B=128), rendered offscreen. What it looks like is pinned by reference images; the tables
 // below check what the strip decides: which value the read-outs show, where the cursor and a
 // click land, what loading does to the view.
-#include "CMyWaveForm.h"
+#include "views/CMyWaveForm.h"
 #include "tests/support/ReferenceImage.h"
 
 #include <QPainter>
