@@ -50,6 +50,15 @@ TEST(TelemetryWriters, GoldenDocumentsWrittenTwiceIdentically) {
             test::RunProgram({"xmllint", "--noout", "--schema", QUELLO_GPX_XSD, golden + ".gpx"});
         EXPECT_EQ(valid.exitCode, 0) << valid.err;
     }
+    // gpsbabel reads back the same coordinates, with a time where the fix had a valid one.
+    const auto back = test::RunProgram({"gpsbabel", "-t", "-i", "gpx", "-f",
+                                        QUELLO_OUTPUTS_TEST_DATA_DIR "/golden/drive-full.gpx", "-o",
+                                        "unicsv", "-F", "-"});
+    EXPECT_EQ(back.out, "No,Latitude,Longitude,Date,Time\r\n"
+                        "1,40.766955,-73.971129,2026/05/16,09:41:08\r\n"
+                        "2,40.767012,-73.971003,2026/05/16,09:41:09\r\n"
+                        "3,-33.856784,151.215297,,\r\n")
+        << back.err;
 }
 
 } // namespace

@@ -29,25 +29,17 @@ std::vector<std::string> Words(const std::string& text) {
 }
 
 TEST(RecordingOrder, FolderAndCardOrders) {
-    const struct {
-        const char* name;
-        bool card;
-        const char *in, *out;
-    } cases[] = {
-        {"folder ignores case", false, "F2.MOV f1.mov F3.MOV", "f1.mov F2.MOV F3.MOV"},
-        {"card compares character codes", true, "F2.MOV f1.mov F3.MOV", "F2.MOV F3.MOV f1.mov"},
-        // Folding to lower case puts '_' (0x5F) before letters, as the file system does.
-        {"folder folds to lower case", false, "B.MOV _.MOV a.MOV", "_.MOV a.MOV B.MOV"},
-        {"folder ties are stable by bytes", false, "a.mov A.MOV A.mov", "A.MOV A.mov a.mov"},
+    const auto sorted = [](bool card, const char* names) {
+        std::vector<std::string> v = Words(names);
+        card ? SortCardOrder(v) : SortFolderOrder(v);
+        return v;
     };
-    for (const auto& c : cases) {
-        std::vector<std::string> v = Words(c.in);
-        if (c.card)
-            SortCardOrder(v);
-        else
-            SortFolderOrder(v);
-        EXPECT_EQ(v, Words(c.out)) << c.name;
-    }
+    // The card compares character codes, a folder ignores case; folding to lower case puts '_'
+    // (0x5F) before letters, as the file system does; ties are ordered by bytes.
+    EXPECT_EQ(sorted(true, "F2.MOV f1.mov F3.MOV"), Words("F2.MOV F3.MOV f1.mov"));
+    EXPECT_EQ(sorted(false, "F2.MOV f1.mov F3.MOV"), Words("f1.mov F2.MOV F3.MOV"));
+    EXPECT_EQ(sorted(false, "B.MOV _.MOV a.MOV"), Words("_.MOV a.MOV B.MOV"));
+    EXPECT_EQ(sorted(false, "a.mov A.MOV A.mov"), Words("A.MOV A.mov a.mov"));
 }
 
 // A dropped file is taken for a .mov or .MOV of at least 8 characters.
@@ -62,14 +54,15 @@ TEST(RecordingOrder, DroppedNames) {
 
 TEST(RecordingOrder, ListsMoviesOnlyAndCardFoldersInOrder) {
     TempDir dir;
-    for (const char* name : {"FILE0001.MOV", "file0002.mov", "clip.Mov", "FILE0001.DAT",
-                             "notes.txt", "sub/FILE0009.MOV"})
+    for (const char* name : {"FILE0001.MOV", "file0002.mov", "clip.Mov", ".MOV", "FILE0001.DAT",
+                             "MOV", "notes.txt", "sub/FILE0009.MOV"})
         dir.write(std::string("f/") + name, "x");
     dir.makeDir("f/folder.MOV");
     std::vector<std::string> found = ListMovieFiles(dir.file("f"));
     SortCardOrder(found);
-    EXPECT_EQ(found, (std::vector<std::string>{dir.file("f/FILE0001.MOV"), dir.file("f/clip.Mov"),
-                                               dir.file("f/file0002.mov")}));
+    EXPECT_EQ(found,
+              (std::vector<std::string>{dir.file("f/.MOV"), dir.file("f/FILE0001.MOV"),
+                                        dir.file("f/clip.Mov"), dir.file("f/file0002.mov")}));
     EXPECT_TRUE(ListMovieFiles(dir.file("missing")).empty());
 
     for (const char* folder : {"103MEDIA", "100MEDIA", "105MEDIA"})
