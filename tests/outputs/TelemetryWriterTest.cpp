@@ -50,6 +50,15 @@ TEST(TelemetryWriters, GoldenDocumentsWrittenTwiceIdentically) {
             test::RunProgram({"xmllint", "--noout", "--schema", QUELLO_GPX_XSD, golden + ".gpx"});
         EXPECT_EQ(valid.exitCode, 0) << valid.err;
     }
+    // Year 0 is no xsd:dateTime year, year 1 is: only the second fix gets a time.
+    const TempDir dir;
+    ASSERT_TRUE(ParseTelemetryFile(dir.write("y.DAT", "[G]\t0000/01/01\t00:00:00\tN1\tE1\t0\t0\n"
+                                                      "[G]\t0001/01/01\t00:00:00\tN1\tE1\t0\t0\n"),
+                                   *set));
+    std::ostringstream gpx;
+    WriteTelemetryGpx(gpx, *set, "y");
+    EXPECT_EQ(gpx.str().find("<time>"), gpx.str().find("<time>0001-01-01T00:00:00"));
+    EXPECT_NE(gpx.str().find("<time>0001-01-01T00:00:00"), std::string::npos);
     // gpsbabel reads back the same coordinates, with a time where the fix had a valid one.
     const auto back = test::RunProgram({"gpsbabel", "-t", "-i", "gpx", "-f",
                                         QUELLO_OUTPUTS_TEST_DATA_DIR "/golden/drive-full.gpx", "-o",
