@@ -1,15 +1,12 @@
 // The GPS-log to KML converter on arbitrary bytes stored as a log; the input's first line, up
 // to 64 bytes, is also the description. The document must be well-formed XML.
 
-#include "FuzzScratch.h"
-#include "FuzzXml.h"
+#include "FuzzSupport.h"
 
 #include "outputs/KmlConverter.h"
 
 #include <libxml/parser.h>
 
-#include <cstddef>
-#include <cstdint>
 #include <filesystem>
 
 using namespace quello;

@@ -4,7 +4,7 @@
 // texts are, else UTF-8) and whether a number follows them (bit 1); the rest, split at NUL
 // bytes, are the texts.
 
-#include "FuzzScratch.h"
+#include "FuzzSupport.h"
 
 #include "views/MapCallScript.h"
 
@@ -13,8 +13,6 @@
 #include <QJsonArray>
 #include <QString>
 
-#include <cstddef>
-#include <cstdint>
 #include <string_view>
 
 using namespace quello;

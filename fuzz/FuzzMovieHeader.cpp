@@ -1,11 +1,9 @@
 // The movie header reader on arbitrary bytes stored as a .MOV file.
 
-#include "FuzzScratch.h"
+#include "FuzzSupport.h"
 
 #include "recordings/MovieHeader.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <ctime>
 
 using namespace quello;
@@ -21,17 +19,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The scratch file is ours and writable.
     if (readOnly != 0)
         fuzz::Fail("readOnly is not 0 for a writable file");
-    if (creation.tm_year != -1) {
-        if (creation.tm_year < 70 || creation.tm_mon < 0 || creation.tm_mon > 11 ||
-            creation.tm_mday < 1 || creation.tm_mday > 31 || creation.tm_hour < 0 ||
-            creation.tm_hour > 23 || creation.tm_min < 0 || creation.tm_min > 59 ||
-            creation.tm_sec < 0 || creation.tm_sec > 60)
-            fuzz::Fail("creation time out of range");
-        // The reader stores UTC as is: converting back gives a time on or after the epoch.
-        if (::timegm(&creation) < 0)
-            fuzz::Fail("creation time before 1970");
-    } else if (duration != 0) {
+    if (creation.tm_year == -1 && duration != 0)
         fuzz::Fail("duration written without a creation time");
-    }
+    // The reader stores UTC as is: a written time is a valid one, on or after the epoch.
+    const std::tm written = creation;
+    if (creation.tm_year != -1 &&
+        (creation.tm_year < 70 || ::timegm(&creation) < 0 || creation.tm_mon != written.tm_mon ||
+         creation.tm_mday != written.tm_mday || creation.tm_hour != written.tm_hour ||
+         creation.tm_min != written.tm_min || creation.tm_sec != written.tm_sec))
+        fuzz::Fail("creation time out of range");
     return 0;
 }

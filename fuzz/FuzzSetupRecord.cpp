@@ -2,7 +2,7 @@
 // The input's first 128 bytes are the record; the file holds the whole input. Bytes after the
 // record choose the settings; without them the choice is what the dialog shows for the record.
 
-#include "FuzzScratch.h"
+#include "FuzzSupport.h"
 
 #include "device/DeviceDrive.h"
 #include "device/ResolutionCodeTable.h"
@@ -11,8 +11,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstring>
 
 using namespace quello;

@@ -1,8 +1,7 @@
 // The telemetry exporters on whatever the parser makes of arbitrary bytes: the JSON must parse
 // back, every CSV row must have the header's column count, the GPX must be well-formed XML.
 
-#include "FuzzScratch.h"
-#include "FuzzXml.h"
+#include "FuzzSupport.h"
 
 #include "outputs/TelemetryCsvWriter.h"
 #include "outputs/TelemetryGpxWriter.h"
@@ -12,8 +11,6 @@
 #include <libxml/parser.h>
 #include <nlohmann/json.hpp>
 
-#include <cstddef>
-#include <cstdint>
 #include <sstream>
 
 using namespace quello;

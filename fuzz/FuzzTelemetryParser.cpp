@@ -1,11 +1,9 @@
 // The telemetry parser on arbitrary bytes stored as a .DAT file.
 
-#include "FuzzScratch.h"
+#include "FuzzSupport.h"
 
 #include "recordings/TelemetryParser.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <cstring>
 
 using namespace quello;

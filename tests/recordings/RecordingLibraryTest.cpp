@@ -29,61 +29,40 @@ std::vector<std::string> Words(const std::string& text) {
 }
 
 TEST(RecordingOrder, FolderAndCardOrders) {
-    const struct {
-        const char* name;
-        bool card;
-        const char *in, *out;
-    } cases[] = {
-        {"folder ignores case", false, "F2.MOV f1.mov F3.MOV", "f1.mov F2.MOV F3.MOV"},
-        {"card compares character codes", true, "F2.MOV f1.mov F3.MOV", "F2.MOV F3.MOV f1.mov"},
-        // Lower-case folding puts '_' (0x5F) before letters, as the file system's
-        // case-blind comparison does.
-        {"folder folds to lower case", false, "B.MOV _.MOV a.MOV", "_.MOV a.MOV B.MOV"},
-        {"folder ties are stable by bytes", false, "a.mov A.MOV A.mov", "A.MOV A.mov a.mov"},
+    const auto sorted = [](bool card, const char* names) {
+        std::vector<std::string> v = Words(names);
+        card ? SortCardOrder(v) : SortFolderOrder(v);
+        return v;
     };
-    for (const auto& c : cases) {
-        std::vector<std::string> v = Words(c.in);
-        if (c.card)
-            SortCardOrder(v);
-        else
-            SortFolderOrder(v);
-        EXPECT_EQ(v, Words(c.out)) << c.name;
-    }
+    // The card compares character codes, a folder ignores case; folding to lower case puts '_'
+    // (0x5F) before letters, as the file system does; ties are ordered by bytes.
+    EXPECT_EQ(sorted(true, "F2.MOV f1.mov F3.MOV"), Words("F2.MOV F3.MOV f1.mov"));
+    EXPECT_EQ(sorted(false, "F2.MOV f1.mov F3.MOV"), Words("f1.mov F2.MOV F3.MOV"));
+    EXPECT_EQ(sorted(false, "B.MOV _.MOV a.MOV"), Words("_.MOV a.MOV B.MOV"));
+    EXPECT_EQ(sorted(false, "a.mov A.MOV A.mov"), Words("A.MOV A.mov a.mov"));
 }
 
+// A dropped file is taken for a .mov or .MOV of at least 8 characters.
 TEST(RecordingOrder, DroppedNames) {
-    const struct {
-        const char* path;
-        bool taken;
-    } cases[] = {
-        {"/m/clip.Mov", false},
-        {"/m/clip.MOV", true},
-        {"/m/clip.mov", true},
-        {"/a.mov", false},
-        {"/x/a.mov", true},
-        {"/xa.mov", false},
-        {"ab/a.MOV", true},
-        {"/m/clip.mp4", false},
-        {"/m/clip.mov ", false},
-        {"/m/clip.MOv", false},
-        {"\xc3\xa9\xc3\xa9.mov", false}, // 6 characters, 8 bytes
-        {"/\xc3\xa9\xc3\xa9\xc3\xa9.mov", true},
-        {"", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(IsDroppedMovieName(c.path), c.taken) << c.path;
+    for (const char* taken :
+         {"/m/clip.MOV", "/m/clip.mov", "/x/a.mov", "ab/a.MOV", "/\xc3\xa9\xc3\xa9\xc3\xa9.mov"})
+        EXPECT_TRUE(IsDroppedMovieName(taken)) << taken;
+    for (const char* left : {"/m/clip.Mov", "/a.mov", "/xa.mov", "/m/clip.mp4", "/m/clip.mov ",
+                             "/m/clip.MOv", "\xc3\xa9\xc3\xa9.mov", ""})
+        EXPECT_FALSE(IsDroppedMovieName(left)) << left;
 }
 
 TEST(RecordingOrder, ListsMoviesOnlyAndCardFoldersInOrder) {
     TempDir dir;
-    for (const char* name : {"FILE0001.MOV", "file0002.mov", "clip.Mov", "FILE0001.DAT",
-                             "notes.txt", "sub/FILE0009.MOV"})
+    for (const char* name : {"FILE0001.MOV", "file0002.mov", "clip.Mov", ".MOV", "FILE0001.DAT",
+                             "MOV", "notes.txt", "sub/FILE0009.MOV"})
         dir.write(std::string("f/") + name, "x");
     dir.makeDir("f/folder.MOV");
     std::vector<std::string> found = ListMovieFiles(dir.file("f"));
     SortCardOrder(found);
-    EXPECT_EQ(found, (std::vector<std::string>{dir.file("f/FILE0001.MOV"), dir.file("f/clip.Mov"),
-                                               dir.file("f/file0002.mov")}));
+    EXPECT_EQ(found,
+              (std::vector<std::string>{dir.file("f/.MOV"), dir.file("f/FILE0001.MOV"),
+                                        dir.file("f/clip.Mov"), dir.file("f/file0002.mov")}));
     EXPECT_TRUE(ListMovieFiles(dir.file("missing")).empty());
 
     for (const char* folder : {"103MEDIA", "100MEDIA", "105MEDIA"})
@@ -94,56 +73,62 @@ TEST(RecordingOrder, ListsMoviesOnlyAndCardFoldersInOrder) {
         (std::vector<std::string>{dir.file("card/DCIM/100MEDIA"), dir.file("card/DCIM/103MEDIA")}));
 }
 
+// A row's marker: "*" without telemetry, "+" for a read-only movie; the time when the header
+// holds one.
 TEST(RecordingLibrary, RowTextMarkersAndTime) {
     TempDir dir;
     // 2010-01-02 03:04:05 UTC, 59.9 s at scale 1000.
     const std::string header = CameraMovie(1262401445u + kSecondsFrom1904To1970, 1000, 59900);
-    const std::string withDat = dir.write("c/DCIM/100MEDIA/FILE0001.MOV", header);
-    dir.write("c/DCIM/100MEDIA/FILE0001.DAT", "[S]\t1\t2\t3\n");
-    const std::string inInfo = dir.write("c/DCIM/100MEDIA/FILE0002.MOV", header);
-    dir.write("c/DCIM/INFO/FILE0002.DAT", "[S]\t1\t2\t3\n");
-    const std::string noDat = dir.write("c/DCIM/100MEDIA/FILE0003.MOV", header);
-    const std::string readOnlyNoDat = dir.write("c/DCIM/100MEDIA/FILE0004.MOV", header);
-    fs::permissions(readOnlyNoDat, fs::perms::owner_read);
-    const std::string unset = dir.write("c/DCIM/100MEDIA/FILE0005.MOV", CameraMovie(0, 1, 5));
-    const std::string missing = dir.file("c/DCIM/100MEDIA/GONE0001.MOV");
-
+    for (const char* name : {"WITHDAT", "NODAT", "READONLY"})
+        dir.write(std::string("M/") + name + ".MOV", header);
+    const std::string dat = dir.write("M/WITHDAT.DAT", "[S]\t1\t2\t3\n");
+    fs::permissions(dir.file("M/READONLY.MOV"), fs::perms::owner_read);
+    dir.write("M/UNSET.MOV", CameraMovie(0, 1, 5));
     const struct {
-        std::string movie;
-        std::string marker, time, telemetry;
-    } cases[] = {
-        {withDat, "", "03:04:05 01-02-2010", dir.file("c/DCIM/100MEDIA/FILE0001.DAT")},
-        {inInfo, "", "03:04:05 01-02-2010", dir.file("c/DCIM/INFO/FILE0002.DAT")},
-        {noDat, "*", "03:04:05 01-02-2010", ""},
-        {readOnlyNoDat, "+", "03:04:05 01-02-2010", ""},
-        {unset, "*", "", ""},
-        {missing, "*", "", ""},
-    };
+        const char* name;
+        const char* marker;
+        bool time, telemetry;
+    } cases[] = {{"WITHDAT", "", true, true},
+                 {"NODAT", "*", true, false},
+                 {"READONLY", "+", true, false},
+                 {"UNSET", "*", false, false},
+                 {"GONE", "*", false, false}};
     RecordingLibrary lib;
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string movie = dir.file(std::string("M/") + c.name + ".MOV");
         RecordingRow row;
-        ASSERT_TRUE(lib.Add(c.movie, row));
+        ASSERT_TRUE(lib.Add(movie, row));
         const RecordingEntry& e = lib.entry(lib.entryCount() - 1);
-        EXPECT_EQ(row.marker, c.marker) << c.movie;
-        EXPECT_EQ(row.path, c.movie);
-        EXPECT_EQ(row.timeText, c.time) << c.movie;
-        EXPECT_EQ(e.moviePath, c.movie);
-        EXPECT_EQ(e.telemetryPath, c.telemetry) << c.movie;
+        EXPECT_EQ(row.marker, c.marker);
+        EXPECT_EQ(row.path, movie);
+        EXPECT_EQ(row.timeText, c.time ? "03:04:05 01-02-2010" : "");
+        EXPECT_EQ(e.moviePath, movie);
+        EXPECT_EQ(e.telemetryPath, c.telemetry ? dat : "");
     }
-    EXPECT_EQ(lib.entryCount(), 6);
+    EXPECT_EQ(lib.entryCount(), 5);
 }
 
-TEST(RecordingLibrary, CapacityAndDuplicates) {
+// The 512th add still succeeds, the 513th is refused; Clear empties the list but keeps the
+// current index, and adds land at the front again.
+TEST(RecordingLibrary, CapacityClearAndDuplicates) {
     RecordingLibrary lib;
     RecordingRow row;
     for (int i = 0; i < RecordingLibrary::kCapacity; ++i)
-        ASSERT_TRUE(lib.Add("/nowhere/same.MOV", row)) << i; // the 512th still succeeds
+        ASSERT_TRUE(lib.Add("/nowhere/same.MOV", row)) << i;
     EXPECT_TRUE(lib.isFull());
     row.path = "untouched";
     EXPECT_FALSE(lib.Add("/nowhere/513.MOV", row));
     EXPECT_EQ(row.path, "untouched");
     EXPECT_EQ(lib.entryCount(), 512);
     EXPECT_EQ(lib.entry(511).moviePath, "/nowhere/same.MOV");
+    lib.SetCurrentIndex(2);
+    lib.Clear();
+    EXPECT_EQ(lib.entryCount(), 0);
+    EXPECT_EQ(lib.currentIndex(), 2);
+    EXPECT_TRUE(lib.entry(0).moviePath.empty());
+    lib.Add("/m/new.MOV", row);
+    EXPECT_EQ(lib.entry(0).moviePath, "/m/new.MOV");
 }
 
 TEST(RecordingLibrary, RemovalKeepsCurrentOnTheSameRecording) {
@@ -185,20 +170,6 @@ TEST(RecordingLibrary, RemovalKeepsCurrentOnTheSameRecording) {
             EXPECT_TRUE(lib.entry(lib.entryCount()).moviePath.empty()) << c.name;
         }
     }
-}
-
-TEST(RecordingLibrary, ClearKeepsCurrentAndAddsLandAtTheEnd) {
-    RecordingLibrary lib;
-    RecordingRow row;
-    for (int i = 0; i < 3; ++i)
-        lib.Add("/m/" + std::to_string(i) + ".MOV", row);
-    lib.SetCurrentIndex(2);
-    lib.Clear();
-    EXPECT_EQ(lib.entryCount(), 0);
-    EXPECT_EQ(lib.currentIndex(), 2);
-    EXPECT_TRUE(lib.entry(0).moviePath.empty());
-    lib.Add("/m/new.MOV", row);
-    EXPECT_EQ(lib.entry(0).moviePath, "/m/new.MOV");
 }
 
 TEST(RecordingLibrary, DeletingFilesSparesFolders) {

@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <random>
 #include <string>
-#include <vector>
 
 namespace quello {
 namespace {
@@ -43,33 +43,25 @@ std::string Dump(const TelemetrySet& set) {
 
 // Everything past the counts must be zero, whatever the set held before.
 bool TailIsZero(const TelemetrySet& set) {
-    const auto zero = [](const void* p, std::size_t n) {
-        const auto* b = static_cast<const unsigned char*>(p);
-        for (std::size_t i = 0; i < n; ++i)
-            if (b[i] != 0)
-                return false;
-        return true;
+    const auto zero = [](const auto* from, const auto* to) {
+        return std::all_of(reinterpret_cast<const char*>(from), reinterpret_cast<const char*>(to),
+                           [](char b) { return b == 0; });
     };
-    const std::size_t samples = TelemetrySet::kMaxSamples - std::size_t(set.sampleCount);
-    const std::size_t fixes = TelemetrySet::kMaxFixes - std::size_t(set.fixCount);
-    return zero(set.samples + set.sampleCount, samples * sizeof(GSensorSample)) &&
-           zero(set.fixes + set.fixCount, fixes * sizeof(GpsFix)) &&
-           zero(set.speeds + set.fixCount, fixes * sizeof(std::int32_t));
+    return zero(set.samples + set.sampleCount, set.samples + TelemetrySet::kMaxSamples) &&
+           zero(set.fixes + set.fixCount, set.fixes + TelemetrySet::kMaxFixes) &&
+           zero(set.speeds + set.fixCount, set.speeds + TelemetrySet::kMaxFixes);
 }
 
 const std::string kS = "[S]\t1\t2\t3\n";
 const std::string kG = "[G]\t2010/01/02\t03:04:05\tN24.123456\tE121.654321\t80\t270\n";
 const std::string kFix = "[2010/01/02 03:04:05|24.123456|121.654321|80|270]";
 
-struct ParseCase {
-    const char* name;
-    std::string content;
-    std::string dump;
-};
-
 TEST(ParseTelemetryFile, FollowsTheLineRules) {
     const std::string pad(1023 - 9, ' ');
-    const std::vector<ParseCase> cases = {
+    const struct {
+        const char* name;
+        std::string content, dump;
+    } cases[] = {
         {"empty file", "", "S0 F0"},
         {"8 characters with line end", "[S]\t1\t2\n", "S0 F0"},
         {"9 characters", "[S]\t1\t2\t3\n", "S1 F0 (1,2,3)"},
@@ -115,7 +107,7 @@ TEST(ParseTelemetryFile, FollowsTheLineRules) {
     };
     test::TempDir dir;
     auto set = std::make_unique<TelemetrySet>();
-    for (const ParseCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::memset(static_cast<void*>(set.get()), 0x5A, sizeof *set);
         ASSERT_TRUE(ParseTelemetryFile(dir.write("t.DAT", c.content), *set));

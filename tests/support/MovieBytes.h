@@ -16,7 +16,6 @@ inline std::string Be(std::uint64_t value, int width) {
         out.push_back(char(value >> (8 * i)));
     return out;
 }
-
 inline std::string Box(const char* type, const std::string& body) {
     return Be(body.size() + 8, 4) + type + body;
 }
@@ -30,10 +29,9 @@ inline std::string Mvhd(int version, std::uint64_t creation, std::uint32_t scale
                            Be(0x00010000, 4) + Be(0x0100, 2) + std::string(70, '\0') + Be(2, 4));
 }
 
+// The camera's layout: a 24-byte ftyp, then moov whose first child is a version-0 mvhd.
 inline const std::string kCameraFtyp =
     Box("ftyp", "qt  " + Be(0x20050300, 4) + "qt  " + std::string(4, '\0'));
-
-// The camera's layout: a 24-byte ftyp, then moov whose first child is a version-0 mvhd.
 inline std::string CameraMovie(std::uint64_t creation1904, std::uint32_t scale,
                                std::uint64_t duration) {
     return kCameraFtyp + Box("moov", Mvhd(0, creation1904, scale, duration) + Box("trak", "x"));

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -16,16 +15,12 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string
     // Output goes to files, not pipes: a program that writes a lot cannot block on a full
     // pipe while we wait for it.
     const TempDir capture;
-    const std::string outPath = capture.path() + "/stdout";
-    const std::string errPath = capture.path() + "/stderr";
-
+    const std::string outPath = capture.file("stdout"), errPath = capture.file("stderr");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0600);
     if (!cwd.empty())
         posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
     std::vector<char*> args;

@@ -7,8 +7,7 @@ namespace quello::test {
 
 struct ProgramResult {
     int exitCode = -1; // the exit status, or 128 + signal number when the program was killed
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 // Runs a program (argv[0] is its path, or a name looked up in PATH) with stdin from /dev/null,
@@ -18,10 +17,9 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string
 
 #ifdef QUELLO_BIN
 // The `quello` binary under test with `args`.
-inline ProgramResult RunQuello(const std::vector<std::string>& args, const std::string& cwd = {}) {
-    std::vector<std::string> argv{QUELLO_BIN};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return RunProgram(argv, cwd);
+inline ProgramResult RunQuello(std::vector<std::string> args, const std::string& cwd = {}) {
+    args.insert(args.begin(), QUELLO_BIN);
+    return RunProgram(args, cwd);
 }
 #endif
 

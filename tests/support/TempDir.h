@@ -6,10 +6,8 @@
 #include <iterator>
 #include <set>
 #include <stdexcept>
-#include <stdlib.h> // mkdtemp
 #include <string>
 #include <string_view>
-#include <system_error>
 
 namespace quello::test {
 
@@ -29,34 +27,28 @@ public:
         std::error_code ec;
         fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
         for (auto it = fs::recursive_directory_iterator(path_, ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
             if (it->is_directory(ec) && !it->is_symlink(ec))
                 fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        }
         fs::remove_all(path_, ec);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-
-    // Full path of `relative` inside the folder (nothing is created).
     std::string file(const std::string& relative) const { return path_ + "/" + relative; }
 
-    // Creates the folder `relative` (and its parents); returns its full path.
+    // Creates the folder `relative` with its parents, or writes `content` to the file
+    // `relative`; both return the full path.
     std::string makeDir(const std::string& relative) const {
-        const std::string full = file(relative);
-        std::filesystem::create_directories(full);
-        return full;
+        std::filesystem::create_directories(file(relative));
+        return file(relative);
     }
-
-    // Writes `content` to `relative`, creating parent folders; returns the full path.
     std::string write(const std::string& relative, std::string_view content) const {
         const std::filesystem::path full = file(relative);
         std::filesystem::create_directories(full.parent_path());
         std::ofstream out(full, std::ios::binary | std::ios::trunc);
-        out.write(content.data(), std::streamsize(content.size()));
-        if (!out)
+        if (!out.write(content.data(), std::streamsize(content.size())))
             throw std::runtime_error("cannot write " + full.string());
         return full.string();
     }
@@ -66,7 +58,6 @@ public:
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-
     // Names of everything directly inside `folder`, hidden files included.
     static std::set<std::string> entries(const std::string& folder) {
         std::set<std::string> names;

@@ -10,9 +10,9 @@
 namespace quello::test {
 
 // A small tmpfs mounted over an existing folder while the object lives: a file system that
-// really fills up, whatever way a program writes (stdio, Qt, libjpeg). Mounting needs root
-// (CAP_SYS_ADMIN); error() then says why there is none, and a test skips with that reason
-// rather than pass without the fault. Unmounted lazily on destruction. Single-threaded test use.
+// really fills up, whatever way a program writes. Mounting needs root; error() then says why
+// there is none, and a test skips with that reason rather than pass without the fault.
+// Unmounted lazily on destruction. Single-threaded test use.
 class TmpfsMount {
 public:
     TmpfsMount(const std::string& folder, std::size_t bytes) : folder_(folder) {
@@ -31,7 +31,7 @@ public:
     const std::string& error() const { return error_; }
 
     // Fills the file system with a hidden file until only `freeBytes` (whole pages) are left;
-    // false when it did not fill up.
+    // false when it did not fill up. unfill() gives the room back.
     bool fill(std::size_t freeBytes) const {
         const int fd = ::open(filler().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (fd < 0)

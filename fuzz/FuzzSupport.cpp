@@ -1,42 +1,42 @@
-#include "FuzzScratch.h"
+#include "FuzzSupport.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <stdlib.h> // mkdtemp
 
 namespace quello::fuzz {
 
 namespace {
 
-std::string& ScratchPath() {
-    static std::string path;
-    return path;
-}
+std::string g_scratch;
 
 void RemoveScratch() {
     std::error_code ec;
-    std::filesystem::remove_all(ScratchPath(), ec);
+    std::filesystem::remove_all(g_scratch, ec);
     if (ec)
-        std::fprintf(stderr, "fuzz: cannot remove %s: %s\n", ScratchPath().c_str(),
+        std::fprintf(stderr, "fuzz: cannot remove %s: %s\n", g_scratch.c_str(),
                      ec.message().c_str());
 }
 
 } // namespace
 
 const std::string& ScratchDir() {
-    std::string& path = ScratchPath();
-    if (path.empty()) {
+    if (g_scratch.empty()) {
         const char* base = std::getenv("TMPDIR");
         std::string pattern = std::string(base && *base ? base : "/tmp") + "/quello-fuzz-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr)
             Fail("mkdtemp failed for " + pattern);
-        path = pattern + "/";
+        g_scratch = pattern + "/";
         std::atexit(RemoveScratch);
     }
-    return path;
+    return g_scratch;
 }
 
 std::string WriteScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size) {
@@ -59,6 +59,23 @@ std::string ReadWholeFile(const std::string& path) {
 void Fail(const std::string& what) {
     std::fprintf(stderr, "fuzz: %s\n", what.c_str());
     std::abort();
+}
+
+void CheckWellFormedXml(const std::string& document, const char* rootName) {
+    xmlResetLastError();
+    xmlDocPtr doc = xmlReadMemory(document.data(), int(document.size()), "fuzz.xml", nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    if (doc == nullptr) {
+        const xmlError* error = xmlGetLastError();
+        Fail(std::string("not well-formed XML: ") +
+             (error && error->message ? error->message : "(no message)") + "\n" + document);
+    }
+    const xmlNode* root = xmlDocGetRootElement(doc);
+    const bool rightRoot =
+        root != nullptr && std::strcmp(reinterpret_cast<const char*>(root->name), rootName) == 0;
+    xmlFreeDoc(doc);
+    if (!rightRoot)
+        Fail(std::string("root element is not <") + rootName + ">\n" + document);
 }
 
 } // namespace quello::fuzz
