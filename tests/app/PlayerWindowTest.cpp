@@ -204,7 +204,8 @@ TEST_F(PlayerWindow, WhatCannotBeUsedIsRefusedWithAMessageAndPlaybackGoesOn) {
          "Play movie file failed!"},
         {"a movie gone since it was listed",
          [&] {
-             AddMovies({bad[0], bad[3], bad[2]}), QFile::remove(bad[3]);
+             AddMovies({bad[0], bad[3], bad[2]});
+             QFile::remove(bad[3]);
          },
          3, "Play movie file failed!"},
         {"a folder of 20 000 files", [&] { AddFolder(dir.filePath("big")); }, 512,
