@@ -114,22 +114,6 @@ TEST(DashPanel, HeadingIsReducedToOneTurnAndStoredWhole) {
     }
 }
 
-// At 0 the needle stands upright in the middle of its square canvas, columns mirrored by the
-// inverse mapping; pixels no needle pixel reaches are magenta, which the panel never shows.
-TEST(DashPanel, CompassNeedleUprightAtZero) {
-    QImage needle(14, 100, QImage::Format_RGB32);
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 14; ++x)
-            needle.setPixel(x, y, qRgb(10 + x * 15, y, 100));
-    const QImage canvas = RotateCompassNeedle(needle, 0);
-    ASSERT_EQ(canvas.size(), QSize(100, 100));
-    for (int j = 0; j < 100; ++j)
-        for (int i = 0; i < 100; ++i)
-            ASSERT_EQ(canvas.pixel(i, j) | 0xFF000000,
-                      (i >= 44 && i <= 57 ? needle.pixel(57 - i, j) : 0xFFFF00FF) | 0xFF000000)
-                << i << "," << j;
-}
-
 TEST(DialogUnits, TemplateControlsLandOnTheirPixels) {
     const struct {
         const char* control;

@@ -131,7 +131,7 @@ TEST(SkinButton, RejectsBordersThatDoNotFit) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message()
-                     << c.t << " " << c.l << " " << c.frames << " frames on " << c.button.width());
+                     << c.t << " " << c.l << " " << c.frames << " on " << c.button.width());
         Fixture f(c.button);
         EXPECT_EQ(f.button->LoadSkinImage(SolidStrip(10, 10), c.frames, c.t, c.b, c.l, c.r), c.ok);
         EXPECT_EQ(f.button->isSkinned(), c.ok);
