@@ -11,7 +11,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QProcess>
-#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -105,7 +105,8 @@ protected:
 TEST_F(MediaGraphTest, OpenOutcomeForEachInput) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir("av:"));
-    const QString previous = QDir::currentPath();
+    const auto restore =
+        qScopeGuard([previous = QDir::currentPath()] { QDir::setCurrent(previous); });
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     ASSERT_TRUE(QFile::copy(MediaPath("silent.mov"), "-"));
     ASSERT_TRUE(QFile::copy(MediaPath("clip.mov"), "av://x.mov"));
@@ -146,7 +147,6 @@ TEST_F(MediaGraphTest, OpenOutcomeForEachInput) {
         EXPECT_TRUE(opens || c.option != kNone || last.contains("loadfile")) << last.toStdString();
         EXPECT_EQ(lines.join('\n').contains("no-such-option"), c.option != kNone);
     }
-    QDir::setCurrent(previous);
     // A null path changes nothing: the open movie keeps playing.
     ASSERT_EQ(Open("clip.mov"), 0);
     graph->TogglePlayPause();
@@ -240,10 +240,10 @@ TEST_F(MediaGraphTest, FollowsTheStateTable) {
         if (s.state == MediaState::Running) {
             EXPECT_TRUE(WaitFor([&] { return graph->GetPositionSeconds() > at + 0.2; }));
         } else if (s.state == MediaState::Paused) {
-            const int frame = FrameNumber(Capture(*graph));
+            const int frame = FrameNumber(host.frame());
             QTest::qWait(200);
             EXPECT_EQ(graph->GetPositionSeconds(), at);
-            EXPECT_EQ(FrameNumber(Capture(*graph)), frame);
+            EXPECT_EQ(FrameNumber(host.frame()), frame);
         } else {
             EXPECT_EQ(at, 0.0);
             EXPECT_EQ(WaitForFrame(*graph, 0), 0);
@@ -253,6 +253,24 @@ TEST_F(MediaGraphTest, FollowsTheStateTable) {
     EXPECT_EQ(graph->GetState(), MediaState::Paused);
     graph->CloseMovie();
     expectInert(MediaState::Closed);
+}
+
+// The pause of a running movie waits until libmpv has taken it: from the moment Pause returns,
+// frame and position stand still. Without the wait a frame or two may still follow, so the
+// pause is tried several times.
+TEST_F(MediaGraphTest, PauseOfARunningMovieWaitsUntilTaken) {
+    ASSERT_EQ(Open("clip.mov"), 0);
+    for (int cycle = 0; cycle < 8; ++cycle) {
+        graph->TogglePlayPause();
+        QTest::qWait(120);
+        EXPECT_EQ(graph->Pause(), 0);
+        const double at = graph->GetPositionSeconds();
+        const int frame = FrameNumber(host.frame());
+        QTest::qWait(200);
+        EXPECT_EQ(graph->GetPositionSeconds(), at) << cycle;
+        EXPECT_EQ(FrameNumber(host.frame()), frame) << cycle;
+        EXPECT_EQ(frame, std::lround(at * kFps)) << cycle;
+    }
 }
 
 // The end rewinds to frame 0, stopped, and the next play starts over, in either direction and
