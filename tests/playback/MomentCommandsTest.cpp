@@ -17,10 +17,8 @@ using test::RunProgram;
 // The pixel sizes `pdfimages -list` reports, in page order.
 QStringList PdfImageSizes(const QString& pdf) {
     QStringList sizes;
-    const QStringList lines =
-        QString::fromStdString(RunProgram({"pdfimages", "-list", pdf.toStdString()}).out)
-            .split('\n');
-    for (const QString& line : lines.mid(2)) {
+    const auto list = RunProgram({"pdfimages", "-list", pdf.toStdString()}).out;
+    for (const QString& line : QString::fromStdString(list).split('\n').mid(2)) {
         const QStringList f = line.simplified().split(' ');
         if (f.size() > 4)
             sizes << f[3] + "x" + f[4];
@@ -28,17 +26,13 @@ QStringList PdfImageSizes(const QString& pdf) {
     return sizes;
 }
 
-struct MomentCase {
-    const char* command;
-    const char* movie;
-    const char* at;
-    int exitCode;
-    int frame;              // snapshot: frame in the JPEG; print: images on the page
-    bool badOutput = false; // the output's folder does not exist
-};
-
 TEST(MomentCommandsTest, WriteTheMomentAskedForOrNothing) {
-    const MomentCase cases[] = {
+    const struct {
+        const char *command, *movie, *at;
+        int exitCode;
+        int frame;              // snapshot: frame in the JPEG; print: images on the page
+        bool badOutput = false; // the output's folder does not exist
+    } cases[] = {
         {"snapshot", "clip.mov", "0", 0, 0},
         {"snapshot", "clip.mov", "2.96", 0, 74},
         {"snapshot", "silent.mov", "1.5", 0, 15},
@@ -75,7 +69,6 @@ TEST(MomentCommandsTest, WriteTheMomentAskedForOrNothing) {
         << "no temporary file is left behind";
 }
 
-// Rows of the rendered page whose pixel at column x is dark.
 bool Dark(const QImage& page, int x, int y) {
     return qGray(page.pixel(x, y)) < 96;
 }
@@ -84,11 +77,11 @@ TEST(MomentCommandsTest, PrintedPageShowsTheSecondOnScreenInItsPlaces) {
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::copy(test::MediaPath("clip.mov"), dir.filePath("drive.mov")));
     QFile dat(dir.filePath("drive.DAT"));
-    ASSERT_TRUE(dat.open(QIODevice::WriteOnly));
-    dat.write("[G]\t2010/01/02\t03:04:05\tN24.123456\tE121.654321\t11\t90\n" +
-              QByteArray("[S]\t100\t-200\t1000\n").repeated(10) +
-              "[G]\t2010/01/02\t03:04:06\tS24.500000\tW121.750000\t22\t45\n" +
-              QByteArray("[S]\t-250\t500\t980\n").repeated(10));
+    ASSERT_TRUE(dat.open(QIODevice::WriteOnly) &&
+                dat.write("[G]\t2010/01/02\t03:04:05\tN24.123456\tE121.654321\t11\t90\n" +
+                          QByteArray("[S]\t100\t-200\t1000\n").repeated(10) +
+                          "[G]\t2010/01/02\t03:04:06\tS24.500000\tW121.750000\t22\t45\n" +
+                          QByteArray("[S]\t-250\t500\t980\n").repeated(10)) > 0);
     dat.close();
     const QString pdf = dir.filePath("page.pdf");
     const auto run = RunProgram({QUELLO_CLI, "print", dir.filePath("drive.mov").toStdString(),
@@ -108,18 +101,15 @@ TEST(MomentCommandsTest, PrintedPageShowsTheSecondOnScreenInItsPlaces) {
         << text.toStdString();
 
     EXPECT_EQ(PdfImageSizes(pdf), (QStringList{"320x240", "642x141"}));
-    ASSERT_EQ(RunProgram({"pdfimages", "-png", "-f", "1", "-l", "1", pdf.toStdString(),
-                          dir.filePath("img").toStdString()})
-                  .exitCode,
-              0);
+    const auto ok = [](std::vector<std::string> args) { return RunProgram(args).exitCode == 0; };
+    ASSERT_TRUE(ok({"pdfimages", "-png", "-f", "1", "-l", "1", pdf.toStdString(),
+                    dir.filePath("img").toStdString()}));
     EXPECT_EQ(test::FrameNumber(QImage(dir.filePath("img-000.png"))), 30);
 
     // At 300 dpi the rendered page has the printer's pixels; the paint area starts at the
     // margins, found from the rule drawn at y = 60 from x = 10.
-    ASSERT_EQ(RunProgram({"pdftoppm", "-r", "300", "-png", "-singlefile", pdf.toStdString(),
-                          dir.filePath("p").toStdString()})
-                  .exitCode,
-              0);
+    ASSERT_TRUE(ok({"pdftoppm", "-r", "300", "-png", "-singlefile", pdf.toStdString(),
+                    dir.filePath("p").toStdString()}));
     const QImage page(dir.filePath("p.png"));
     ASSERT_FALSE(page.isNull());
     const int mid = page.width() / 2;

@@ -5,18 +5,15 @@
 
 #include <QFile>
 #include <QHostAddress>
-#include <QJsonArray>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
-#include <QVariant>
 #include <QWebEnginePage>
-#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unistd.h>
@@ -51,10 +48,7 @@ struct MapFixture {
         host.show();
         map = std::make_unique<CDlgGMap>(&host);
     }
-    ~MapFixture() { map.reset(); }
-
     QWebEnginePage* page() { return map->findChild<QWebEngineView*>()->page(); }
-
     bool waitLoaded() {
         return QTest::qWaitFor([&] { return map->pageLoaded(); }, kTimeoutMs);
     }
@@ -116,66 +110,69 @@ TEST(CDlgGMap, LoadsHiddenFitsTheHostAndShowsOnTheFirstPosition) {
     EXPECT_FALSE(f.map->isHidden());
     expectPosition(f.markerPosition(), 22.543210, 114.012345, "marker");
     expectPosition(f.mapCentre(), 22.543210, 114.012345, "panned to the marker", kCentreTolerance);
-}
 
-TEST(CDlgGMap, MarkerFollowsPositionsWithoutRepanningTheSame) {
-    MapFixture f;
-    ASSERT_TRUE(f.waitLoaded());
-    f.map->SetLgtLat("22.500000", "114.000000", "30");
-    expectPosition(f.markerPosition(), 22.5, 114.0, "first fix");
-
-    // The user has moved the map away; the same fix again must leave it there.
-    f.eval("map.setView([22.7, 114.2], 14, {animate: false}); 0");
-    struct Step {
-        const char* name;
-        const char *lgt, *lat, *spd;
-        double markerLat, markerLng, centreLat, centreLng;
+    // The browser's own window lies over the view and hides while covered by the full-screen
+    // video, while the view is hidden and while the main window is.
+    QWidget* window = f.map->findChild<QWidget*>("mapWindow");
+    ASSERT_NE(window, nullptr);
+    f.host.move(40, 30);
+    EXPECT_EQ(window->geometry(), QRect(f.map->mapToGlobal(QPoint()), f.map->size()));
+    const std::pair<const char*, std::function<void(bool)>> hiders[] = {
+        {"covered", [&](bool on) { f.map->SetCovered(on); }},
+        {"view hidden", [&](bool on) { f.map->setVisible(!on); }},
+        {"main window hidden", [&](bool on) { f.host.setVisible(!on); }},
     };
-    const Step steps[] = {
-        {"same position", "22.500000", "114.000000", "31", 22.5, 114.0, 22.7, 114.2},
-        {"empty strings", "", "", "", 22.5, 114.0, 22.7, 114.2},
-        {"new position", "-33.865143", "151.209900", "50", -33.865143, 151.2099, -33.865143,
-         151.2099},
-        {"not a number", "22.5x", "114.0", "5", -33.865143, 151.2099, -33.865143, 151.2099},
-        {"out of range", "91.000000", "114.000000", "5", -33.865143, 151.2099, -33.865143,
-         151.2099},
-        {"back again", "22.500000", "114.000000", "5", 22.5, 114.0, 22.5, 114.0},
-    };
-    for (const Step& s : steps) {
-        f.map->SetLgtLat(s.lgt, s.lat, s.spd);
-        expectPosition(f.markerPosition(), s.markerLat, s.markerLng, s.name);
-        expectPosition(f.mapCentre(), s.centreLat, s.centreLng, s.name, kCentreTolerance);
+    for (const auto& [what, hide] : hiders) {
+        EXPECT_TRUE(window->isVisible()) << what;
+        hide(true);
+        EXPECT_FALSE(window->isVisible()) << what;
+        hide(false);
     }
-    EXPECT_EQ(f.eval("document.querySelectorAll('.leaflet-marker-icon').length").toInt(), 1);
+    EXPECT_TRUE(window->isVisible());
 }
 
-TEST(CDlgGMap, TextsFromTheFileAreShownAsTextAndNeverRun) {
+// Each position reaches the page as JSON arguments: the texts from the file are shown as text
+// and never run; only a real new position moves the marker and pans the map.
+TEST(CDlgGMap, MarkerAndTextsFollowPositionsAndNeverRun) {
     MapFixture f;
     ASSERT_TRUE(f.waitLoaded());
     // Anything that gets to run would set the flag.
     f.eval("window.pwned = 0; window.alert = function () { window.pwned = 1; }; 0");
     f.map->SetLgtLat("22.500000", "114.000000", "30");
-    struct Case {
-        const char *lgt, *lat, *spd;
+    // The user has moved the map away; the same fix again must leave it there.
+    f.eval("map.setView([22.7, 114.2], 14, {animate: false}); 0");
+    const std::pair<double, double> home{22.5, 114.0}, away{22.7, 114.2},
+        sydney{-33.865143, 151.2099};
+    const struct {
+        const char *name, *lgt, *lat, *spd;
+        std::pair<double, double> marker, centre;
+    } steps[] = {
+        {"same position", "22.500000", "114.000000", "31", home, away},
+        {"empty strings", "", "", "", home, away},
+        {"new position", "-33.865143", "151.209900", "50", sydney, sydney},
+        {"not a number", "22.5x", "114.0", "5", sydney, sydney},
+        {"out of range", "91.000000", "114.000000", "5", sydney, sydney},
+        {"back again", "22.500000", "114.000000", "5", home, home},
+        {"quote", "1');alert('x", "114.0", "5", home, home},
+        {"double quote", "1\");alert(\"x", "2\\\");alert(1);//", "5", home, home},
+        {"markup", "22.5", "114.0", "<img src=x onerror=alert(1)><b>bold</b>", home, home},
+        {"script", "`${alert(1)}`", "</script><script>alert(1)</script>", "\u2028alert(1)", home,
+         home},
     };
-    const Case cases[] = {
-        {"1');alert('x", "114.0", "5"},
-        {"1\");alert(\"x", "2\\\");alert(1);//", "5"},
-        {"22.5", "114.0", "<img src=x onerror=alert(1)><b>bold</b>"},
-        {"`${alert(1)}`", "</script><script>alert(1)</script>", "\u2028alert(1)"},
-    };
-    for (const Case& c : cases) {
-        f.map->SetLgtLat(c.lgt, c.lat, c.spd);
-        const QString expected =
-            QStringLiteral(" Lgt:%1   Lat:%2   %3Km/H").arg(c.lgt, c.lat, c.spd);
-        EXPECT_EQ(f.eval("document.getElementById('gpsinfo').textContent").toString(), expected);
+    QString text = " Lgt:22.500000   Lat:114.000000   30Km/H";
+    for (const auto& s : steps) {
+        f.map->SetLgtLat(s.lgt, s.lat, s.spd);
+        expectPosition(f.markerPosition(), s.marker.first, s.marker.second, s.name);
+        expectPosition(f.mapCentre(), s.centre.first, s.centre.second, s.name, kCentreTolerance);
+        if (*s.lgt) // an empty position hides the text and leaves it
+            text = QStringLiteral(" Lgt:%1   Lat:%2   %3Km/H").arg(s.lgt, s.lat, s.spd);
+        EXPECT_EQ(f.eval("document.getElementById('gpsinfo').textContent").toString(), text);
         EXPECT_EQ(f.eval("document.getElementById('gpsinfo').children.length").toInt(), 0);
-        EXPECT_EQ(f.eval("document.querySelectorAll('img:not(.leaflet-tile)').length").toInt(), 2)
-            << "marker icon and shadow only";
     }
     QTest::qWait(300); // an injected image's error handler would fire by now
     EXPECT_EQ(f.eval("window.pwned").toInt(), 0);
-    expectPosition(f.markerPosition(), 22.5, 114.0, "marker after crafted texts");
+    EXPECT_EQ(f.eval("document.querySelectorAll('img:not(.leaflet-tile)').length").toInt(), 2)
+        << "marker icon and shadow only";
 }
 
 TEST(CDlgGMap, NavigatesAndFetchesNowhereElse) {
@@ -207,11 +204,7 @@ TEST(CDlgGMap, NavigatesAndFetchesNowhereElse) {
 }
 
 TEST(MapRequestFilter, AllowsOnlyThePageAndTheTileServer) {
-    struct Case {
-        const char* url;
-        bool allowed;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, bool> cases[] = {
         {"qrc:/map/map.html", true},
         {"qrc:/map/leaflet/leaflet.js", true},
         {"qrc:/skin/149.png", false},
@@ -226,8 +219,8 @@ TEST(MapRequestFilter, AllowsOnlyThePageAndTheTileServer) {
         {"data:image/png;base64,iVBORw0KGgo=", true},
         {"", false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(MapRequestFilter::IsAllowed(QUrl(c.url)), c.allowed) << c.url;
+    for (const auto& [url, allowed] : cases)
+        EXPECT_EQ(MapRequestFilter::IsAllowed(QUrl(url)), allowed) << url;
 }
 
 } // namespace

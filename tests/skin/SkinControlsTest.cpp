@@ -1,8 +1,10 @@
-// Skin buttons: the look of each state is pinned by reference images of a button made from
-// the real artwork and from a test strip whose nine pieces all differ; the tables check which
-// image each mouse step shows, what reaches the parent and which borders are refused.
+// Skin buttons and sliders: the look of each state is pinned by reference images (a button
+// made from the real artwork and from a test strip whose nine pieces all differ); the tables
+// check which image each mouse step shows, what reaches the parent, which borders are refused
+// and where a slider's click or drag takes it.
 #include "skin/CMemPaintDC.h"
 #include "skin/CSkinButton.h"
+#include "skin/CSkinSlider.h"
 #include "skin/SkinBitmaps.h"
 #include "skin/SkinButtonEvent.h"
 #include "tests/support/ReferenceImage.h"
@@ -82,29 +84,27 @@ struct Fixture {
 
 TEST(SkinButton, LooksLikeItsReference) {
     using Step = std::function<void(CSkinButton*)>;
-    const auto nothing = [](CSkinButton*) {};
+    const Step nothing = [](CSkinButton*) {};
+    const Step hover = [](CSkinButton* b) { QTest::mouseMove(b, QPoint(20, 15)); };
+    const Step focus = [](CSkinButton* b) { b->setFocus(); };
+    const Step disable = [](CSkinButton* b) { b->setEnabled(false); };
+    // Pushed from the keyboard: frame 1 over frame 2, the text two or three pixels right.
+    const Step keyPush = [](CSkinButton* b) {
+        b->setText("II"), b->setFocus(), QTest::keyPress(b, Qt::Key_Space);
+    };
     const struct {
         const char* name;
+        Step step;
         QSize size;
         bool artwork; // the play button's own bitmap, else the nine-piece strip
-        Step step;
     } scenes[] = {
-        {"button-play", {40, 30}, true, nothing},
-        {"button-play-hover",
-         {40, 30},
-         true,
-         [](CSkinButton* b) { QTest::mouseMove(b, QPoint(20, 15)); }},
-        {"button-nine-piece-30x16", {30, 16}, false, nothing},
-        {"button-nine-piece-7x25", {7, 25}, false, nothing},
-        {"button-focused", {60, 24}, false, [](CSkinButton* b) { b->setFocus(); }},
-        {"button-disabled", {60, 24}, false, [](CSkinButton* b) { b->setEnabled(false); }},
-        // Pushed from the keyboard: frame 1 over frame 2, the text two or three pixels right.
-        {"button-key-pushed",
-         {60, 24},
-         false,
-         [](CSkinButton* b) {
-             b->setText("II"), b->setFocus(), QTest::keyPress(b, Qt::Key_Space);
-         }},
+        {"button-play", nothing, {40, 30}, true},
+        {"button-play-hover", hover, {40, 30}, true},
+        {"button-nine-piece-30x16", nothing, {30, 16}, false},
+        {"button-nine-piece-7x25", nothing, {7, 25}, false},
+        {"button-focused", focus, {60, 24}, false},
+        {"button-disabled", disable, {60, 24}, false},
+        {"button-key-pushed", keyPush, {60, 24}, false},
     };
     for (const auto& s : scenes) {
         SCOPED_TRACE(s.name);
@@ -131,7 +131,7 @@ TEST(SkinButton, RejectsBordersThatDoNotFit) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message()
-                     << c.t << " " << c.l << " " << c.frames << " frames on " << c.button.width());
+                     << c.t << " " << c.l << " " << c.frames << " on " << c.button.width());
         Fixture f(c.button);
         EXPECT_EQ(f.button->LoadSkinImage(SolidStrip(10, 10), c.frames, c.t, c.b, c.l, c.r), c.ok);
         EXPECT_EQ(f.button->isSkinned(), c.ok);
@@ -154,33 +154,30 @@ TEST(SkinButton, MouseStepsShowTheirImagesAndPostEvents) {
     QSignalSpy clicked(f.button, &QAbstractButton::clicked);
     f.button->setFocusPolicy(Qt::NoFocus); // pure mouse path, no focus image
     f.button->clearFocus();
+    using Act = std::function<void(QWidget*)>;
+    const auto move = [](int x, int y) -> Act {
+        return [=](QWidget* b) { QTest::mouseMove(b, QPoint(x, y)); };
+    };
+    const auto click =
+        [](void (*act)(QWidget*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint, int),
+           Qt::MouseButton button) -> Act {
+        return [=](QWidget* b) { act(b, button, {}, QPoint(20, 10), -1); };
+    };
     const struct {
         const char* what;
-        std::function<void(QWidget*)> act;
+        Act act;
         int image;
     } steps[] = {
         {"initial", [](QWidget*) {}, 0},
-        {"move inside", [](QWidget* b) { QTest::mouseMove(b, QPoint(20, 10)); }, 1},
-        {"move to left column", [](QWidget* b) { QTest::mouseMove(b, QPoint(0, 10)); }, 0},
-        {"move inside again", [](QWidget* b) { QTest::mouseMove(b, QPoint(1, 1)); }, 1},
-        {"move to bottom row", [](QWidget* b) { QTest::mouseMove(b, QPoint(20, 19)); }, 0},
-        {"move to right column", [](QWidget* b) { QTest::mouseMove(b, QPoint(39, 5)); }, 0},
-        {"press",
-         [](QWidget* b) {
-             QTest::mousePress(b, Qt::LeftButton, {}, {20, 10});
-         },
-         2},
-        {"release",
-         [](QWidget* b) {
-             QTest::mouseRelease(b, Qt::LeftButton, {}, {20, 10});
-         },
-         3},
-        {"move after release", [](QWidget* b) { QTest::mouseMove(b, QPoint(21, 10)); }, 1},
-        {"right click",
-         [](QWidget* b) {
-             QTest::mouseClick(b, Qt::RightButton, {}, {21, 10});
-         },
-         1},
+        {"move inside", move(20, 10), 1},
+        {"move to left column", move(0, 10), 0},
+        {"move inside again", move(1, 1), 1},
+        {"move to bottom row", move(20, 19), 0},
+        {"move to right column", move(39, 5), 0},
+        {"press", click(QTest::mousePress, Qt::LeftButton), 2},
+        {"release", click(QTest::mouseRelease, Qt::LeftButton), 3},
+        {"move after release", move(21, 10), 1},
+        {"right click", click(QTest::mouseClick, Qt::RightButton), 1},
     };
     for (const auto& s : steps) {
         s.act(f.button);
@@ -206,6 +203,85 @@ TEST(SkinButton, PainterReachesTheTargetOnlyWhenClosed) {
     EXPECT_EQ(target.pixel(6, 6), qRgb(255, 0, 0));
     EXPECT_EQ(target.pixel(19, 9), qRgb(200, 200, 200));
     EXPECT_EQ(target.pixel(20, 9), qRgb(9, 9, 9));
+}
+
+// The slider over a parent whose colour shows through everywhere but the channel and the thumb.
+struct Slider {
+    QWidget parent;
+    CSkinSlider* slider;
+    Slider(int width, int min, int max, int value, int minimumPage = 1) {
+        parent.resize(width + 40, 60);
+        parent.setAutoFillBackground(true);
+        QPalette pal = parent.palette();
+        pal.setColor(QPalette::Window, QColor(30, 90, 30));
+        parent.setPalette(pal);
+        slider = new CSkinSlider(&parent);
+        slider->setGeometry(20, 20, width, 20);
+        slider->setRange(min, max);
+        slider->setValue(value);
+        slider->setPageStep(1);
+        slider->SetMinimumPageSize(minimumPage);
+        parent.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    }
+};
+
+// The thumb is centred on its value; its white pixels are transparent.
+TEST(SkinSlider, LooksLikeItsReference) {
+    for (const int value : {0, 5, 10}) {
+        Slider f(100, 0, 10, value);
+        test::ExpectMatchesReference(f.parent.grab(f.slider->geometry()).toImage(),
+                                     QUELLO_REFERENCE_DIR, QString("slider-value-%1").arg(value));
+    }
+}
+
+// A left click on the channel sets the page step to the distance to the clicked value (at
+// least the minimum) and the slider moves one page toward the click; a click reports both
+// grab and release.
+TEST(SkinSlider, ClickOnTheChannelJumpsToTheClickedValue) {
+    const struct {
+        const char* what;
+        int width, min, max, value, minimumPage, clickX;
+        int page, landsOn;
+    } cases[] = {
+        {"216-pixel example", 216, 0, 1000, 200, 1, 100, 300, 500},
+        {"click left of the thumb", 216, 0, 1000, 800, 1, 50, 550, 250},
+        {"distance 0 uses the minimum page", 154, 1, 5, 3, 2, 104, 2, 5},
+        {"range minimum not added", 154, 1, 5, 1, 2, 138, 3, 4},
+        {"past the end is clamped", 216, 0, 100, 50, 1, 215, 57, 100},
+        {"too narrow for a channel", 16, 0, 10, 5, 1, 15, 1, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Slider f(c.width, c.min, c.max, c.value, c.minimumPage);
+        QSignalSpy grabbed(f.slider, &CSkinSlider::grabbed);
+        QSignalSpy released(f.slider, &CSkinSlider::released);
+        QTest::mousePress(f.slider, Qt::LeftButton, {}, QPoint(c.clickX, 10));
+        EXPECT_EQ(f.slider->pageStep(), c.page);
+        EXPECT_EQ(f.slider->value(), c.landsOn);
+        QTest::mouseRelease(f.slider, Qt::LeftButton, {}, QPoint(c.clickX, 10));
+        EXPECT_EQ(grabbed.count(), 1);
+        EXPECT_EQ(released.count(), 1);
+        EXPECT_EQ(f.slider->pageStep(), c.page);
+    }
+}
+
+// A press on the thumb does not jump; the drag follows the pointer and restores the minimum
+// page, and the release is reported once.
+TEST(SkinSlider, DraggingTheThumbRestoresTheMinimumPageAndReportsRelease) {
+    Slider f(216, 0, 200, 100, 2);
+    QSignalSpy released(f.slider, &CSkinSlider::released);
+    QTest::mousePress(f.slider, Qt::LeftButton, {}, f.slider->thumbRect().center());
+    EXPECT_EQ(f.slider->value(), 100);
+    EXPECT_TRUE(f.slider->isSliderDown());
+    QTest::mouseMove(f.slider, QPoint(158, 10));
+    EXPECT_EQ(f.slider->pageStep(), 2);
+    EXPECT_EQ(f.slider->value(), 150); // 8 + 150 / 200 * 200 = 158
+    EXPECT_EQ(released.count(), 0);
+    QTest::mouseRelease(f.slider, Qt::LeftButton, {}, QPoint(158, 10));
+    EXPECT_FALSE(f.slider->isSliderDown());
+    EXPECT_EQ(released.count(), 1);
+    EXPECT_EQ(f.slider->value(), 150);
 }
 
 } // namespace
