@@ -132,7 +132,7 @@ void Report(benchmark::State& state, double maxSeconds, const TickTime& sum, int
     for (const char* control : {"ctl1024", "ctl1018", "ctl1059", "ctl1061", "other"}) {
         const auto it = g_paints->tickPaints.find(QLatin1String(control));
         const int count = it == g_paints->tickPaints.end() ? 0 : it->second;
-        state.counters[std::string("m_paints") + control] = count / ticks;
+        state.counters[std::string("paints_") + control] = count / ticks;
     }
     state.counters["marker_moves"] = markerMoves;
     state.counters["map_paints"] = g_paints->mapPaints;
