@@ -6,11 +6,9 @@
 // dropped and how fast the position advanced against real time.
 // Usage: app_stall_bench [SECONDS_PER_PHASE]   (default 20)
 // The last two phases also seek every 250 ms, and turn between 1x and -8x every 2 s.
-#include "BenchRecording.h"
+#include "BenchWindow.h"
 #include "app/CPlayerApp.h"
 #include "app/CPlayerDlg.h"
-
-#include "views/CDlgGMap.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -112,31 +110,11 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, QString(argv[1]).toInt()) : 20;
 
     QTemporaryDir dir;
-    const QString movie = dir.filePath("FILE0001.MOV");
     // Room for both phases and the map page's start.
-    if (!bench::MakeBenchMovie(movie, 4 * seconds + 15) ||
-        !bench::MakeBenchTelemetry(dir.filePath("FILE0001.DAT"))) {
-        std::fprintf(stderr, "could not make the 1080p movie or its telemetry\n");
+    std::unique_ptr<CPlayerDlg> window =
+        bench::PlayBenchMovieInWindow(dir.path(), 4 * seconds + 15);
+    if (!window)
         return 1;
-    }
-    auto window = std::make_unique<CPlayerDlg>();
-    window->engine().SetAudioOutput(QStringLiteral("null"));
-    window->SetCardRoot(dir.filePath("no-card"));
-    window->show();
-    window->AddStartupPaths({movie});
-    window->OpenEntry(CPlayerDlg::EntryStep::Next, true);
-    if (window->engine().GetState() != MediaState::Running) {
-        std::fprintf(stderr, "the movie does not play\n");
-        return 1;
-    }
-    QElapsedTimer waited;
-    waited.start();
-    CDlgGMap* map = nullptr;
-    while (!(map && map->pageLoaded()) && waited.elapsed() < 30000) {
-        RunEventsFor(50);
-        map = window->findChild<CDlgGMap*>();
-    }
-    std::printf("map page loaded: %s\n", map && map->pageLoaded() ? "yes" : "no");
 
     StallProbe probe;
     MeasurePhase("quiet", *window, probe, seconds);

@@ -11,12 +11,10 @@
 // (a tick must repaint only what changed: the waveform's cursor layer, the slider, the speed
 // text and the gauges when their values change), and how often the map's page repainted per
 // marker move over the whole run (at most when the marker moves).
-#include "BenchRecording.h"
+#include "BenchWindow.h"
 #include "app/CPlayerApp.h"
 #include "app/CPlayerDlg.h"
 #include "res/skin/WindowLayout.h"
-
-#include "views/CDlgGMap.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,8 +39,6 @@ namespace {
 
 using quello::CPlayerDlg;
 using quello::MediaState;
-using quello::bench::MakeBenchMovie;
-using quello::bench::MakeBenchTelemetry;
 
 QTemporaryDir* g_dir = nullptr;
 CPlayerDlg* g_window = nullptr;
@@ -208,33 +204,12 @@ int main(int argc, char** argv) {
 
     QTemporaryDir dir;
     g_dir = &dir;
-    const QString movie = dir.filePath("FILE0001.MOV");
-    if (!MakeBenchMovie(movie, 20) || !MakeBenchTelemetry(dir.filePath("FILE0001.DAT"))) {
-        std::fprintf(stderr, "could not make the 1080p movie or its telemetry\n");
+    std::unique_ptr<CPlayerDlg> window = quello::bench::PlayBenchMovieInWindow(dir.path(), 20);
+    if (!window)
         return 1;
-    }
-    auto window = std::make_unique<CPlayerDlg>();
     g_window = window.get();
-    window->engine().SetAudioOutput(QStringLiteral("null"));
-    window->SetCardRoot(dir.filePath("no-card"));
-    window->show();
-    window->AddStartupPaths({movie});
-    window->OpenEntry(CPlayerDlg::EntryStep::Next, true);
-    if (window->engine().GetState() != MediaState::Running) {
-        std::fprintf(stderr, "the movie does not play\n");
-        return 1;
-    }
     if (auto* timer = window->findChild<QTimer*>(QStringLiteral("syncTimer")))
         timer->stop();
-    // Let the map page load so that the tick's map call reaches a live page.
-    QElapsedTimer waited;
-    waited.start();
-    quello::CDlgGMap* map = nullptr;
-    while (!(map && map->pageLoaded()) && waited.elapsed() < 30000) {
-        RunEventsFor(50);
-        map = window->findChild<quello::CDlgGMap*>();
-    }
-    std::printf("map page loaded: %s\n", map && map->pageLoaded() ? "yes" : "no");
 
     PaintCounter paints;
     g_paints = &paints;
