@@ -284,7 +284,7 @@ TEST_F(MediaGraphTest, EndOfMovieRewindsToFirstFrameStopped) {
         Notify notify;
     } cases[] = {{"clip.mov", 1, 2.0, Notify::kWindow},   {"silent.mov", 0, 1.0, Notify::kNone},
                  {"silent.mov", 2, 0.0, Notify::kGone},   {"audio.m4a", 1, 0.0, Notify::kWindow},
-                 {"clip.mov", 5, 1.0, Notify::kWindow},   {"flipped.mov", 3, 0.0, Notify::kWindow},
+                 {"clip.mov", 5, 3.0, Notify::kWindow},   {"flipped.mov", 3, 0.0, Notify::kWindow},
                  {"flipped.mov", 7, 3.9, Notify::kWindow}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " rate index " + std::to_string(c.rateIndex));
