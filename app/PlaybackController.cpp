@@ -77,6 +77,29 @@ PlaybackController::~PlaybackController() {
 
 void PlaybackController::SetMap(CDlgGMap* map) {
     m_map = map;
+    connect(m_map, &CDlgGMap::routeClicked, this, &PlaybackController::OnRouteClicked);
+    ShowRoute();
+}
+
+void PlaybackController::ShowRoute() {
+    if (m_map)
+        m_map->SetRoute(m_route.current(), m_route.others());
+}
+
+void PlaybackController::OnRouteClicked(double latitude, double longitude) {
+    const auto target = m_route.Hit(m_library.library(), latitude, longitude);
+    if (!target)
+        return;
+    const MediaState state = m_engine.GetState();
+    // A stopped movie stands rewound with nothing to seek in: it is opened again, as is
+    // another recording of the trip, and goes on as the current one was going.
+    if (target->entry != m_library.library().currentIndex() || state == MediaState::Stopped) {
+        m_library.library().SetCurrentIndex(target->entry);
+        OpenEntry(EntryStep::Current, state == MediaState::Running);
+    }
+    if (m_engine.GetState() != MediaState::Stopped)
+        m_engine.SetPositionSeconds(target->second);
+    SyncTelemetry();
 }
 
 void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
@@ -97,6 +120,8 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
     const RecordingEntry& entry = library.entry(index);
     if (m_engine.OpenMovie(FromPath(entry.moviePath), m_controls.video, this) != 0) {
         Warn(m_window, "playFailedBox", QStringLiteral("Play movie file failed!"));
+        m_route.Clear();
+        ShowRoute();
     } else {
         const int duration = static_cast<int>(m_engine.GetDurationSeconds());
         m_controls.position->setRange(0, duration * 1000 / 100);
@@ -114,6 +139,8 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
                                             axisStart + static_cast<int>(headerDuration));
 
         LoadTelemetry(FromPath(entry.telemetryPath));
+        m_route.Build(library, index, m_telemetry);
+        ShowRoute();
 
         if (!m_volumeLevel) {
             m_volumeLevel = m_engine.GetVolumeLevel();
@@ -203,6 +230,8 @@ void PlaybackController::ReleaseBeforeRemoval() {
     StopPlayback();
     m_engine.CloseMovie();
     m_controls.waveform->ClearData();
+    m_route.Clear();
+    ShowRoute();
     if (m_map)
         m_map->SetLgtLat(QString(), QString(), QString());
 }

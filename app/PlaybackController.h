@@ -4,6 +4,7 @@
 
 #include "playback/CMediaGraph.h"
 #include "recordings/TelemetrySet.h"
+#include "recordings/TripRoute.h"
 
 #include <QObject>
 #include <QString>
@@ -47,7 +48,8 @@ public:
     PlaybackController(QWidget* window, const WindowControls& controls, LibraryController& library);
     ~PlaybackController() override;
 
-    // The map, once it exists; it then follows the fixes and the full screen.
+    // The map, once it exists; it then follows the fixes and the full screen, shows the route
+    // of the recording's trip and takes clicks on it.
     void SetMap(CDlgGMap* map);
 
     void OpenEntry(EntryStep step, bool autoPlay);
@@ -72,6 +74,9 @@ public:
     void OnPositionReleased();
     void OnVolumeReleased();
     void OnWaveformClicked();
+    // A click on the map's route: plays on from the second of the nearest fix, in the
+    // recording of the trip it belongs to.
+    void OnRouteClicked(double latitude, double longitude);
     void ToggleFullScreen();
     void LeaveFullScreen();
 
@@ -88,6 +93,7 @@ public:
     bool PrintCurrentFrameOn(QPrinter& printer);
 
     const TelemetrySet& telemetry() const { return m_telemetry; }
+    const TripRoute& route() const { return m_route; }
     CMediaGraph& engine() { return m_engine; }
     bool userStopped() const { return m_userStopped; }
     std::optional<MediaState> stateBeforeSeek() const { return m_stateBeforeSeek; }
@@ -102,6 +108,8 @@ private:
     void OnFrameCommand(const std::function<void()>& work);
     void SetPlayPauseVisibility(bool running);
     void ShowIdleReadOuts();
+    // Hands the current route and its trip's to the map.
+    void ShowRoute();
 
     QWidget* m_window;
     WindowControls m_controls;
@@ -110,6 +118,7 @@ private:
 
     // Plain members: the telemetry never allocates as recordings come and go.
     TelemetrySet m_telemetry{};
+    TripRoute m_route;
     CMediaGraph m_engine;
     QTimer* m_syncTimer; // "timer 1": playback sync every 100 ms
 

@@ -3,6 +3,7 @@
 #include "MovieHeader.h"
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -29,8 +30,12 @@ bool RecordingLibrary::Add(const std::string& moviePath, RecordingRow& row) {
     std::uint32_t duration = 0;
     int readOnly = 0;
     ReadMovieHeader(moviePath, created, duration, readOnly);
-    if (created.tm_mday != 0)
+    if (created.tm_mday != 0) {
         row.timeText = FormatRecordingTime(created);
+        e.hasStartTime = true;
+        e.startTime = static_cast<std::int64_t>(timegm(&created));
+        e.durationSeconds = duration;
+    }
     if (readOnly)
         row.marker = "+";
     return true;

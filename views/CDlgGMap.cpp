@@ -1,8 +1,9 @@
 #include "CDlgGMap.h"
 
+#include "MapBridge.h"
 #include "MapCallScript.h"
+#include "MapProfile.h"
 #include "MapRequestFilter.h"
-
 #include "MapWebPage.h"
 #include "quello/Version.h"
 #include "res/map/MapResource.h"
@@ -10,6 +11,7 @@
 #include <QEvent>
 #include <QJsonArray>
 #include <QVBoxLayout>
+#include <QWebChannel>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
@@ -18,15 +20,21 @@ namespace quello {
 CDlgGMap::CDlgGMap(QWidget* parent) : QWidget(parent) {
     setVisible(false);
 
-    // A private, in-memory profile: nothing of the map is written to disk, and the program's
-    // name goes out with every tile request as the tile server's usage policy asks.
-    m_profile = new QWebEngineProfile(this);
+    // The program's name goes out with every tile request as the tile server's usage policy
+    // asks.
+    m_profile = MapProfile::Create(this);
     m_profile->setHttpUserAgent(
         QStringLiteral("QuelloPlayer/%1").arg(QString::fromLatin1(kVersion)));
     m_filter = new MapRequestFilter(this);
     m_profile->setUrlRequestInterceptor(m_filter);
 
     m_page = new MapWebPage(m_profile, this);
+    auto* bridge = new MapBridge(this);
+    connect(bridge, &MapBridge::clicked, this, &CDlgGMap::routeClicked);
+    connect(bridge, &MapBridge::drawn, this, &CDlgGMap::routeDrawn);
+    m_channel = new QWebChannel(this);
+    m_channel->registerObject(QStringLiteral("bridge"), bridge);
+    m_page->setWebChannel(m_channel);
     m_view = new QWebEngineView(this);
     m_view->setPage(m_page);
     m_view->setAcceptDrops(false);
@@ -65,6 +73,38 @@ void CDlgGMap::SetLgtLat(const QString& lgt, const QString& lat, const QString& 
         return;
     CallPage("SetLgtLat", QJsonArray{lgt, lat, spd});
     show();
+}
+
+namespace {
+
+QJsonArray PointsJson(const std::vector<RoutePoint>& route) {
+    QJsonArray points;
+    for (const RoutePoint& p : route)
+        points.append(QJsonArray{p.latitude, p.longitude});
+    return points;
+}
+
+} // namespace
+
+void CDlgGMap::SetRoute(const std::vector<RoutePoint>& route,
+                        const std::vector<std::vector<RoutePoint>>& others) {
+    QJsonArray trip;
+    for (const auto& other : others)
+        trip.append(PointsJson(other));
+    const QJsonArray arguments{PointsJson(route), trip};
+    if (!m_pageLoaded) {
+        m_pendingRoute = arguments;
+        return;
+    }
+    CallPage("SetRoute", arguments);
+}
+
+void CDlgGMap::SetTilesAllowed(bool allowed) {
+    m_filter->SetTilesAllowed(allowed);
+}
+
+QWebEnginePage* CDlgGMap::page() const {
+    return m_page;
 }
 
 void CDlgGMap::FitToParent() {
@@ -138,6 +178,10 @@ void CDlgGMap::OnLoadFinished() {
         return;
     m_pageLoaded = true;
     FitToParent();
+    if (m_pendingRoute) {
+        CallPage("SetRoute", *m_pendingRoute);
+        m_pendingRoute.reset();
+    }
     emit loaded();
 }
 

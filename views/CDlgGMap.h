@@ -1,8 +1,15 @@
 #pragma once
 
+#include "recordings/TelemetryRoute.h"
+
+#include <QJsonArray>
 #include <QWidget>
 
-class QJsonArray;
+#include <optional>
+#include <vector>
+
+class QWebChannel;
+class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -12,12 +19,14 @@ class MapRequestFilter;
 class MapWebPage;
 
 // The map view: an embedded browser showing the map page from the program's resources, with
-// one marker that follows the GPS fix of the playing second.
+// one marker that follows the GPS fix of the playing second and the route of the recording and
+// of its trip; a click on a route is reported back.
 //
 // The main window creates it as a child of its map host (control 1025); it covers the host's
 // client area and starts hidden. Once the page has loaded, every SetLgtLat shows it. It owns
-// its browser, page and a private in-memory browser profile (User-Agent "QuelloPlayer/<version>",
-// requests limited to the page's resources and the tile server). GUI thread only.
+// its browser, page, web channel and browser profile (see MapProfile; User-Agent
+// "QuelloPlayer/<version>", requests limited to the page's resources and the tile server).
+// GUI thread only.
 //
 // With a parent, the browser sits in a frameless tool window of its own that this widget keeps
 // exactly over its own place on screen: shown and hidden with it, moved with the window,
@@ -45,12 +54,24 @@ public:
     void FitToParent();
     // While covered (the video fills the screen) the map's window stays hidden.
     void SetCovered(bool covered);
+    // Draws `route` (the current recording) and, fainter, `others` (the rest of its trip) and
+    // fits them into view once. Empty routes clear the drawing. Kept until the page has loaded
+    // when it has not yet.
+    void SetRoute(const std::vector<RoutePoint>& route,
+                  const std::vector<std::vector<RoutePoint>>& others);
+    // Off: the map works as without a network (no tile is requested).
+    void SetTilesAllowed(bool allowed);
     // True from the first completed page load on.
     bool pageLoaded() const { return m_pageLoaded; }
+    QWebEnginePage* page() const;
 
 signals:
     // Emitted once, when the page has loaded and been fitted.
     void loaded();
+    // The user clicked on a route at this position (checked to be on the globe).
+    void routeClicked(double latitude, double longitude);
+    // The page has drawn a route given by SetRoute; `points` of the current recording.
+    void routeDrawn(int points);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,6 +87,7 @@ private:
     void CallPage(const char* function, const QJsonArray& arguments);
 
     QWebEngineProfile* m_profile = nullptr;
+    QWebChannel* m_channel = nullptr;
     MapRequestFilter* m_filter = nullptr;
     MapWebPage* m_page = nullptr;
     QWebEngineView* m_view = nullptr;
@@ -73,6 +95,7 @@ private:
     QWidget* m_topLevel = nullptr; // the window this widget lies in, watched for moves
     bool m_covered = false;
     bool m_pageLoaded = false;
+    std::optional<QJsonArray> m_pendingRoute;
 };
 
 } // namespace quello

@@ -1,12 +1,18 @@
-// The map page: a Leaflet map with one marker that follows the GPS fix of the playing second.
-// The program calls SetLgtLat and fix with JSON-encoded arguments. Texts it hands over are
-// shown as text only; nothing from the program is ever parsed as markup or script.
+// The map page: a Leaflet map with one marker that follows the GPS fix of the playing second
+// and the route of the recording and of its trip. The program calls SetLgtLat, fix and SetRoute
+// with JSON-encoded arguments. Texts it hands over are shown as text only; nothing from the
+// program is ever parsed as markup or script. Clicks on a route go back to the program over
+// Qt's web channel, as numbers.
 
 var map;
 var marker;
 var latitude;
 var longitude;
 var inited = 0;
+var routeLayer;
+var bridge;
+var tilesLoaded = 0;
+var drawnUnreported = -1; // a route drawn before the channel to the program was up
 
 var TILE_URL = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
 var ATTRIBUTION =
@@ -17,9 +23,98 @@ function initialize() {
         return;
     map = L.map("map_canvas", { center: [22.616061, 114.055691], zoom: 14 });
     map.attributionControl.setPrefix("Leaflet");
-    L.tileLayer(TILE_URL, { maxZoom: 19, attribution: ATTRIBUTION }).addTo(map);
+    var tiles = L.tileLayer(TILE_URL, { maxZoom: 19, attribution: ATTRIBUTION });
+    tiles.on("tileload", function () {
+        tilesLoaded++;
+        document.body.classList.remove("offline");
+    });
+    // The first failed tile switches to the plain map at once: no waiting for time-outs, and
+    // the route, marker and scale do not depend on tiles.
+    tiles.on("tileerror", function () {
+        if (!tilesLoaded)
+            document.body.classList.add("offline");
+    });
+    tiles.addTo(map);
+    CoordinateGrid().addTo(map);
+    L.control.scale({ imperial: false }).addTo(map);
+    routeLayer = L.layerGroup().addTo(map);
+    if (typeof QWebChannel !== "undefined" && typeof qt !== "undefined")
+        new QWebChannel(qt.webChannelTransport, function (channel) {
+            bridge = channel.objects.bridge;
+            if (drawnUnreported >= 0)
+                bridge.routeDrawn(drawnUnreported);
+        });
     fix(0);
     inited = 1;
+}
+
+// A light grid of tile edges, seen only where no tile covers it.
+function CoordinateGrid() {
+    var Grid = L.GridLayer.extend({
+        createTile: function (coords) {
+            var tile = document.createElement("canvas");
+            var size = this.getTileSize();
+            tile.width = size.x;
+            tile.height = size.y;
+            var context = tile.getContext("2d");
+            context.strokeStyle = "rgba(0, 0, 0, 0.12)";
+            context.beginPath();
+            context.moveTo(0.5, size.y);
+            context.lineTo(0.5, 0.5);
+            context.lineTo(size.x, 0.5);
+            context.stroke();
+            return tile;
+        }
+    });
+    return new Grid({ zIndex: 0 });
+}
+
+// route: [[latitude, longitude], ...] of the current recording; trip: such lists for the
+// trip's other recordings, drawn fainter. Fitted into view once per call.
+function SetRoute(route, trip) {
+    if (!inited)
+        return;
+    routeLayer.clearLayers();
+    var bounds = L.latLngBounds([]);
+    var lines = [];
+    var others = Array.isArray(trip) ? trip : [];
+    for (var i = 0; i < others.length; i++)
+        lines.push({ points: Positions(others[i]), style: { color: "#3388ff", weight: 4, opacity: 0.35 } });
+    var current = Positions(route);
+    lines.push({ points: current, style: { color: "#d62728", weight: 5, opacity: 0.9 } });
+    for (var j = 0; j < lines.length; j++) {
+        if (!lines[j].points.length)
+            continue;
+        var line = L.polyline(lines[j].points, lines[j].style);
+        line.on("click", RouteClicked);
+        routeLayer.addLayer(line);
+        bounds.extend(line.getBounds());
+    }
+    if (bounds.isValid())
+        map.fitBounds(bounds, { animate: false, padding: [12, 12], maxZoom: 17 });
+    if (bridge)
+        bridge.routeDrawn(current.length);
+    else
+        drawnUnreported = current.length;
+}
+
+function Positions(points) {
+    var out = [];
+    if (!Array.isArray(points))
+        return out;
+    for (var i = 0; i < points.length; i++) {
+        var p = points[i];
+        if (Array.isArray(p) && typeof p[0] === "number" && typeof p[1] === "number" &&
+            Math.abs(p[0]) <= 90 && Math.abs(p[1]) <= 180)
+            out.push(L.latLng(p[0], p[1]));
+    }
+    return out;
+}
+
+function RouteClicked(event) {
+    var position = event.latlng.wrap();
+    if (bridge)
+        bridge.routeClicked(position.lat, position.lng);
 }
 
 function fix(newHeight) {

@@ -33,6 +33,9 @@ struct BrowserEnvironment {
             qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         if (runtimeDir.isValid())
             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+        // The map's tile cache goes where the test can see it, never to the user's.
+        if (runtimeDir.isValid())
+            qputenv("XDG_CACHE_HOME", QFile::encodeName(runtimeDir.path() + "/cache"));
         if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
             qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
     }
@@ -203,6 +206,51 @@ TEST(CDlgGMap, NavigatesAndFetchesNowhereElse) {
     EXPECT_EQ(f.eval("navigator.userAgent").toString(), QStringLiteral("QuelloPlayer/") + kVersion);
 }
 
+// The route is drawn from numbers only and fitted into view; a click on it comes back over the
+// web channel as a position on the globe, and nothing else the page could send gets through.
+// Without tiles the page says so at once and still shows the route, marker and scale.
+TEST(CDlgGMap, DrawsTheRouteReportsClicksAndWorksOffline) {
+    MapFixture f;
+    f.map->SetTilesAllowed(false);
+    QSignalSpy drawn(f.map.get(), &CDlgGMap::routeDrawn);
+    QSignalSpy clicked(f.map.get(), &CDlgGMap::routeClicked);
+    const std::vector<RoutePoint> route{{1, 22.50, 114.00}, {2, 22.51, 114.01}, {3, 22.52, 114.02}};
+    f.map->SetRoute(route, {{{1, 22.40, 113.90}, {2, 22.45, 113.95}}, {}}); // kept until loaded
+    ASSERT_TRUE(f.waitLoaded());
+    ASSERT_TRUE(drawn.count() == 1 || drawn.wait(kTimeoutMs));
+    EXPECT_EQ(drawn.at(0).at(0).toInt(), 3);
+    EXPECT_EQ(f.eval("routeLayer.getLayers().map(function (l) { return l.getLatLngs().length; })")
+                  .toList(),
+              (QVariantList{2, 3}))
+        << "an empty route draws no line; the current one is drawn last, on top";
+    EXPECT_TRUE(f.eval("map.getBounds().contains([[22.40, 113.90], [22.52, 114.02]])").toBool());
+
+    f.eval("routeLayer.getLayers()[1].fire('click', {latlng: L.latLng(22.51, 474.01)}); 0");
+    ASSERT_TRUE(clicked.count() == 1 || clicked.wait(kTimeoutMs));
+    EXPECT_DOUBLE_EQ(clicked.at(0).at(0).toDouble(), 22.51);
+    EXPECT_NEAR(clicked.at(0).at(1).toDouble(), 114.01, 1e-9) << "wrapped onto the globe";
+    f.eval("bridge.routeClicked(91, 0); bridge.routeClicked(NaN, 1); "
+           "bridge.routeClicked('22', 114); bridge.routeClicked(1); bridge.routeDrawn(-1); "
+           "bridge.routeDrawn(2.5); 0");
+    QTest::qWait(500);
+    EXPECT_EQ(clicked.count(), 1);
+    EXPECT_EQ(drawn.count(), 1);
+
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return f.eval("document.body.classList.contains('offline')").toBool(); },
+        kTimeoutMs));
+    EXPECT_EQ(f.eval("getComputedStyle(document.getElementById('offline')).display").toString(),
+              "block");
+    EXPECT_EQ(f.eval("document.getElementById('offline').textContent").toString(),
+              "map tiles unavailable (offline)");
+    EXPECT_EQ(f.eval("document.querySelectorAll('.leaflet-control-scale').length").toInt(), 1);
+    f.map->SetLgtLat("22.510000", "114.010000", "40");
+    expectPosition(f.markerPosition(), 22.51, 114.01, "marker offline");
+
+    f.map->SetRoute({}, {});
+    EXPECT_EQ(f.eval("routeLayer.getLayers().length").toInt(), 0);
+}
+
 TEST(MapRequestFilter, AllowsOnlyThePageAndTheTileServer) {
     const std::pair<const char*, bool> cases[] = {
         {"qrc:/map/map.html", true},
@@ -217,10 +265,15 @@ TEST(MapRequestFilter, AllowsOnlyThePageAndTheTileServer) {
         {"https://example.com/", false},
         {"file:///etc/passwd", false},
         {"data:image/png;base64,iVBORw0KGgo=", true},
+        {"qrc:///qtwebchannel/qwebchannel.js", true},
         {"", false},
     };
-    for (const auto& [url, allowed] : cases)
+    for (const auto& [url, allowed] : cases) {
         EXPECT_EQ(MapRequestFilter::IsAllowed(QUrl(url)), allowed) << url;
+        EXPECT_EQ(MapRequestFilter::IsAllowed(QUrl(url), false),
+                  allowed && !QByteArray(url).contains("tile."))
+            << url << " offline";
+    }
 }
 
 } // namespace

@@ -1,0 +1,68 @@
+#include "TripRoute.h"
+
+#include "RecordingLibrary.h"
+#include "RecordingTrip.h"
+#include "TelemetryParser.h"
+
+#include <memory>
+
+namespace quello {
+
+void TripRoute::Build(const RecordingLibrary& library, int current, const TelemetrySet& telemetry) {
+    Clear();
+    const std::vector<int> trip = FindTrip(library, current);
+    // One set for all the others: it is too large for the stack and need not be kept.
+    std::unique_ptr<TelemetrySet> other;
+    for (int entry : trip) {
+        Member member{entry, library.entry(entry).moviePath, {}};
+        if (entry == current) {
+            m_current = static_cast<int>(m_members.size());
+            member.route = RouteOf(telemetry);
+        } else if (!library.entry(entry).telemetryPath.empty()) {
+            if (!other)
+                other = std::make_unique<TelemetrySet>();
+            if (ParseTelemetryFile(library.entry(entry).telemetryPath, *other))
+                member.route = RouteOf(*other);
+        }
+        m_members.push_back(std::move(member));
+    }
+}
+
+void TripRoute::Clear() {
+    m_members.clear();
+    m_current = -1;
+}
+
+const std::vector<RoutePoint>& TripRoute::current() const {
+    static const std::vector<RoutePoint> kNone;
+    return m_current < 0 ? kNone : m_members[static_cast<std::size_t>(m_current)].route;
+}
+
+std::vector<std::vector<RoutePoint>> TripRoute::others() const {
+    std::vector<std::vector<RoutePoint>> routes;
+    for (std::size_t i = 0; i < m_members.size(); ++i)
+        if (static_cast<int>(i) != m_current)
+            routes.push_back(m_members[i].route);
+    return routes;
+}
+
+std::optional<TripRoute::Target> TripRoute::Hit(const RecordingLibrary& library, double latitude,
+                                                double longitude) const {
+    std::vector<std::vector<RoutePoint>> routes;
+    for (const Member& member : m_members)
+        routes.push_back(member.route);
+    const std::optional<RouteHit> hit = NearestRoutePoint(routes, latitude, longitude);
+    if (!hit)
+        return std::nullopt;
+    const Member& member = m_members[static_cast<std::size_t>(hit->route)];
+    const int second = member.route[static_cast<std::size_t>(hit->point)].second;
+    const auto same = [&](int i) { return library.entry(i).moviePath == member.moviePath; };
+    if (member.entry < library.entryCount() && same(member.entry))
+        return Target{member.entry, second};
+    for (int i = 0; i < library.entryCount(); ++i)
+        if (same(i))
+            return Target{i, second};
+    return std::nullopt;
+}
+
+} // namespace quello
