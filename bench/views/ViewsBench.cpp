@@ -1,12 +1,17 @@
 // Costs of the telemetry views on the GUI thread, to compare with the 100 ms sync tick.
 //   views_bench                      (offscreen; the map needs QTWEBENGINE_DISABLE_SANDBOX=1
 //                                     when run as root, which this tool sets itself)
+#include "recordings/RecordingLibrary.h"
+#include "recordings/TelemetryParser.h"
+#include "recordings/TripRoute.h"
 #include "views/CDlgGMap.h"
 #include "views/CMyWaveForm.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -14,8 +19,11 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -126,6 +134,62 @@ void BM_MapEmptyScriptRoundTrip(benchmark::State& state) {
         m.drain();
 }
 BENCHMARK(BM_MapEmptyScriptRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// A trip of `count` one-minute recordings of 300 fixes each: movie headers (all the trip needs
+// of a movie) and telemetry files in a temporary folder.
+struct TripOnDisk {
+    QTemporaryDir dir;
+    RecordingLibrary library;
+    explicit TripOnDisk(int count) {
+        const auto be = [](std::uint64_t v, int width) {
+            std::string out;
+            for (int i = width - 1; i >= 0; --i)
+                out.push_back(char(v >> (8 * i)));
+            return out;
+        };
+        const auto box = [&](const char* type, const std::string& body) {
+            return be(body.size() + 8, 4) + type + body;
+        };
+        for (int r = 0; r < count; ++r) {
+            const std::uint64_t start = 3862000000u + 300u * std::uint64_t(r); // since 1904
+            const std::string mvhd = box("mvhd", be(0, 4) + be(start, 4) + be(start, 4) + be(1, 4) +
+                                                     be(300, 4) + std::string(80, '\0'));
+            const std::string base = dir.filePath(QString::number(r)).toStdString();
+            std::ofstream(base + ".MOV", std::ios::binary) << box("moov", mvhd);
+            std::ofstream dat(base + ".DAT");
+            for (int i = 0; i < 300; ++i) {
+                char line[96];
+                std::snprintf(line, sizeof line,
+                              "[G]\t2026/05/16\t09:41:07\tN%.6f\tE%.6f\t50\t90\n",
+                              22.5 + 0.0001 * (r * 300 + i), 114.0 + 0.0001 * i);
+                dat << line;
+            }
+            RecordingRow row;
+            library.Add(base + ".MOV", row);
+        }
+    }
+};
+
+// From a recording's telemetry file to its route and its trip's drawn on the page: the file
+// read, the trip's other files read, the route sent and drawn.
+void BM_RouteLoadToDrawn(benchmark::State& state) {
+    TripOnDisk trip(static_cast<int>(state.range(0)));
+    LoadedMap m;
+    QSignalSpy drawn(m.map.get(), &CDlgGMap::routeDrawn);
+    auto telemetry = std::make_unique<TelemetrySet>();
+    TripRoute route;
+    for (auto _ : state) {
+        drawn.clear();
+        ParseTelemetryFile(trip.library.entry(0).telemetryPath, *telemetry);
+        route.Build(trip.library, 0, *telemetry);
+        m.map->SetRoute(route.current(), route.others());
+        if (!drawn.wait(60000))
+            qFatal("the route was not drawn");
+    }
+    state.counters["recordings"] = double(route.others().size() + 1);
+    state.counters["points"] = drawn.at(0).at(0).toDouble();
+}
+BENCHMARK(BM_RouteLoadToDrawn)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 } // namespace quello
