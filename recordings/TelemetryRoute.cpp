@@ -13,7 +13,7 @@ constexpr std::size_t kUsableLength = 7; // the sync's rule for a fix that carri
 
 } // namespace
 
-std::optional<double> ParseDegrees(std::string_view text, double limit) {
+std::optional<double> ParsePlainDecimal(std::string_view text, double limit) {
     while (!text.empty() && text.front() == ' ')
         text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ')
@@ -54,8 +54,8 @@ std::vector<RoutePoint> RouteOf(const TelemetrySet& telemetry) {
         const std::size_t longitudeLength = ::strnlen(fix.longitude, sizeof fix.longitude);
         if (latitudeLength < kUsableLength || longitudeLength < kUsableLength)
             continue;
-        const auto latitude = ParseDegrees({fix.latitude, latitudeLength}, 90);
-        const auto longitude = ParseDegrees({fix.longitude, longitudeLength}, 180);
+        const auto latitude = ParsePlainDecimal({fix.latitude, latitudeLength}, 90);
+        const auto longitude = ParsePlainDecimal({fix.longitude, longitudeLength}, 180);
         if (latitude && longitude)
             route.push_back({i + 1, *latitude, *longitude});
     }

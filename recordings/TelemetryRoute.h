@@ -21,9 +21,10 @@ struct RoutePoint {
 // that fails either test is left out, never guessed at. Plain function; safe on any thread.
 std::vector<RoutePoint> RouteOf(const TelemetrySet& telemetry);
 
-// Decimal degrees as the camera writes them ("22.616061", "-114.05"), within +-limit; nothing
-// for any other text (exponents, hex, "nan", "inf", blanks inside, trailing junk).
-std::optional<double> ParseDegrees(std::string_view text, double limit);
+// A plain decimal number as the camera writes its degrees ("22.616061", "-114.05"; blanks
+// around allowed) within +-limit; nothing for any other text (exponents, hex, "nan", "inf",
+// blanks inside, trailing junk).
+std::optional<double> ParsePlainDecimal(std::string_view text, double limit);
 
 // Where a click on routes lands: the index of the route and of the point nearest to the given
 // position (distances on a local flat projection, which is exact enough within a drive).

@@ -1,6 +1,7 @@
 #include "CommandTable.h"
 
 #include "CardCommand.h"
+#include "EventsCommand.h"
 #include "InfoCommand.h"
 #include "KmlCommand.h"
 #include "PrintCommand.h"
@@ -22,7 +23,7 @@ template <typename T> std::unique_ptr<Command> Make() {
 // The dispatch table, in the order `quello --help` lists the commands.
 constexpr std::unique_ptr<Command> (*kFactories[])() = {
     Make<InfoCommand>,     Make<TelemetryCommand>, Make<KmlCommand>,   Make<CardCommand>,
-    Make<SettingsCommand>, Make<SnapshotCommand>,  Make<PrintCommand>,
+    Make<SettingsCommand>, Make<SnapshotCommand>,  Make<PrintCommand>, Make<EventsCommand>,
 };
 
 } // namespace

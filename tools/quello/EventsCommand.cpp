@@ -1,0 +1,70 @@
+#include "EventsCommand.h"
+
+#include "CommandLine.h"
+#include "InputFile.h"
+#include "JsonOutput.h"
+
+#include "recordings/GForceEvents.h"
+#include "recordings/TelemetryParser.h"
+#include "recordings/TelemetryRoute.h"
+
+#include <memory>
+#include <ostream>
+
+namespace quello {
+
+const char* EventsCommand::summary() const {
+    return "G-force events (hard braking, turns, impacts) of a .DAT file as JSON";
+}
+
+std::string EventsCommand::help() const {
+    return "usage: quello events DAT [--threshold G]\n\n"
+           "Finds the moments where the G-sensor reads more than G (default 0.4) across the car\n"
+           "(the magnitude of x and y) or away from 1 g upwards (z), ten samples a second, and\n"
+           "prints them as one JSON array: {\"start\", \"peak\", \"end\" (seconds of the\n"
+           "recording), \"kind\" (braking, acceleration, left turn, right turn, impact),\n"
+           "\"peakG\" (the peak's reading on its main axis, in g)}.\n\n"
+           "DAT must be a readable file; otherwise nothing is printed and the exit code is 1.\n";
+}
+
+int EventsCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const CommandLine line(args, {"threshold"});
+    if (!line.ok()) {
+        err << "quello events: " << line.error() << "\n";
+        return kExitUsage;
+    }
+    if (line.positional().size() != 1) {
+        err << "quello events: give exactly one telemetry file (usage: quello events DAT "
+               "[--threshold G])\n";
+        return kExitUsage;
+    }
+    GForceThresholds thresholds;
+    if (const auto text = line.option("threshold")) {
+        const auto g = ParsePlainDecimal(*text, 16.0);
+        if (!g || *g <= 0) {
+            err << "quello events: the threshold must be a number of g above 0 and up to 16, not '"
+                << *text << "'\n";
+            return kExitUsage;
+        }
+        thresholds = {*g, *g};
+    }
+    const std::string& path = line.positional().front();
+    const std::string problem = InputFileProblem(path);
+    if (!problem.empty()) {
+        err << "quello events: " << path << ": " << problem << "\n";
+        return kExitFailed;
+    }
+    auto set = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
+    ParseTelemetryFile(path, *set);
+    nlohmann::ordered_json events = nlohmann::ordered_json::array();
+    for (const GForceEvent& e : FindGForceEvents(set->samples, set->sampleCount, thresholds))
+        events.push_back({{"start", e.start},
+                          {"peak", e.peak},
+                          {"end", e.end},
+                          {"kind", GForceKindName(e.kind)},
+                          {"peakG", e.peakG}});
+    WriteJson(out, events, -1);
+    return kExitOk;
+}
+
+} // namespace quello
