@@ -29,6 +29,7 @@
 #include <QTableWidget>
 
 #include <algorithm>
+#include <cmath>
 
 static void InitAppResources() {
     Q_INIT_RESOURCE(app);
@@ -140,6 +141,8 @@ void CPlayerDlg::ConnectCommands() {
     shortcut(QKeySequence(Qt::Key_Right), [playback] { playback->StepFrame(+1); });
     shortcut(QKeySequence(Qt::Key_Left), [playback] { playback->StepFrame(-1); });
     shortcut(QKeySequence(Qt::Key_F), [playback] { playback->ToggleFullScreen(); });
+    shortcut(QKeySequence(Qt::Key_N), [playback] { playback->JumpToNextEvent(true); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_N), [playback] { playback->JumpToNextEvent(false); });
     shortcut(QKeySequence(Qt::Key_Escape), [playback] { playback->LeaveFullScreen(); });
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Space),
              [this] { ShowWindowMenu(mapToGlobal(QPoint(0, kTitleDragHeight))); });
@@ -312,6 +315,24 @@ void CPlayerDlg::ShowWindowMenu(const QPoint& globalPos) {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("windowMenu"));
     QAction* minimize = menu.addAction(QStringLiteral("Minimize"));
+    menu.addSeparator();
+    // The current recording's G-force events, each a jump to 2 s before its peak.
+    QMenu* events = menu.addMenu(QStringLiteral("G-force events"));
+    events->setObjectName(QStringLiteral("eventsMenu"));
+    const std::vector<GForceEvent>& found = m_playback->events();
+    events->setEnabled(!found.empty());
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const GForceEvent& e = found[i];
+        const int tenths = static_cast<int>(std::lround(e.peak * 10));
+        QAction* item = events->addAction(QStringLiteral("%1:%2.%3  %4  %5 g")
+                                              .arg(tenths / 600)
+                                              .arg(tenths / 10 % 60, 2, 10, QLatin1Char('0'))
+                                              .arg(tenths % 10)
+                                              .arg(QLatin1String(GForceKindName(e.kind)))
+                                              .arg(e.peakG, 0, 'f', 2));
+        connect(item, &QAction::triggered, this,
+                [this, i] { m_playback->JumpToEvent(static_cast<int>(i)); });
+    }
     menu.addSeparator();
     QAction* about = menu.addAction(QStringLiteral("关于 Movastra(&A)..."));
     about->setData(int(kCmdAbout));

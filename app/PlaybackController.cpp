@@ -2,6 +2,7 @@
 
 #include "LibraryController.h"
 
+#include "device/DeviceDrive.h"
 #include "outputs/PrintCapture.h"
 #include "playback/CVideoHost.h"
 #include "recordings/MovieHeader.h"
@@ -23,8 +24,10 @@
 #include <QPrinter>
 #include <QTableWidget>
 
+#include <cmath>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 
 namespace quello {
 namespace {
@@ -90,16 +93,55 @@ void PlaybackController::OnRouteClicked(double latitude, double longitude) {
     const auto target = m_route.Hit(m_library.library(), latitude, longitude);
     if (!target)
         return;
-    const MediaState state = m_engine.GetState();
-    // A stopped movie stands rewound with nothing to seek in: it is opened again, as is
-    // another recording of the trip, and goes on as the current one was going.
-    if (target->entry != m_library.library().currentIndex() || state == MediaState::Stopped) {
+    // Another recording of the trip opens and goes on as the current one was going.
+    if (target->entry != m_library.library().currentIndex()) {
         m_library.library().SetCurrentIndex(target->entry);
-        OpenEntry(EntryStep::Current, state == MediaState::Running);
+        OpenEntry(EntryStep::Current, m_engine.GetState() == MediaState::Running);
     }
-    if (m_engine.GetState() != MediaState::Stopped)
-        m_engine.SetPositionSeconds(target->second);
+    SeekTo(target->second);
+}
+
+void PlaybackController::SeekTo(double seconds) {
+    if (m_engine.GetState() == MediaState::Stopped)
+        OpenEntry(EntryStep::Current, false);
+    if (m_engine.GetState() == MediaState::Stopped)
+        return;
+    m_engine.SetPositionSeconds(seconds);
     SyncTelemetry();
+}
+
+void PlaybackController::FindEvents(const std::string& moviePath) {
+    GForceThresholds thresholds;
+    // The card is the folder up to three levels above the movie (ROOT/DCIM/100MEDIA/x.MOV)
+    // that holds a valid settings record.
+    std::filesystem::path folder = std::filesystem::path(moviePath).parent_path();
+    for (int level = 0; level < 3 && !folder.empty(); ++level, folder = folder.parent_path()) {
+        std::string root;
+        SetupRecord record;
+        if (FindDeviceDrive({DriveRoot{folder.string(), true, false}}, root, record)) {
+            thresholds = ThresholdsForSensitivity(record.sensitivity(0), record.sensitivity(1),
+                                                  record.sensitivity(2));
+            break;
+        }
+        if (folder == folder.parent_path())
+            break;
+    }
+    m_events = FindGForceEvents(m_telemetry.samples, m_telemetry.sampleCount, thresholds);
+    std::vector<int> marks;
+    for (const GForceEvent& e : m_events)
+        marks.push_back(static_cast<int>(std::lround(e.peak * 10)));
+    m_controls.waveform->SetEventMarks(marks);
+    m_controls.position->SetMarks(marks);
+}
+
+void PlaybackController::JumpToNextEvent(bool forward) {
+    if (const auto next = NextEvent(m_events, m_engine.GetPositionSeconds(), forward))
+        JumpToEvent(*next);
+}
+
+void PlaybackController::JumpToEvent(int index) {
+    if (index >= 0 && index < static_cast<int>(m_events.size()))
+        SeekTo(EventJumpPoint(m_events[static_cast<std::size_t>(index)]));
 }
 
 void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
@@ -139,6 +181,7 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
                                             axisStart + static_cast<int>(headerDuration));
 
         LoadTelemetry(FromPath(entry.telemetryPath));
+        FindEvents(entry.moviePath);
         m_route.Build(library, index, m_telemetry);
         ShowRoute();
 
@@ -230,6 +273,8 @@ void PlaybackController::ReleaseBeforeRemoval() {
     StopPlayback();
     m_engine.CloseMovie();
     m_controls.waveform->ClearData();
+    m_events.clear();
+    m_controls.position->SetMarks({});
     m_route.Clear();
     ShowRoute();
     if (m_map)

@@ -3,6 +3,7 @@
 #include "WindowTemplate.h"
 
 #include "playback/CMediaGraph.h"
+#include "recordings/GForceEvents.h"
 #include "recordings/TelemetrySet.h"
 #include "recordings/TripRoute.h"
 
@@ -77,6 +78,11 @@ public:
     // A click on the map's route: plays on from the second of the nearest fix, in the
     // recording of the trip it belongs to.
     void OnRouteClicked(double latitude, double longitude);
+    // The G-force events of the current recording: the next one after the position or the one
+    // before it (N, Shift+N), or one chosen from the menu; each lands 2 s before its peak.
+    void JumpToNextEvent(bool forward);
+    void JumpToEvent(int index);
+    const std::vector<GForceEvent>& events() const { return m_events; }
     void ToggleFullScreen();
     void LeaveFullScreen();
 
@@ -110,6 +116,12 @@ private:
     void ShowIdleReadOuts();
     // Hands the current route and its trip's to the map.
     void ShowRoute();
+    // Finds the current recording's G-force events, with the thresholds of the card the movie
+    // lies on when there is one, and marks them on the waveform and the position slider.
+    void FindEvents(const std::string& moviePath);
+    // Moves to `seconds` of the current recording; a stopped movie is opened again first, as
+    // it stands rewound with nothing to seek in.
+    void SeekTo(double seconds);
 
     QWidget* m_window;
     WindowControls m_controls;
@@ -119,6 +131,7 @@ private:
     // Plain members: the telemetry never allocates as recordings come and go.
     TelemetrySet m_telemetry{};
     TripRoute m_route;
+    std::vector<GForceEvent> m_events;
     CMediaGraph m_engine;
     QTimer* m_syncTimer; // "timer 1": playback sync every 100 ms
 

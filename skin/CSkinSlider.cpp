@@ -15,6 +15,8 @@ namespace {
 
 // The channel runs from 8 pixels inside the left edge to 8 inside the right edge.
 constexpr int kChannelInset = 8;
+// The G-force events' colour, the same on the waveform.
+const QColor kMarkColour(255, 140, 0);
 constexpr int kThumbGrabHalfWidth = 5;
 const QColor kChannelLight(110, 150, 255);
 const QColor kChannelDark(13, 58, 179);
@@ -51,9 +53,18 @@ QRect CSkinSlider::channelRect() const {
 }
 
 int CSkinSlider::thumbCentreX() const {
+    return CentreXOf(value());
+}
+
+int CSkinSlider::CentreXOf(int value) const {
     const int span = std::max(0, width() - 2 * kChannelInset);
     return kChannelInset +
-           QStyle::sliderPositionFromValue(minimum(), maximum(), value(), span, false);
+           QStyle::sliderPositionFromValue(minimum(), maximum(), value, span, false);
+}
+
+void CSkinSlider::SetMarks(std::vector<int> values) {
+    m_marks = std::move(values);
+    update();
 }
 
 QRect CSkinSlider::thumbRect() const {
@@ -78,6 +89,15 @@ void CSkinSlider::paintEvent(QPaintEvent*) {
         p.fillRect(QRect(QPoint(r.left(), mid - 1), QPoint(lastX, mid)), kChannelLight);
         p.setPen(QPen(kChannelDark, 1));
         p.drawLine(r.left(), mid, lastX, mid);
+    }
+
+    // Marks: short ticks just above the channel, under the thumb.
+    p.setPen(QPen(kMarkColour, 1));
+    for (int value : m_marks) {
+        if (value < minimum() || value > maximum())
+            continue;
+        const int x = CentreXOf(value);
+        p.drawLine(x, r.top() - 4, x, r.top() - 1);
     }
 
     // Thumb, white pixels transparent, drawn 4 pixels below the thumb rectangle's top.

@@ -9,6 +9,8 @@
 
 #include <QSlider>
 
+#include <vector>
+
 namespace quello {
 
 class CSkinSlider : public QSlider {
@@ -22,6 +24,13 @@ public:
     // Smallest page step the click logic sets; 1 unless the owner sets another.
     int minimumPageSize() const { return m_minimumPageSize; }
     void SetMinimumPageSize(int size) { m_minimumPageSize = size; }
+
+    // Values to mark with a short tick above the channel (the position slider marks the G-force
+    // events there). Repaints.
+    void SetMarks(std::vector<int> values);
+    const std::vector<int>& marks() const { return m_marks; }
+    // The x of a value's thumb centre.
+    int CentreXOf(int value) const;
 
     // The channel's item rectangle and the thumb's, in widget coordinates.
     QRect channelRect() const;
@@ -47,6 +56,7 @@ private:
     bool m_buttonDown = false;
     bool m_dragging = false;
     int m_minimumPageSize = 1;
+    std::vector<int> m_marks;
 };
 
 } // namespace quello

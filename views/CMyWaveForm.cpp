@@ -21,6 +21,7 @@ const QColor kBackgroundColor(10, 10, 10);
 const QColor kPlotColor(0, 0, 0);
 const QColor kGridColor(0, 0, 255);
 const QColor kCursorColor(0, 255, 0);
+const QColor kEventColor(255, 140, 0); // the G-force events, as on the position slider
 
 // Truncation toward zero, saturated so that absurd telemetry (a raw value near the int32
 // limits) can neither overflow the conversion nor hand the rasteriser coordinates it chokes on.
@@ -130,7 +131,14 @@ void CMyWaveForm::ClearData() {
     m_totalSeconds = 0;
     m_axisStartSecond = 0;
     m_axisEndSecond = 0;
+    m_eventMarks.clear();
     InvalidateAll();
+}
+
+void CMyWaveForm::SetEventMarks(std::vector<int> sampleIndexes) {
+    m_eventMarks = std::move(sampleIndexes);
+    InvalidateAll();
+    update();
 }
 
 void CMyWaveForm::ToggleSpeedView() {
@@ -252,6 +260,7 @@ void CMyWaveForm::DrawStaticLayers(QPainter& p) {
     DrawAxisLabels(p, r);
     DrawGrid(p, r);
     DrawCurves(p, r);
+    DrawEventMarks(p, r);
 }
 
 void CMyWaveForm::DrawDynamicLayers(QPainter& p, int index) {
@@ -358,6 +367,22 @@ void CMyWaveForm::DrawCursor(QPainter& p, const PlotRect& r, int index) {
         index /= 10;
     const int x = TruncCoord(index * m_xStep + r.left);
     VLine(p, x, r.top, r.bottom, kCursorColor);
+}
+
+void CMyWaveForm::DrawEventMarks(QPainter& p, const PlotRect& r) {
+    const int count = m_speedView ? m_speedCount : m_sampleCount;
+    p.setPen(Qt::NoPen);
+    p.setBrush(kEventColor);
+    for (int index : m_eventMarks) {
+        if (m_speedView)
+            index /= 10;
+        if (index < 0 || index >= count)
+            continue;
+        const int x = TruncCoord(index * m_xStep + r.left);
+        const QPoint triangle[] = {{x - 4, r.top}, {x + 4, r.top}, {x, r.top + 5}};
+        p.drawPolygon(triangle, 3);
+    }
+    p.setBrush(Qt::NoBrush);
 }
 
 void CMyWaveForm::DrawReadouts(QPainter& p, const PlotRect& r, int index) {

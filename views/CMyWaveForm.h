@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <vector>
 
 class QPainter;
 
@@ -47,7 +48,12 @@ public:
     // Moves the cursor to a sample index (tenths of a second); indices outside
     // 0..sampleCount() are ignored. Repaints.
     void SetCursor(int sampleIndex);
-    // Empties the control (counts, values, cursor, click index, time fields); keeps the view.
+    // Marks moments (sample indexes, tenths of a second) with a small triangle at the top of the
+    // plot, in a colour of their own: the G-force events. Kept until replaced or ClearData.
+    void SetEventMarks(std::vector<int> sampleIndexes);
+    const std::vector<int>& eventMarks() const { return m_eventMarks; }
+    // Empties the control (counts, values, cursor, click index, time fields, marks); keeps the
+    // view.
     void ClearData();
     // Switches between the G view and the speed view. Repaints.
     void ToggleSpeedView();
@@ -92,6 +98,7 @@ private:
     void DrawGrid(QPainter& p, const PlotRect& r);
     void DrawCurves(QPainter& p, const PlotRect& r);
     void DrawCursor(QPainter& p, const PlotRect& r, int index);
+    void DrawEventMarks(QPainter& p, const PlotRect& r);
     void DrawReadouts(QPainter& p, const PlotRect& r, int index);
     void DrawTimeText(QPainter& p, const PlotRect& r);
     void DrawText(QPainter& p, int x, int y, const QString& text);
@@ -111,6 +118,7 @@ private:
     int m_totalSeconds = 0;
     int m_axisStartSecond = 0;
     int m_axisEndSecond = 0;
+    std::vector<int> m_eventMarks;
     // Pixels per data point and vertical scale of the last curve drawing; the cursor uses the
     // step of the last drawing even when no curve was drawn since.
     float m_xStep = 0.0f;
