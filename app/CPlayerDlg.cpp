@@ -132,20 +132,52 @@ void CPlayerDlg::ConnectCommands() {
 
     // Keyboard: what a desktop player offers. Application-wide so that the keys also work
     // on the full-screen picture; modal dialogs block them.
+    // A focused control that needs the key (a slider its arrows, a button its Space) gets it.
     auto shortcut = [this](QKeySequence key, auto handler) {
         auto* s = new QShortcut(key, this);
         s->setContext(Qt::ApplicationShortcut);
-        connect(s, &QShortcut::activated, this, handler);
+        connect(s, &QShortcut::activated, this, [key, handler] {
+            if (!GiveKeyToFocusedControl(key[0]))
+                handler();
+        });
     };
     shortcut(QKeySequence(Qt::Key_Space), [playback] { playback->TogglePlayPause(); });
-    shortcut(QKeySequence(Qt::Key_Right), [playback] { playback->StepFrame(+1); });
-    shortcut(QKeySequence(Qt::Key_Left), [playback] { playback->StepFrame(-1); });
+    shortcut(QKeySequence(Qt::Key_Right), [playback] { playback->StepFrameExact(+1); });
+    shortcut(QKeySequence(Qt::Key_Left), [playback] { playback->StepFrameExact(-1); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_Right), [playback] { playback->SeekBy(5); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_Left), [playback] { playback->SeekBy(-5); });
+    shortcut(QKeySequence(Qt::Key_Home), [playback] { playback->SeekToStart(); });
+    shortcut(QKeySequence(Qt::Key_End), [playback] { playback->SeekToEnd(); });
+    shortcut(QKeySequence(Qt::Key_BracketLeft), [playback] { playback->StepRateSlider(-1); });
+    shortcut(QKeySequence(Qt::Key_BracketRight), [playback] { playback->StepRateSlider(+1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), [library] { library->AddRecordingFromDialog(); });
     shortcut(QKeySequence(Qt::Key_F), [playback] { playback->ToggleFullScreen(); });
     shortcut(QKeySequence(Qt::Key_N), [playback] { playback->JumpToNextEvent(true); });
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_N), [playback] { playback->JumpToNextEvent(false); });
     shortcut(QKeySequence(Qt::Key_Escape), [playback] { playback->LeaveFullScreen(); });
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Space),
              [this] { ShowWindowMenu(mapToGlobal(QPoint(0, kTitleDragHeight))); });
+}
+
+bool CPlayerDlg::GiveKeyToFocusedControl(QKeyCombination key) {
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || !focus->isVisible())
+        return false;
+    const Qt::Key k = key.key();
+    const bool plain = key.keyboardModifiers() == Qt::NoModifier;
+    bool needs = false;
+    if (qobject_cast<QAbstractSlider*>(focus))
+        needs = plain &&
+                (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Home || k == Qt::Key_End);
+    else if (qobject_cast<QAbstractButton*>(focus))
+        needs = plain && k == Qt::Key_Space;
+    if (!needs)
+        return false;
+    QKeyEvent press(QEvent::KeyPress, k, key.keyboardModifiers());
+    QKeyEvent release(QEvent::KeyRelease, k, key.keyboardModifiers());
+    QCoreApplication::sendEvent(focus, &press);
+    QCoreApplication::sendEvent(focus, &release);
+    return true;
 }
 
 // --- Start-up --------------------------------------------------------------------------
@@ -316,6 +348,8 @@ void CPlayerDlg::ShowWindowMenu(const QPoint& globalPos) {
     menu.setObjectName(QStringLiteral("windowMenu"));
     QAction* minimize = menu.addAction(QStringLiteral("Minimize"));
     menu.addSeparator();
+    QAction* goTo = menu.addAction(QStringLiteral("Go to time..."));
+    connect(goTo, &QAction::triggered, m_playback, &PlaybackController::GoToTimeCommand);
     // The current recording's G-force events, each a jump to 2 s before its peak.
     QMenu* events = menu.addMenu(QStringLiteral("G-force events"));
     events->setObjectName(QStringLiteral("eventsMenu"));

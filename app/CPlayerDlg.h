@@ -97,6 +97,8 @@ private:
     void ConnectCommands();
     void OnScanTimer();
     void ShowWindowMenu(const QPoint& globalPos);
+    // Hands a key to the focused control when that control needs it; false when none does.
+    static bool GiveKeyToFocusedControl(QKeyCombination key);
     void ShowAbout();
 
     WindowControls m_controls;

@@ -5,6 +5,7 @@
 #include "device/DeviceDrive.h"
 #include "outputs/PrintCapture.h"
 #include "playback/CVideoHost.h"
+#include "recordings/GoToTime.h"
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetryParser.h"
 #include "skin/CDashPanel.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -37,6 +39,12 @@ constexpr PlayRate kRateSliderRates[6] = {PlayRate::Forward1x,  PlayRate::Backwa
                                           PlayRate::Backward2x, PlayRate::Forward1x,
                                           PlayRate::Forward2x,  PlayRate::Forward4x};
 constexpr int kRateSliderNormal = 3;
+
+// Where "the end" is for a seek: just before the movie's end, on its last frame; at the end
+// itself libmpv would report the end of the movie, which rewinds it.
+double LastFrameSeconds(double duration) {
+    return std::max(0.0, duration - 0.001);
+}
 
 QString FromPath(const std::string& path) {
     return QString::fromUtf8(path.c_str());
@@ -110,6 +118,45 @@ void PlaybackController::SeekTo(double seconds) {
     SyncTelemetry();
 }
 
+void PlaybackController::StepFrameExact(int direction) {
+    m_engine.StepFrameExact(direction);
+}
+
+void PlaybackController::SeekBy(double seconds) {
+    if (m_engine.GetState() == MediaState::Stopped && seconds < 0)
+        return;
+    const double duration = m_engine.GetDurationSeconds();
+    SeekTo(std::clamp(m_engine.GetPositionSeconds() + seconds, 0.0, LastFrameSeconds(duration)));
+}
+
+void PlaybackController::SeekToStart() {
+    SeekTo(0.0);
+}
+
+void PlaybackController::SeekToEnd() {
+    SeekTo(LastFrameSeconds(m_engine.GetDurationSeconds()));
+}
+
+void PlaybackController::GoToTimeCommand() {
+    if (m_library.library().currentIndex() < 0 || m_engine.GetDurationSeconds() <= 0)
+        return;
+    QInputDialog dialog(m_window);
+    dialog.setObjectName(QStringLiteral("goToTimeDialog"));
+    dialog.setWindowTitle(QStringLiteral("Go to time"));
+    dialog.setLabelText(
+        QStringLiteral("Clock time (hh:mm:ss) or position in the recording (m:ss.s):"));
+    while (dialog.exec() == QDialog::Accepted) {
+        const auto at = ParseGoToTime(dialog.textValue().toStdString(), m_clockStartSecond,
+                                      m_engine.GetDurationSeconds());
+        if (at) {
+            SeekTo(std::min(*at, LastFrameSeconds(m_engine.GetDurationSeconds())));
+            return;
+        }
+        Warn(m_window, "goToTimeBox",
+             QStringLiteral("\"%1\" is not a time in this recording.").arg(dialog.textValue()));
+    }
+}
+
 void PlaybackController::FindEvents(const std::string& moviePath) {
     GForceThresholds thresholds;
     // The card is the folder up to three levels above the movie (ROOT/DCIM/100MEDIA/x.MOV)
@@ -176,6 +223,7 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
         const int axisStart = created.tm_mday != 0
                                   ? created.tm_hour * 3600 + created.tm_min * 60 + created.tm_sec
                                   : 0;
+        m_clockStartSecond = axisStart;
         m_controls.waveform->SetTotalSeconds(duration);
         m_controls.waveform->SetAxisSeconds(axisStart,
                                             axisStart + static_cast<int>(headerDuration));

@@ -69,7 +69,14 @@ public:
     void Pause();
     void TogglePlayPause(); // Space
     void PlayAt(PlayRate rate);
-    void StepFrame(int direction);  // +1 one frame forward, -1 one frame back
+    void StepFrame(int direction); // +1 one frame forward, -1 one frame back
+    // The keys' moves: exactly one frame, a number of seconds (exact), the start or the end.
+    void StepFrameExact(int direction);
+    void SeekBy(double seconds);
+    void SeekToStart();
+    void SeekToEnd();
+    // Asks for a clock time or a position and goes there.
+    void GoToTimeCommand();
     void StepRateSlider(int delta); // Slower (-1) and Faster (+1)
     void BeginPositionDrag();
     void OnPositionReleased();
@@ -139,6 +146,7 @@ private:
     std::optional<int> m_volumeLevel;            // the user's volume, once there is one
     bool m_userStopped = false;
     bool m_fullScreenNext = true;
+    int m_clockStartSecond = 0; // the recording's creation time as seconds since midnight
     QString m_snapshotDir;
 };
 

@@ -195,6 +195,17 @@ int CMediaGraph::StepForward(int /*direction*/) {
     return m_client->Command(Reply(kUnwatched), {"frame-step"});
 }
 
+int CMediaGraph::StepFrameExact(int direction) {
+    if (!m_client->isOpen() || !m_status->hasVideo())
+        return 0;
+    if (m_state == MediaState::Running)
+        TogglePlayPause();
+    // libmpv steps "back" against the play direction: forward makes both steps what they say.
+    if (m_backward)
+        SetRateIndex(0);
+    return m_client->Command(Reply(kUnwatched), {direction < 0 ? "frame-back-step" : "frame-step"});
+}
+
 double CMediaGraph::GetPositionSeconds() const {
     return m_client->isOpen() ? m_status->position() : 0.0;
 }

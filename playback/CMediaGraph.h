@@ -80,6 +80,9 @@ public:
     double GetRate() const; // the rate in effect, negative when playing backward
     // One frame forward (pauses a running movie first); `direction` is ignored.
     int StepForward(int direction);
+    // Exactly the next frame (direction > 0) or the previous one (direction < 0), also across a
+    // key frame; pauses a running movie first and leaves the play direction forward.
+    int StepFrameExact(int direction);
 
     double GetPositionSeconds() const;
     int SetPositionSeconds(double seconds); // exact seek
