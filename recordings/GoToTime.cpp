@@ -55,9 +55,10 @@ std::optional<double> ParseGoToTime(std::string_view text, int clockStartSecond,
             fields[0].size() <= 4 && seconds && *seconds >= 0 &&
             fields[1].find_first_of("+-") == std::string::npos)
             at = std::stoi(std::string(fields[0])) * 60 + *seconds;
-    } else if (const auto seconds = ParsePlainDecimal(fields[0], 1e7);
-               seconds && *seconds >= 0 && fields[0].find('-') == std::string::npos) {
-        at = *seconds;
+    } else if (fields.size() == 1) {
+        const auto seconds = ParsePlainDecimal(fields[0], 1e7);
+        if (seconds && fields[0].find('-') == std::string::npos)
+            at = *seconds;
     }
     if (!at || *at > durationSeconds)
         return std::nullopt;
