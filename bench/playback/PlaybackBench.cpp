@@ -4,7 +4,8 @@
 // the rate in real time and how many distinct frames a second reached the host, next to the
 // CPU % of
 // `ffmpeg -re -i MOVIE -f null -` (decode only) on the same file. Then times open -> first
-// frame, exact seek and one-frame step (median of 20) against bare libmpv doing the same.
+// frame, exact seek and one-frame step (median of 20) against bare libmpv doing the same, and
+// the engine's exact one-frame step back across a key frame against its step forward.
 // Usage: playback_bench [SECONDS_PER_RATE]   (default 8)
 #include "BareMpv.h"
 
@@ -233,6 +234,15 @@ int main(int argc, char** argv) {
         graph.StepForward(0);
         return PumpUntilRendered(graph, before);
     });
+    // Back from the middle of a key-frame interval across its key frame (at 2.0 s): each step
+    // decodes from the key frame before the frame shown.
+    graph.SetPositionSeconds(2.4);
+    PumpUntilRendered(graph, graph.GetStatistics().framesRendered);
+    const double engineBackStep = MedianMs(kRuns, [&] {
+        const std::int64_t before = graph.GetStatistics().framesRendered;
+        graph.StepFrameExact(-1);
+        return PumpUntilRendered(graph, before);
+    });
     graph.CloseMovie();
 
     bench::BareMpv bare;
@@ -258,5 +268,7 @@ int main(int argc, char** argv) {
                      {"frame step", engineStep, bareStep}};
     for (const auto& l : latencies)
         std::printf("%-26s %10.1f %12.1f %7.2fx\n", l.name, l.engine, l.bare, l.engine / l.bare);
+    std::printf("\n%-26s %10.1f ms, %.2fx the frame step\n", "frame back-step (engine)",
+                engineBackStep, engineBackStep / engineStep);
     return 0;
 }
