@@ -200,10 +200,13 @@ int CMediaGraph::StepFrameExact(int direction) {
         return 0;
     if (m_state == MediaState::Running)
         TogglePlayPause();
-    // libmpv steps "back" against the play direction: forward makes both steps what they say.
-    if (m_backward)
-        SetRateIndex(0);
-    return m_client->Command(Reply(kUnwatched), {direction < 0 ? "frame-back-step" : "frame-step"});
+    // A step sent behind a pending seek loses its place: it waits (bounded) for the seek.
+    WaitUntil([this] { return !m_status->seekPending() || !m_status->hasVideo(); },
+              kSeekSettleTimeout);
+    // libmpv's steps go with the play direction: playing backward, its step back is a step
+    // forward in the movie.
+    const bool back = (direction < 0) != m_backward;
+    return m_client->Command(Reply(kUnwatched), {back ? "frame-back-step" : "frame-step"});
 }
 
 double CMediaGraph::GetPositionSeconds() const {

@@ -81,7 +81,7 @@ public:
     // One frame forward (pauses a running movie first); `direction` is ignored.
     int StepForward(int direction);
     // Exactly the next frame (direction > 0) or the previous one (direction < 0), also across a
-    // key frame; pauses a running movie first and leaves the play direction forward.
+    // key frame and whatever the play direction; pauses a running movie first.
     int StepFrameExact(int direction);
 
     double GetPositionSeconds() const;

@@ -178,7 +178,6 @@ TEST_F(MediaGraphTest, EveryOpenEndsOnTheFirstFrameAtItsSize) {
     }
     EXPECT_EQ(graph->GetPositionSeconds(), 0.0);
     EXPECT_NEAR(graph->GetDurationSeconds(), 3.0, 0.05);
-    EXPECT_EQ(graph->GetRate(), 1.0);
     EXPECT_EQ(graph->GetVolumeLevel(), 10); // a fresh movie plays at full volume
     EXPECT_EQ(host.videoRect(), QRect(0, 0, 400, 300));
     EXPECT_EQ(host.frame().size(), QSize(400, 300));
@@ -463,6 +462,30 @@ TEST_F(MediaGraphTest, PictureMovesBetweenHostsAndFullScreen) {
     EXPECT_FALSE(inside->isWindow());
     EXPECT_EQ(inside->geometry(), QRect(10, 20, 320, 240));
     EXPECT_EQ(FrameNumber(inside->frame()), 0);
+}
+
+// Exact steps go one frame each way, also across key frames (every 10th frame) and after the
+// buttons' steps left the engine playing backward; a seek just before the end shows the last
+// frame and keeps the movie paused there.
+TEST_F(MediaGraphTest, ExactStepsBothWaysAcrossKeyFrames) {
+    ASSERT_EQ(Open("clip.mov"), 0);
+    graph->SetPositionSeconds(23 / kFps);
+    ASSERT_EQ(WaitForFrame(*graph, 23), 23);
+    int frame = 23;
+    const std::pair<int, std::vector<int>> runs[] = {{5, {+1, +1, -1, -1, -1, -1}},
+                                                     {0, {-1, -1, -1, -1, +1}}};
+    for (const auto& [rateIndex, steps] : runs) {
+        graph->SetRateIndex(rateIndex);
+        for (int step : steps) {
+            ASSERT_EQ(graph->StepFrameExact(step), 0);
+            frame += step;
+            ASSERT_EQ(WaitForFrame(*graph, frame), frame) << rateIndex << ": a step of " << step;
+        }
+    }
+    graph->SetPositionSeconds(graph->GetDurationSeconds() - 0.001);
+    EXPECT_EQ(WaitForFrame(*graph, 74), 74);
+    QTest::qWait(300);
+    EXPECT_EQ(graph->GetState(), MediaState::Paused);
 }
 
 } // namespace
