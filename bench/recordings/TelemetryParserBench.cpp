@@ -1,6 +1,8 @@
 // Loads a full telemetry file (five minutes: 3000 "[S]" and 300 "[G]" lines) and compares it
 // with the cheapest possible reading of the same file, an fgets loop that only counts lines.
-// Prints the ratio of the two at the end; the goal is a load at most three times the scan.
+// Prints the ratio of the two at the end; the goal is a load at most three times the scan. Also
+// times the G-force event finder over the loaded samples.
+#include "recordings/GForceEvents.h"
 #include "recordings/TelemetryParser.h"
 
 #include <benchmark/benchmark.h>
@@ -64,6 +66,21 @@ void BM_PlainLineScan(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PlainLineScan);
+
+// The G-force event finder over a full recording's samples, which swing past 0.4 g often.
+void BM_FindGForceEvents(benchmark::State& state) {
+    auto set = std::make_unique<TelemetrySet>();
+    ParseTelemetryFile(g_path, *set);
+    std::size_t events = 0;
+    for (auto _ : state) {
+        const auto found = FindGForceEvents(set->samples, set->sampleCount, GForceThresholds{});
+        events = found.size();
+        benchmark::DoNotOptimize(events);
+    }
+    state.counters["samples"] = set->sampleCount;
+    state.counters["events"] = double(events);
+}
+BENCHMARK(BM_FindGForceEvents)->Unit(benchmark::kMicrosecond);
 
 // Keeps the fastest repetition of each benchmark so the ratio can be printed afterwards.
 class RatioReporter : public benchmark::ConsoleReporter {
