@@ -140,6 +140,8 @@ WindowControls WindowTemplate::Build(QWidget* window) {
     c.list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 
     c.waveform = Place(new CMyWaveForm(window), kIdWaveform, OtherRect(kIdWaveform));
+    // A click gives it the keys that jump between the G-force events it marks.
+    c.waveform->setFocusPolicy(Qt::ClickFocus);
 
     auto* mapHost = Place(new QFrame(window), kIdMapHost, OtherRect(kIdMapHost));
     mapHost->setFrameStyle(QFrame::Panel | QFrame::Sunken);
