@@ -154,6 +154,8 @@ void CPlayerDlg::ConnectCommands() {
     shortcut(QKeySequence(Qt::Key_F), [playback] { playback->ToggleFullScreen(); });
     shortcut(QKeySequence(Qt::Key_N), [playback] { playback->JumpToNextEvent(true); });
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_N), [playback] { playback->JumpToNextEvent(false); });
+    shortcut(QKeySequence(Qt::Key_PageDown), [playback] { playback->JumpToNextEvent(true); });
+    shortcut(QKeySequence(Qt::Key_PageUp), [playback] { playback->JumpToNextEvent(false); });
     shortcut(QKeySequence(Qt::Key_Escape), [playback] { playback->LeaveFullScreen(); });
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Space),
              [this] { ShowWindowMenu(mapToGlobal(QPoint(0, kTitleDragHeight))); });
@@ -165,12 +167,16 @@ bool CPlayerDlg::GiveKeyToFocusedControl(QKeyCombination key) {
         return false;
     const Qt::Key k = key.key();
     const bool plain = key.keyboardModifiers() == Qt::NoModifier;
+    const bool paging = k == Qt::Key_PageUp || k == Qt::Key_PageDown;
     bool needs = false;
     if (qobject_cast<QAbstractSlider*>(focus))
-        needs = plain &&
-                (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Home || k == Qt::Key_End);
+        needs = plain && (paging || k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Home ||
+                          k == Qt::Key_End);
     else if (qobject_cast<QAbstractButton*>(focus))
         needs = plain && k == Qt::Key_Space;
+    else if (qobject_cast<QAbstractItemView*>(focus) ||
+             qobject_cast<QAbstractItemView*>(focus->parentWidget()))
+        needs = plain && paging; // the library pages through its rows
     if (!needs)
         return false;
     QKeyEvent press(QEvent::KeyPress, k, key.keyboardModifiers());
