@@ -60,7 +60,6 @@ TEST(ParseTelemetryFile, FollowsTheLineRules) {
         {"NUL ends the line early", std::string("[S]\t1\0\t2\t3\n", 11) + kS, "S1 F0 (1,2,3)"},
         {"other prefixes ignored", "[X]\t1\t2\t3\n [S]\t1\t2\t3\n[S] 1\t2\t3\n(S]\t1\t2\t3\n",
          "S0 F0"},
-        {"fix", kG, "S0 F1 " + kFix},
         {"south and west", "[G]\t2010/01/02\t03:04:05\tS24.123456\tW121.654321\t-5\t-90\n",
          "S0 F1 [2010/01/02 03:04:05|-24.123456|-121.654321|-5|-90]"},
         {"no hemisphere letter", "[G]\td\tt\t24.5\t121.5\t1\t2\n", "S0 F1 [d t|4.5|21.5|1|2]"},
