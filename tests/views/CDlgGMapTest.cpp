@@ -76,8 +76,11 @@ struct MapFixture {
 
 // Each position reaches the page as JSON arguments (the call script has its own fuzz target):
 // the page shows the texts as text, and only a real new position moves the marker and pans
-// the map.
-TEST(CDlgGMap, LoadsHiddenFitsTheHostAndFollowsPositions) {
+// the map. Nothing in the page reaches another site or replaces the page.
+TEST(CDlgGMap, LoadsHiddenFollowsPositionsAndGoesNowhereElse) {
+    // A server on this machine stands for any other site: nothing may reach it.
+    QTcpServer elsewhere;
+    ASSERT_TRUE(elsewhere.listen(QHostAddress::LocalHost));
     MapFixture f;
     EXPECT_EQ(f.map->geometry(), f.host.rect());
     f.map->SetLgtLat("22.5", "114.0", "10"); // before the page: dropped
@@ -118,6 +121,17 @@ TEST(CDlgGMap, LoadsHiddenFitsTheHostAndFollowsPositions) {
         EXPECT_EQ(f.eval("document.getElementById('gpsinfo').textContent").toString(), text);
         EXPECT_EQ(f.eval("document.getElementById('gpsinfo').children.length").toInt(), 0);
     }
+
+    const QString site = QStringLiteral("http://127.0.0.1:%1/").arg(elsewhere.serverPort());
+    for (const char* attempt : {"location.href = '%1page'; 0", "window.open('%1popup'); 0",
+                                "fetch('%1data').catch(function () {}); 0",
+                                "L.tileLayer('%1{z}/{x}/{y}.png').addTo(map); 0"})
+        f.eval(QString::fromLatin1(attempt).arg(site));
+    QTest::qWait(1500);
+    EXPECT_FALSE(elsewhere.hasPendingConnections());
+    EXPECT_EQ(f.page()->url(), QUrl("qrc:/map/map.html"));
+    EXPECT_EQ(f.eval("inited").toInt(), 1) << "the page was replaced";
+    EXPECT_EQ(f.eval("navigator.userAgent").toString(), QStringLiteral("QuelloPlayer/") + kVersion);
 }
 
 // The browser's own window lies over the view and hides while covered by the full-screen
@@ -141,26 +155,6 @@ TEST(CDlgGMap, BrowserWindowFollowsTheView) {
         hide(false);
     }
     EXPECT_TRUE(window->isVisible());
-}
-
-TEST(CDlgGMap, NavigatesAndFetchesNowhereElse) {
-    // A server on this machine stands for any other site: nothing may reach it.
-    QTcpServer elsewhere;
-    ASSERT_TRUE(elsewhere.listen(QHostAddress::LocalHost));
-    const QString site = QStringLiteral("http://127.0.0.1:%1/").arg(elsewhere.serverPort());
-
-    MapFixture f;
-    ASSERT_TRUE(f.waitLoaded());
-    EXPECT_EQ(f.page()->url(), QUrl("qrc:/map/map.html"));
-    for (const char* attempt : {"location.href = '%1page'; 0", "window.open('%1popup'); 0",
-                                "fetch('%1data').catch(function () {}); 0",
-                                "L.tileLayer('%1{z}/{x}/{y}.png').addTo(map); 0"})
-        f.eval(QString::fromLatin1(attempt).arg(site));
-    QTest::qWait(1500);
-    EXPECT_FALSE(elsewhere.hasPendingConnections());
-    EXPECT_EQ(f.page()->url(), QUrl("qrc:/map/map.html"));
-    EXPECT_EQ(f.eval("inited").toInt(), 1) << "the page was replaced";
-    EXPECT_EQ(f.eval("navigator.userAgent").toString(), QStringLiteral("QuelloPlayer/") + kVersion);
 }
 
 TEST(MapRequestFilter, AllowsOnlyThePageAndTheTileServer) {
