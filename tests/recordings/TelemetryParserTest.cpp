@@ -20,7 +20,12 @@ std::string Repeat(const std::string& line, int times) {
     return out;
 }
 
-// The set in one line: counts, up to ten samples, then every fix slot ("-" when empty).
+bool IsEmpty(const GpsFix& f) {
+    return !f.dateTime[0] && !f.latitude[0] && f.speed == 0 && f.heading == 0;
+}
+
+// The set in one line: counts, up to ten samples, up to ten fix slots ("-" when empty), and
+// past ten slots the last one holding a fix (-1: none).
 std::string Dump(const TelemetrySet& set) {
     std::ostringstream out;
     out << "S" << set.sampleCount << " F" << set.fixCount;
@@ -29,12 +34,17 @@ std::string Dump(const TelemetrySet& set) {
     for (int i = 0; i < std::min(set.fixCount, 10); ++i) {
         const GpsFix& f = set.fixes[i];
         EXPECT_EQ(set.speeds[i], f.speed);
-        if (!f.dateTime[0] && !f.latitude[0] && f.speed == 0 && f.heading == 0)
+        if (IsEmpty(f))
             out << " [-]";
         else
             out << " [" << f.dateTime << "|" << f.latitude << "|" << f.longitude << "|" << f.speed
                 << "|" << f.heading << "]";
     }
+    int last = -1;
+    for (int i = 0; i < TelemetrySet::kMaxFixes; ++i)
+        last = IsEmpty(set.fixes[i]) ? last : i;
+    if (set.fixCount > 10)
+        out << " last " << last;
     return out.str();
 }
 
@@ -43,7 +53,7 @@ const std::string kG = "[G]\t2010/01/02\t03:04:05\tN24.123456\tE121.654321\t80\t
 const std::string kFix = "[2010/01/02 03:04:05|24.123456|121.654321|80|270]";
 const std::string kTenSamples = Repeat("(1,2,3) ", 10);
 
-TEST(ParseTelemetryFile, FollowsTheLineRules) {
+TEST(ParseTelemetryFile, FollowsTheLineRulesUpToItsLimits) {
     const std::string pad(1023 - 9, ' ');
     const struct {
         const char* name;
@@ -82,6 +92,15 @@ TEST(ParseTelemetryFile, FollowsTheLineRules) {
          "S2 F0 (1,2,3) (4,5,6)"},
         {"CR LF across the piece end", "[S]\t1\t2\t3" + pad.substr(1) + "\r\n[S]\t4\t5\t6\n",
          "S2 F0 (1,2,3) (4,5,6)"},
+        // Reading stops at 3000 samples or 300 fix slots.
+        {"nothing read after 3000 samples", Repeat(kS, 3000) + kG,
+         "S3000 F300 " + kTenSamples + Repeat("[-] ", 10) + "last -1"},
+        {"full second before the limit", Repeat(kS, 2999) + kG + kG + kS,
+         "S2999 F300 " + kTenSamples + Repeat("[-] ", 10) + "last 299"},
+        {"320 fix lines", Repeat(kG, 320) + kS, "S0 F300 " + Repeat(kFix + " ", 10) + "last 299"},
+        // The camera's own order puts second s's fix in slot s + 1: the last second is cut.
+        {"a camera's five minutes", Repeat(Repeat(kS, 10) + kG, 300),
+         "S2990 F300 " + kTenSamples + "[-] " + Repeat(kFix + " ", 9) + "last 299"},
     };
     test::TempDir dir;
     auto set = std::make_unique<TelemetrySet>();
@@ -89,33 +108,6 @@ TEST(ParseTelemetryFile, FollowsTheLineRules) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(ParseTelemetryFile(dir.write("t.DAT", c.content), *set));
         EXPECT_EQ(Dump(*set), c.dump);
-    }
-}
-
-TEST(ParseTelemetryFile, StopsAtTheLimits) {
-    const struct {
-        const char* name;
-        std::string content;
-        int samples, fixes;
-        int lastFixSlot; // highest slot holding a fix, -1 for none
-    } cases[] = {
-        {"nothing read after 3000 samples", Repeat(kS, 3000) + kG, 3000, 300, -1},
-        {"full second before the limit", Repeat(kS, 2999) + kG + kG + kS, 2999, 300, 299},
-        {"320 fix lines", Repeat(kG, 320) + kS, 0, 300, 299},
-        // The camera's own order puts second s's fix in slot s + 1: the last second is cut.
-        {"a camera's five minutes", Repeat(Repeat(kS, 10) + kG, 300), 2990, 300, 299},
-    };
-    test::TempDir dir;
-    auto set = std::make_unique<TelemetrySet>();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(ParseTelemetryFile(dir.write("t.DAT", c.content), *set));
-        EXPECT_EQ(set->sampleCount, c.samples);
-        EXPECT_EQ(set->fixCount, c.fixes);
-        int last = -1;
-        for (int i = 0; i < TelemetrySet::kMaxFixes; ++i)
-            last = set->fixes[i].speed == 80 ? i : last;
-        EXPECT_EQ(last, c.lastFixSlot);
     }
 }
 
