@@ -6,9 +6,7 @@
 #include "tests/support/ReferenceImage.h"
 
 #include <QPainter>
-#include <QSignalSpy>
 #include <QTest>
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -113,52 +111,9 @@ TEST(CMyWaveForm, LooksLikeItsReference) {
     }
 }
 
-TEST(CMyWaveForm, LoadingDecidesTheViewAndTheCounts) {
-    const auto zeros = Constant(30, 0, 0, 0), real = Constant(30, 20, -30, 1000);
-    const auto cancelling = Constant(30, 500, -500, 0); // sums to zero, is not zero
-    const auto load = [](const std::vector<GSensorSample>& samples) -> Change {
-        return [&samples](CMyWaveForm& w) { w.SetGSensorData(samples.data(), 30); };
-    };
-    const struct {
-        const char* step;
-        Change change;
-        bool speedView;
-        int count;
-    } steps[] = {
-        {"real data keep the G view", load(real), false, 30},
-        {"cancelling axes keep it", load(cancelling), false, 30},
-        {"zero data force the speed view", load(zeros), true, 30},
-        {"the next recording stays in it", load(real), true, 30},
-        {"clearing keeps the view", [](CMyWaveForm& w) { w.ClearData(); }, true, 0},
-        {"until the user toggles", [](CMyWaveForm& w) { w.ToggleSpeedView(); }, false, 0},
-    };
-    Strip s;
-    for (const auto& c : steps) {
-        c.change(s.w);
-        EXPECT_EQ(s.w.isSpeedView(), c.speedView) << c.step;
-        EXPECT_EQ(s.w.sampleCount(), c.count) << c.step;
-    }
-    // Refused loads leave nothing loaded and the view alone.
-    const std::pair<const GSensorSample*, int> refused[] = {
-        {zeros.data(), 0}, {zeros.data(), 3001}, {zeros.data(), -5}, {nullptr, 30}};
-    for (const auto& [samples, count] : refused) {
-        s.w.SetGSensorData(real.data(), 30);
-        s.w.SetGSensorData(samples, count);
-        EXPECT_FALSE(s.w.isSpeedView()) << count;
-        EXPECT_EQ(s.w.sampleCount(), 0) << count;
-    }
-    // Speed data take 1 to 3000 values; anything else leaves none.
-    const std::vector<std::int32_t> speeds(3001, 50);
-    for (const auto& [count, expected] :
-         {std::pair{1, 1}, {3000, 3000}, {3001, 0}, {0, 0}, {-1, 0}}) {
-        s.w.SetSpeedData(speeds.data(), 10);
-        s.w.SetSpeedData(speeds.data(), count);
-        EXPECT_EQ(s.w.speedCount(), expected) << "speed count " << count;
-    }
-}
-
-// A left click stores the index under the pointer (-1 outside the plot) and notifies; a right
-// click only notifies: the main window decides whether to toggle.
+// A left click stores the index under the pointer (-1 outside the plot; its edges are inside;
+// the window's own tests click along the plot); a right click only notifies: the main window
+// decides whether to toggle.
 TEST(CMyWaveForm, ClicksMapThePlot) {
     const struct {
         const char* name;
@@ -169,80 +124,88 @@ TEST(CMyWaveForm, ClicksMapThePlot) {
         int expected;
     } cases[] = {
         {"left edge", 3000, false, Qt::LeftButton, {L, T}, 0},
-        {"bottom edge is inside", 3000, false, Qt::LeftButton, {L, B}, 0},
-        {"middle", 3000, false, Qt::LeftButton, {L + 311, 60}, 1499},
-        {"last column", 3000, false, Qt::LeftButton, {R - 1, 60}, 2994},
-        {"left of the plot", 3000, false, Qt::LeftButton, {L - 1, 60}, -1},
+        {"bottom edge", 3000, false, Qt::LeftButton, {L, B}, 0},
         {"above the plot", 3000, false, Qt::LeftButton, {100, T - 1}, -1},
         {"below the plot", 3000, false, Qt::LeftButton, {100, B + 1}, -1},
         {"speed view maps by samples too", 3000, true, Qt::LeftButton, {L + 311, 60}, 1499},
-        {"two samples", 2, false, Qt::LeftButton, {R - 1, 60}, 0},
-        {"five samples", 5, false, Qt::LeftButton, {L + 156, 60}, 1},
         {"no samples", 0, false, Qt::LeftButton, {R - 1, 60}, 0},
         {"right click keeps the index", 3000, false, Qt::RightButton, {100, 60}, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         Strip s;
         const auto samples = Constant(std::max(c.sampleCount, 1), 10);
         s.w.SetGSensorData(samples.data(), c.sampleCount);
         if (c.speedView)
             s.w.ToggleSpeedView();
-        QSignalSpy left(&s.w, &CMyWaveForm::clicked), right(&s.w, &CMyWaveForm::rightClicked);
         QTest::mouseClick(&s.w, c.button, {}, c.at);
-        EXPECT_EQ(s.w.clickedIndex(), c.expected);
-        EXPECT_EQ(left.count(), c.button == Qt::LeftButton ? 1 : 0);
-        EXPECT_EQ(right.count(), c.button == Qt::RightButton ? 1 : 0);
-        EXPECT_EQ(s.w.isSpeedView(), c.speedView);
+        EXPECT_EQ(s.w.clickedIndex(), c.expected) << c.name;
+        EXPECT_EQ(s.w.isSpeedView(), c.speedView) << c.name;
     }
 }
 
-// The cursor takes 0 to the sample count (other requests leave it where it was); its sample
-// reads in g, and nothing at the count itself.
-TEST(CMyWaveForm, CursorRangeAndItsSample) {
-    const std::vector<GSensorSample> samples = {{100, 200, 300}, {-1500, 0, 2000}};
-    CMyWaveForm w;
-    w.SetGSensorData(samples.data(), 2);
-    for (const auto& [request, cursor] :
-         {std::pair{1, 1}, {2, 2}, {3, 2}, {-1, 2}, {3000, 2}, {0, 0}}) {
-        w.SetCursor(request);
-        EXPECT_EQ(w.cursorIndex(), cursor) << request;
-    }
-    const auto sampleAt = [&](int cursor) {
-        w.SetCursor(cursor);
-        std::vector<float> xyz = {-9, -9, -9};
-        w.GetCursorSample(xyz[0], xyz[1], xyz[2]);
-        return xyz;
+// Every kind of change, in a row on one shown strip: loading decides the view (zero data show
+// the speed curve until the user toggles) and the counts, and the screen, drawn from cached
+// layers, stays exactly what a full drawing (the printed strip) produces.
+TEST(CMyWaveForm, EveryChangeKeepsTheViewTheCountsAndTheScreenRight) {
+    const auto zeros = Constant(30, 0, 0, 0), real = Constant(30, 20, -30, 1000);
+    const auto cancelling = Constant(30, 500, -500, 0); // sums to zero, is not zero
+    const std::vector<std::int32_t> speeds(3001, 40);
+    const auto load = [](const std::vector<GSensorSample>& samples) -> Change {
+        return [&samples](CMyWaveForm& w) { w.SetGSensorData(samples.data(), 30); };
     };
-    EXPECT_THAT(sampleAt(0), testing::Pointwise(testing::FloatEq(), {0.1f, 0.2f, 0.3f}));
-    EXPECT_THAT(sampleAt(1), testing::Pointwise(testing::FloatEq(), {-1.5f, 0.0f, 2.0f}));
-    EXPECT_THAT(sampleAt(2), testing::Pointwise(testing::FloatEq(), {-9.f, -9.f, -9.f}));
-}
-
-// The screen comes from cached layers; after every kind of change it must still be exactly
-// what a full drawing (the printed strip) produces.
-TEST(CMyWaveForm, CachedScreenMatchesAFullDrawingAfterEveryChange) {
-    const std::vector<std::int32_t> speeds(30, 40);
-    const std::pair<const char*, Change> changes[] = {
-        {"cursor", [](CMyWaveForm& w) { w.SetCursor(123); }},
-        {"cursor again", [](CMyWaveForm& w) { w.SetCursor(455); }},
-        {"current second", [](CMyWaveForm& w) { w.SetCurrentSecond(45); }},
-        {"total seconds", [](CMyWaveForm& w) { w.SetTotalSeconds(61); }},
-        {"axis", [](CMyWaveForm& w) { w.SetAxisSeconds(3600, 3660); }},
-        {"toggle", [](CMyWaveForm& w) { w.ToggleSpeedView(); }},
-        {"cursor in speed view", [](CMyWaveForm& w) { w.SetCursor(300); }},
-        {"new speeds", [&](CMyWaveForm& w) { w.SetSpeedData(speeds.data(), 30); }},
-        {"resize", [](CMyWaveForm& w) { w.resize(500, 120); }},
-        {"toggle back", [](CMyWaveForm& w) { w.ToggleSpeedView(); }},
-        {"new samples", [](CMyWaveForm& w) { LoadDrive(w, 300); }},
-        {"clear", [](CMyWaveForm& w) { w.ClearData(); }},
+    const struct {
+        const char* change;
+        Change apply;
+        bool speedView;
+        int count;
+    } steps[] = {
+        {"cursor", [](CMyWaveForm& w) { w.SetCursor(123); }, false, 600},
+        {"cursor again", [](CMyWaveForm& w) { w.SetCursor(455); }, false, 600},
+        {"current second", [](CMyWaveForm& w) { w.SetCurrentSecond(45); }, false, 600},
+        {"total seconds", [](CMyWaveForm& w) { w.SetTotalSeconds(61); }, false, 600},
+        {"axis", [](CMyWaveForm& w) { w.SetAxisSeconds(3600, 3660); }, false, 600},
+        {"toggle", [](CMyWaveForm& w) { w.ToggleSpeedView(); }, true, 600},
+        {"cursor in speed view", [](CMyWaveForm& w) { w.SetCursor(300); }, true, 600},
+        {"new speeds", [&](CMyWaveForm& w) { w.SetSpeedData(speeds.data(), 30); }, true, 600},
+        {"resize", [](CMyWaveForm& w) { w.resize(500, 120); }, true, 600},
+        {"toggle back", [](CMyWaveForm& w) { w.ToggleSpeedView(); }, false, 600},
+        {"new samples", [](CMyWaveForm& w) { LoadDrive(w, 300); }, false, 300},
+        {"clear", [](CMyWaveForm& w) { w.ClearData(); }, false, 0},
+        {"real data", load(real), false, 30},
+        {"cancelling axes", load(cancelling), false, 30},
+        {"zero data", load(zeros), true, 30},
+        {"the next recording", load(real), true, 30},
+        {"clear in the speed view", [](CMyWaveForm& w) { w.ClearData(); }, true, 0},
+        {"the user toggles", [](CMyWaveForm& w) { w.ToggleSpeedView(); }, false, 0},
     };
     Strip s;
     LoadDrive(s.w);
     s.Screen();
-    for (const auto& [name, change] : changes) {
-        change(s.w);
-        EXPECT_EQ(s.Screen(), s.Printed()) << "after " << name;
+    for (const auto& c : steps) {
+        c.apply(s.w);
+        EXPECT_EQ(s.w.isSpeedView(), c.speedView) << "after " << c.change;
+        EXPECT_EQ(s.w.sampleCount(), c.count) << "after " << c.change;
+        EXPECT_EQ(s.Screen(), s.Printed()) << "after " << c.change;
+    }
+    // Loads of other than 1 to 3000 values are refused: nothing loaded, the view left alone.
+    for (const auto& [samples, count] :
+         {std::pair{zeros.data(), 0}, {zeros.data(), 3001}, {zeros.data(), -5}, {nullptr, 30}}) {
+        s.w.SetGSensorData(real.data(), 30);
+        s.w.SetGSensorData(samples, count);
+        EXPECT_TRUE(!s.w.isSpeedView() && s.w.sampleCount() == 0) << count;
+    }
+    for (const auto& [count, expected] :
+         {std::pair{1, 1}, {3000, 3000}, {3001, 0}, {0, 0}, {-1, 0}}) {
+        s.w.SetSpeedData(speeds.data(), 10);
+        s.w.SetSpeedData(speeds.data(), count);
+        EXPECT_EQ(s.w.speedCount(), expected) << "speed count " << count;
+    }
+    // The cursor takes 0 to the sample count; other requests leave it where it was.
+    s.w.SetGSensorData(real.data(), 2);
+    for (const auto& [request, cursor] :
+         {std::pair{1, 1}, {2, 2}, {3, 2}, {-1, 2}, {3000, 2}, {0, 0}}) {
+        s.w.SetCursor(request);
+        EXPECT_EQ(s.w.cursorIndex(), cursor) << request;
     }
 }
 
