@@ -326,12 +326,6 @@ TEST_F(PlayerWindow, ControlsKeysAndMenusDrivePlaybackAndTheWindowManagersCloseI
                           {volume->width() * 3 / 10, volume->height() / 2});
         EXPECT_EQ(window->engine().GetVolumeLevel(), volume->value());
     };
-    auto fullScreen = [=](const Act& act, bool on) -> Act {
-        return [=] {
-            act();
-            EXPECT_EQ(video->IsFullScreen(), on);
-        };
-    };
     auto opensDialog = [](const Act& open, const QString& title) -> Act {
         return [=] {
             QString shown;
@@ -353,56 +347,58 @@ TEST_F(PlayerWindow, ControlsKeysAndMenusDrivePlaybackAndTheWindowManagersCloseI
     Write("emptycard/setup.cfg", QByteArray::fromStdString(test::SetupCfg()));
     const Act doubleClick = [video] { QTest::mouseDClick(video, Qt::LeftButton); };
     const Act escape = [video] { QTest::keyClick(video, Qt::Key_Escape); };
-    // Then the state, the row open, the engine's rate and the rate slider's position.
-    using Step = std::tuple<const char*, Act, MediaState, int, double, int>;
+    // Then the state, the row open, the engine's rate, the rate slider's position and whether
+    // the picture fills the screen.
+    using Step = std::tuple<const char*, Act, MediaState, int, double, int, bool>;
     const Step steps[] = {
-        {"Next with nothing open plays the first row", click(kIdNext), Running, 0, 1, 3},
-        {"Previous stays on the first row", click(kIdPrevious), Running, 0, 1, 3},
-        {"Space pauses", key(Qt::Key_Space), Paused, 0, 1, 3},
-        {"Right steps one frame", stepRight, Paused, 0, 1, 3},
-        {"4X from pause plays", rate4, Running, 0, 4, 3},
-        {"Stop", click(kIdStop), Stopped, 0, 4, 3},
-        {"4X while stopped only sets the rate", rate4, Stopped, 0, 4, 3},
-        {"Play plays at 1x", click(kIdPlay), Running, 0, 1, 3},
-        {"4X while running changes the rate", rate4, Running, 0, 4, 3},
-        {"Pause", click(kIdPause), Paused, 0, 4, 3},
-        {"Space plays at 1x", key(Qt::Key_Space), Running, 0, 1, 3},
-        {"the end without Recycle stops", runOut, Stopped, 0, 1, 3},
-        {"Recycle", click(kIdRecycle), Stopped, 0, 1, 3},
-        {"Stop", click(kIdStop), Stopped, 0, 1, 3},
-        {"Next", click(kIdNext), Running, 1, 1, 3},
-        {"the end after Stop then Next stops", runOut, Stopped, 1, 1, 3},
-        {"Next stays on the last row", click(kIdNext), Stopped, 1, 1, 3},
-        {"Previous", click(kIdPrevious), Running, 0, 1, 3},
-        {"the end with Recycle plays the next row", runOut, Running, 1, 1, 3},
-        {"the end of the last row stops", runOut, Stopped, 1, 1, 3},
-        {"Previous", click(kIdPrevious), Running, 0, 1, 3},
-        {"Faster from pause plays", fromPause(kIdFaster), Running, 0, 2, 4},
-        {"Faster", fromPause(kIdFaster), Running, 0, 4, 5},
-        {"Faster at the end does nothing", fromPause(kIdFaster), Paused, 0, 4, 5},
-        {"Slower", fromPause(kIdSlower), Running, 0, 2, 4},
-        {"Slower to 1x", fromPause(kIdSlower), Running, 0, 1, 3},
-        {"Slower to -2x", fromPause(kIdSlower), Running, 0, -2, 2},
-        {"Slower to -4x", fromPause(kIdSlower), Running, 0, -4, 1},
-        {"Slower at the end does nothing", fromPause(kIdSlower), Paused, 0, -4, 1},
-        {"Faster back to -2x", fromPause(kIdFaster), Running, 0, -2, 2},
-        {"Faster while running", click(kIdFaster), Running, 0, 1, 3},
-        {"the position slider grabbed while running", grab(3), Running, 0, 1, 3},
-        {"Stop", click(kIdStop), Stopped, 0, 1, 3},
-        {"Faster while stopped only sets the rate", click(kIdFaster), Stopped, 0, 2, 4},
-        {"the position slider grabbed while stopped", grab(1), Paused, 0, 2, 4},
-        {"the volume slider", setVolume, Paused, 0, 2, 4},
-        {"Next, at that volume", click(kIdNext), Running, 1, 1, 3},
-        {"F", fullScreen(key(Qt::Key_F), true), Running, 1, 1, 3},
-        {"Esc", fullScreen(escape, false), Running, 1, 1, 3},
-        {"a double-click on the picture", fullScreen(doubleClick, true), Running, 1, 1, 3},
-        {"another double-click", fullScreen(doubleClick, false), Running, 1, 1, 3},
-        {"the window manager's close", [this] { window->close(); }, Running, 1, 1, 3},
-        {"settings", opensDialog(click(kIdSettings), "System setting"), Running, 1, 1, 3},
-        {"KML", opensDialog(click(kIdKml), "KML Converter"), Running, 1, 1, 3},
-        {"about", opensDialog(windowMenu, QStringLiteral("关于 Movastra")), Running, 1, 1, 3},
+        {"Next with nothing open plays the first row", click(kIdNext), Running, 0, 1, 3, false},
+        {"Previous stays on the first row", click(kIdPrevious), Running, 0, 1, 3, false},
+        {"Space pauses", key(Qt::Key_Space), Paused, 0, 1, 3, false},
+        {"Right steps one frame", stepRight, Paused, 0, 1, 3, false},
+        {"4X from pause plays", rate4, Running, 0, 4, 3, false},
+        {"Stop", click(kIdStop), Stopped, 0, 4, 3, false},
+        {"4X while stopped only sets the rate", rate4, Stopped, 0, 4, 3, false},
+        {"Play plays at 1x", click(kIdPlay), Running, 0, 1, 3, false},
+        {"4X while running changes the rate", rate4, Running, 0, 4, 3, false},
+        {"Pause", click(kIdPause), Paused, 0, 4, 3, false},
+        {"Space plays at 1x", key(Qt::Key_Space), Running, 0, 1, 3, false},
+        {"the end without Recycle stops", runOut, Stopped, 0, 1, 3, false},
+        {"Recycle", click(kIdRecycle), Stopped, 0, 1, 3, false},
+        {"Stop", click(kIdStop), Stopped, 0, 1, 3, false},
+        {"Next", click(kIdNext), Running, 1, 1, 3, false},
+        {"the end after Stop then Next stops", runOut, Stopped, 1, 1, 3, false},
+        {"Next stays on the last row", click(kIdNext), Stopped, 1, 1, 3, false},
+        {"Previous", click(kIdPrevious), Running, 0, 1, 3, false},
+        {"the end with Recycle plays the next row", runOut, Running, 1, 1, 3, false},
+        {"the end of the last row stops", runOut, Stopped, 1, 1, 3, false},
+        {"Previous", click(kIdPrevious), Running, 0, 1, 3, false},
+        {"Faster from pause plays", fromPause(kIdFaster), Running, 0, 2, 4, false},
+        {"Faster", fromPause(kIdFaster), Running, 0, 4, 5, false},
+        {"Faster at the end does nothing", fromPause(kIdFaster), Paused, 0, 4, 5, false},
+        {"Slower", fromPause(kIdSlower), Running, 0, 2, 4, false},
+        {"Slower to 1x", fromPause(kIdSlower), Running, 0, 1, 3, false},
+        {"Slower to -2x", fromPause(kIdSlower), Running, 0, -2, 2, false},
+        {"Slower to -4x", fromPause(kIdSlower), Running, 0, -4, 1, false},
+        {"Slower at the end does nothing", fromPause(kIdSlower), Paused, 0, -4, 1, false},
+        {"Faster back to -2x", fromPause(kIdFaster), Running, 0, -2, 2, false},
+        {"Faster while running", click(kIdFaster), Running, 0, 1, 3, false},
+        {"the position slider grabbed while running", grab(3), Running, 0, 1, 3, false},
+        {"Stop", click(kIdStop), Stopped, 0, 1, 3, false},
+        {"Faster while stopped only sets the rate", click(kIdFaster), Stopped, 0, 2, 4, false},
+        {"the position slider grabbed while stopped", grab(1), Paused, 0, 2, 4, false},
+        {"the volume slider", setVolume, Paused, 0, 2, 4, false},
+        {"Next, at that volume", click(kIdNext), Running, 1, 1, 3, false},
+        {"F", key(Qt::Key_F), Running, 1, 1, 3, true},
+        {"Esc", escape, Running, 1, 1, 3, false},
+        {"a double-click on the picture", doubleClick, Running, 1, 1, 3, true},
+        {"another double-click", doubleClick, Running, 1, 1, 3, false},
+        {"the window manager's close", [this] { window->close(); }, Running, 1, 1, 3, false},
+        {"settings", opensDialog(click(kIdSettings), "System setting"), Running, 1, 1, 3, false},
+        {"KML", opensDialog(click(kIdKml), "KML Converter"), Running, 1, 1, 3, false},
+        {"about", opensDialog(windowMenu, QStringLiteral("关于 Movastra")), Running, 1, 1, 3,
+         false},
     };
-    for (const auto& [name, act, state, open, rate, rateSlider] : steps) {
+    for (const auto& [name, act, state, open, rate, rateSlider, fullScreen] : steps) {
         SCOPED_TRACE(name);
         act();
         EXPECT_TRUE(window->isVisible());
@@ -412,6 +408,7 @@ TEST_F(PlayerWindow, ControlsKeysAndMenusDrivePlaybackAndTheWindowManagersCloseI
         EXPECT_EQ(List()->currentRow(), open);
         EXPECT_DOUBLE_EQ(window->engine().GetRate(), rate);
         EXPECT_EQ(Control<CSkinSlider>(kIdRate)->value(), rateSlider);
+        EXPECT_EQ(video->IsFullScreen(), fullScreen);
         EXPECT_TRUE(WaitFor([&, running = state == Running] {
             return Control(kIdPause)->isVisible() == running &&
                    Control(kIdPlay)->isVisible() != running;
