@@ -515,7 +515,8 @@ TEST_F(PlayerWindow, ACardPulledWhilePlayingEndsStoppedAndTheNextRecordingPlays)
 }
 
 // Snapshot and print pause a running movie while their dialog is open and resume it after;
-// they do nothing while stopped. A file is written whole or not at all.
+// they do nothing while stopped. A file is written whole or not at all. What the printed page
+// shows is checked on the print command, which captures the page the same way.
 TEST_F(PlayerWindow, SnapshotAndPrintHoldTheMovieAndWriteWholeFilesOrNone) {
     AddMovies({Recording("j/M")});
     ClickRow(0);
@@ -531,17 +532,14 @@ TEST_F(PlayerWindow, SnapshotAndPrintHoldTheMovieAndWriteWholeFilesOrNone) {
         {"snapshot over a read-only file", kIdSnapshot, Paused, "old.jpg",
          "Save image failed! " + out + "/old.jpg"},
         {"snapshot while paused", kIdSnapshot, Paused, "paused.jpg", ""},
-        {"print to a PDF at 0.5 s", kIdPrint, Paused, "page.pdf", ""},
+        {"print to a PDF", kIdPrint, Paused, "page.pdf", ""},
     };
     for (const auto& [name, button, state, typed, expectedFailure] : cases) {
         SCOPED_TRACE(name);
         if (state == Stopped || State() != Running)
             Click(state == Stopped ? kIdStop : kIdPlay);
-        if (state == Paused) {
+        if (state == Paused)
             Click(kIdPause);
-            ClickWaveformAt(5);
-            ASSERT_TRUE(WaitFor([&] { return Waveform()->cursorIndex() == 5; }));
-        }
         QString failure;
         auto box = OnNextMessage(failure);
         std::optional<MediaState> during;
@@ -564,13 +562,6 @@ TEST_F(PlayerWindow, SnapshotAndPrintHoldTheMovieAndWriteWholeFilesOrNone) {
         EXPECT_EQ(State(), state);
         EXPECT_EQ(failure, expectedFailure);
     }
-    // The page shows fix 0 itself (the read-outs show none before second 1).
-    QProcess text;
-    text.start("pdftotext", {"-raw", out + "/page.pdf", "-"});
-    ASSERT_TRUE(text.waitForFinished());
-    EXPECT_TRUE(text.readAllStandardOutput().simplified().contains(
-        "G-Sensor [x: 0.100 y: -0.200 z: 1.000] GPS speed: 11Km/H GPS coordinate [Longitude: "
-        "121.654321 Latitude: 24.123456]"));
     QFile old(out + "/old.jpg");
     EXPECT_TRUE(old.open(QIODevice::ReadOnly) && old.readAll() == "old");
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden),
