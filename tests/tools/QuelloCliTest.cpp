@@ -134,7 +134,6 @@ TEST(QuelloCli, SettingsRoundTripAndTheCardShowsTheResult) {
         std::string fields; // bytes 6..10: mode, time zone, sensitivities
     } steps[] = {
         {"", true, "\x85\xFB\x05\x06\x0C"}, // the other trailer forces a write
-        {"", false, "\x85\xFB\x05\x06\x0C"},
         {"--timezone -5 --resolution 0", false, "\x85\xFB\x05\x06\x0C"},
         {"--resolution 5 --timezone=+3 --sensitivity 0,10,4", true,
          std::string("\x9D\x03\x00\x0A\x04", 5)},
