@@ -1,7 +1,6 @@
 #pragma once
 
 // Movie files built byte by byte: big-endian fields, QuickTime boxes and the camera's layout.
-
 #include <cstdint>
 #include <string>
 

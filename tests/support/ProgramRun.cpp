@@ -27,22 +27,18 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-
-    ProgramResult result;
     pid_t pid = 0;
     const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
     if (rc != 0) {
         ADD_FAILURE() << "cannot start " << argv[0];
-        return result;
+        return {};
     }
-    int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = TempDir::read(outPath);
-    result.err = TempDir::read(errPath);
-    return result;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+            TempDir::read(outPath), TempDir::read(errPath)};
 }
 
 } // namespace quello::test

@@ -1,7 +1,6 @@
 #pragma once
 
 // setup.cfg records as the camera leaves them on a card, for tests that put a card on disk.
-
 #include <array>
 #include <cstdint>
 #include <string>
@@ -23,9 +22,9 @@ inline std::string SetupCfg(const SetupCfgFields& f = {}) {
     std::string bytes(128, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = char(i * 37 + 11);
-    for (int i = 0; i < 4; ++i) {
-        bytes[std::size_t(i)] = char(f.magic >> (8 * i));
-        bytes[std::size_t(124 + i)] = char(f.trailer >> (8 * i));
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[i] = char(f.magic >> (8 * i));
+        bytes[124 + i] = char(f.trailer >> (8 * i));
     }
     bytes[6] = char(0x80 | f.resolutionCode << 1);
     bytes[7] = char(f.timeZone);

@@ -15,25 +15,26 @@ namespace quello::test {
 // Unmounted lazily on destruction. Single-threaded test use.
 class TmpfsMount {
 public:
-    TmpfsMount(const std::string& folder, std::size_t bytes) : folder_(folder) {
+    TmpfsMount(const std::string& folder, std::size_t bytes)
+        : m_folder(folder), m_filler(folder + "/.filler") {
         const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
         if (::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0)
-            error_ = "cannot mount a tmpfs on " + folder + ": " + std::strerror(errno) +
-                     " (the full-disk cases need root)";
+            m_error = "cannot mount a tmpfs on " + folder + ": " + std::strerror(errno) +
+                      " (the full-disk cases need root)";
     }
     ~TmpfsMount() {
-        if (error_.empty())
-            ::umount2(folder_.c_str(), MNT_DETACH);
+        if (m_error.empty())
+            ::umount2(m_folder.c_str(), MNT_DETACH);
     }
     TmpfsMount(const TmpfsMount&) = delete;
     TmpfsMount& operator=(const TmpfsMount&) = delete;
 
-    const std::string& error() const { return error_; }
+    const std::string& error() const { return m_error; }
 
     // Fills the file system with a hidden file until only `freeBytes` (whole pages) are left;
     // false when it did not fill up. unfill() gives the room back.
     bool fill(std::size_t freeBytes) const {
-        const int fd = ::open(filler().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const int fd = ::open(m_filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (fd < 0)
             return false;
         static const char block[65536] = {};
@@ -44,13 +45,10 @@ public:
         ::close(fd);
         return full;
     }
-    void unfill() const { ::unlink(filler().c_str()); }
+    void unfill() const { ::unlink(m_filler.c_str()); }
 
 private:
-    std::string filler() const { return folder_ + "/.filler"; }
-
-    std::string folder_;
-    std::string error_;
+    std::string m_folder, m_filler, m_error;
 };
 
 } // namespace quello::test
