@@ -181,8 +181,10 @@ bool CPlayerDlg::GiveKeyToFocusedControl(QKeyCombination key) {
         return false;
     QKeyEvent press(QEvent::KeyPress, k, key.keyboardModifiers());
     QKeyEvent release(QEvent::KeyRelease, k, key.keyboardModifiers());
-    QCoreApplication::sendEvent(focus, &press);
-    QCoreApplication::sendEvent(focus, &release);
+    // Straight to the control: through the application the key would meet this shortcut again.
+    QObject* control = focus;
+    control->event(&press);
+    control->event(&release);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "skin/SkinBitmaps.h"
 #include "views/CMyWaveForm.h"
 
+#include <QAbstractSlider>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -122,6 +123,12 @@ WindowControls WindowTemplate::Build(QWidget* window) {
 
     c.recycle =
         Place(new QCheckBox(QStringLiteral("Recycle"), window), kIdRecycle, OtherRect(kIdRecycle));
+
+    // Buttons and sliders take the keyboard by Tab only: a click on them must not take the
+    // playback keys (Space, the arrows) away from the window.
+    for (QWidget* control : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QAbstractSlider*>(control))
+            control->setFocusPolicy(Qt::TabFocus);
 
     c.list = Place(new QTableWidget(0, 3, window), kIdLibrary, OtherRect(kIdLibrary));
     c.list->horizontalHeader()->hide();

@@ -53,6 +53,8 @@ TEST(QuelloCli, BadInputIsRefusedWithOneLineAndNothingWritten) {
         {"telemetry @/a.DAT @/b.DAT", 2, "exactly one"},
         {"telemetry @/card/junk.bin --format xml", 2, "unknown format 'xml'"},
         {"telemetry @/card/junk.bin --format", 2, "needs a value"},
+        {"events @/card/junk.bin --threshold 0", 2, "threshold must be a number"},
+        {"events", 2, "exactly one"},
         {"kml @/card/junk.bin", 2, "output folder"},
         {"kml --output @/card/junk.bin @/card/junk.bin", 1, "not a directory"},
         {"card @/gone", 1, "Can't find device!"},
@@ -256,6 +258,7 @@ TEST(QuelloCli, TheDemoCardOpensInEveryCommand) {
         EXPECT_TRUE(movies.back()[key].is_null()) << key;
     movies.erase(movies.size() - 1);
     int readOnly = 0, withoutTelemetry = 0;
+    std::vector<std::string> events;
     for (const json& m : movies) {
         SCOPED_TRACE(m["path"].get<std::string>());
         const int seconds = m["durationSeconds"];
@@ -269,7 +272,12 @@ TEST(QuelloCli, TheDemoCardOpensInEveryCommand) {
         ASSERT_EQ(t["fixCount"], seconds + 1); // slot 0 stays empty
         EXPECT_EQ(Seconds(t["fixes"][1]["dateTime"], "%Y/%m/%d %H:%M:%S"),
                   Seconds(m["creationTime"], "%Y-%m-%d %H:%M:%S") + 1);
+        for (const json& e : json::parse(RunQuello({"events", dat}).out))
+            events.push_back(fs::path(dat).stem().string() + " " + e["kind"].get<std::string>() +
+                             " " + std::to_string(e["peak"].get<double>()).substr(0, 4));
     }
+    // The drive's one hard stop, for the jaywalker, and nothing in the calm minutes around it.
+    EXPECT_EQ(events, std::vector<std::string>{"FILE0004 braking 12.7"});
     EXPECT_EQ(readOnly, 1);
     EXPECT_EQ(withoutTelemetry, 1);
 
