@@ -1,0 +1,187 @@
+// The window's ways through a drive: the route on the map, the G-force events, the keys.
+#include "PlayerWindow.h"
+
+#include "views/CDlgGMap.h"
+
+#include <QWebEnginePage>
+
+namespace quello {
+namespace {
+
+using namespace test;
+using enum MediaState;
+
+// that recordings can follow one another as a camera writes them.
+QByteArray Dated(const QByteArray& movie, quint32 created1904) {
+    QByteArray bytes = movie;
+    const qsizetype mvhd = bytes.indexOf("mvhd");
+    if (mvhd >= 0)
+        for (int i = 0; i < 4; ++i)
+            bytes[mvhd + 8 + i] = char(created1904 >> (24 - 8 * i));
+    return bytes;
+}
+
+QByteArray Fix(const char* lat, const char* lon) {
+    return QByteArray("[G]\t2026/05/16\t09:41:07\tN") + lat + "\tE" + lon + "\t40\t90\n";
+}
+
+// The route of the recording and of the one that follows it is drawn from the usable fixes; a
+// click on it plays on from the clicked fix's second, in the recording it belongs to.
+TEST_F(PlayerWindow, RouteClicksSeekAndOpenTheTripsRecording) {
+    QFile source(Media("long.mov"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray movie = source.readAll();
+    constexpr quint32 kStart = 3862000000u; // 2026, 12 s apart: long.mov lasts 12 s
+    Write("A.DAT",
+          Fix("1.5", "2.5") + Fix("24.100000", "121.600000") + Fix("24.110000", "121.610000"));
+    Write("B.DAT", Fix("24.200000", "121.700000") + Fix("24.210000", "121.710000"));
+    ASSERT_TRUE(window->AddRecording(Write("A.MOV", Dated(movie, kStart))));
+    ASSERT_TRUE(window->AddRecording(Write("B.MOV", Dated(movie, kStart + 12))));
+    CDlgGMap* map = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (map = window->findChild<CDlgGMap*>()) && map->pageLoaded(); }));
+    ClickRow(0);
+    const auto eval = [&](const QString& script) {
+        std::optional<QVariant> result;
+        map->page()->runJavaScript(script, [&](const QVariant& v) { result = v; });
+        EXPECT_TRUE(WaitFor([&] { return result.has_value(); })) << script.toStdString();
+        return result.value_or(QVariant());
+    };
+    const QString lines =
+        "routeLayer.getLayers().map(function (l) { return l.getLatLngs().length; })";
+    ASSERT_TRUE(WaitFor([&] {
+        return eval(lines).toList() == QVariantList{2, 2};
+    })) << "the trip's other recording first, then this one without its junk fix";
+    const struct {
+        int line;
+        const char* at;
+        int row;
+        double second;
+    } clicks[] = {
+        {1, "24.1101, 121.6099", 0, 3}, {0, "24.2, 121.7", 1, 1}, {0, "24.1, 121.6", 0, 2}};
+    for (const auto& c : clicks) {
+        eval(QString("routeLayer.getLayers()[%1].fire('click', {latlng: L.latLng(%2)}); 0")
+                 .arg(c.line)
+                 .arg(c.at));
+        EXPECT_TRUE(WaitFor([&] {
+            return List()->currentRow() == c.row && std::abs(Position() - c.second) < 0.05;
+        })) << c.at
+            << ": row " << List()->currentRow() << " at " << Position();
+    }
+}
+
+// Events found in the telemetry are marked on the strip and the slider; N and Shift+N and the
+// window menu jump to 2 s before their peaks.
+TEST_F(PlayerWindow, GForceEventsAreMarkedAndJumpedTo) {
+    QByteArray telemetry;
+    for (int tenth = 0; tenth < 120; ++tenth) {
+        const bool braking = tenth >= 60 && tenth < 63, turning = tenth == 95;
+        telemetry += QString("[S]\t%1\t%2\t1000\n")
+                         .arg(braking ? -600 - 100 * (tenth == 61) : 10)
+                         .arg(turning ? -700 : 0)
+                         .toLatin1();
+    }
+    Write("E.DAT", telemetry);
+    ASSERT_TRUE(window->AddRecording(Movie("E.MOV", "long.mov")));
+    ClickRow(0);
+    ASSERT_TRUE(WaitFor([&] { return State() == Paused; }));
+    EXPECT_EQ(Waveform()->eventMarks(), (std::vector<int>{61, 95}));
+    EXPECT_EQ(Control<CSkinSlider>(kIdPosition)->marks(), (std::vector<int>{61, 95}));
+
+    const struct {
+        Qt::KeyboardModifiers modifiers;
+        double position;
+    } jumps[] = {{Qt::NoModifier, 4.1},
+                 {Qt::NoModifier, 7.5},
+                 {Qt::NoModifier, 7.5},
+                 {Qt::ShiftModifier, 4.1},
+                 {Qt::ShiftModifier, 4.1}};
+    for (const auto& j : jumps) {
+        QTest::keyClick(window.get(), Qt::Key_N, j.modifiers);
+        EXPECT_TRUE(WaitFor([&] { return std::abs(Position() - j.position) < 0.05; }))
+            << Position() << " instead of " << j.position;
+    }
+    QStringList items;
+    auto chooser = OnNext<QMenu>([&](QMenu* menu) {
+        QMenu* events = menu->findChild<QMenu*>("eventsMenu");
+        for (QAction* a : events->actions())
+            items << a->text();
+        events->actions().value(1)->trigger();
+        menu->close();
+    });
+    QTest::keyClick(window.get(), Qt::Key_Space, Qt::AltModifier);
+    EXPECT_EQ(items, (QStringList{"0:06.1  braking  -0.70 g", "0:09.5  left turn  -0.70 g"}));
+    EXPECT_TRUE(WaitFor([&] { return std::abs(Position() - 7.5) < 0.05; }));
+}
+
+// The keys of video players, on a 12-second movie; a focused slider keeps its arrows and a
+// focused button its Space.
+TEST_F(PlayerWindow, KeysMoveThroughTheRecording) {
+    ASSERT_TRUE(window->AddRecording(Movie("K.MOV", "long.mov")));
+    ClickRow(0);
+    ASSERT_TRUE(WaitFor([&] { return State() == Paused; }));
+    auto* rate = Control<CSkinSlider>(kIdRate);
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        double position;
+    } keys[] = {{Qt::Key_Right, Qt::NoModifier, 0.04},     {Qt::Key_Right, Qt::ShiftModifier, 5.04},
+                {Qt::Key_Left, Qt::NoModifier, 5.0},       {Qt::Key_Right, Qt::ShiftModifier, 10.0},
+                {Qt::Key_Right, Qt::ShiftModifier, 11.96}, {Qt::Key_Left, Qt::ShiftModifier, 6.96},
+                {Qt::Key_Home, Qt::NoModifier, 0.0},       {Qt::Key_End, Qt::NoModifier, 11.96}};
+    for (const auto& k : keys) {
+        QTest::keyClick(window.get(), k.key, k.modifiers);
+        EXPECT_TRUE(WaitFor([&] { return std::abs(Position() - k.position) < 0.021; }))
+            << QKeySequence(k.key | k.modifiers).toString().toStdString() << ": " << Position();
+    }
+    EXPECT_EQ(State(), Paused);
+
+    auto* volume = Control<CSkinSlider>(kIdVolume);
+    volume->setFocus();
+    const int level = volume->value();
+    QTest::keyClick(window.get(), Qt::Key_Left);
+    EXPECT_EQ(volume->value(), level - 1);
+    auto* recycle = Control<QCheckBox>(kIdRecycle);
+    recycle->setFocus();
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_TRUE(recycle->isChecked());
+    EXPECT_EQ(State(), Paused);
+    EXPECT_NEAR(Position(), 11.96, 0.021) << "the keys went to the focused controls";
+    // A time that is not in the recording is said, and asked for again.
+    QStringList answers{"9:99", "0:07.5"};
+    QTimer answering;
+    QObject::connect(&answering, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            d && !answers.isEmpty()) {
+            d->setTextValue(answers.takeFirst());
+            d->accept();
+        } else if (auto* b = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            b->accept();
+        }
+    });
+    answering.start(20);
+    auto menu = OnNextMenuChoose(QStringLiteral("Go to time..."));
+    window->activateWindow();
+    QTest::keyClick(window.get(), Qt::Key_Space, Qt::AltModifier);
+    EXPECT_TRUE(answers.isEmpty());
+    EXPECT_TRUE(WaitFor([&] { return std::abs(Position() - 7.5) < 0.021; })) << Position();
+    window->activateWindow(); // the keys reach only an active window
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // As the Faster and Slower buttons: a step of the rate slider, which plays.
+    const int normal = rate->value();
+    QTest::keyClick(window.get(), Qt::Key_BracketRight);
+    EXPECT_EQ(rate->value(), normal + 1);
+    QTest::keyClick(window.get(), Qt::Key_BracketLeft);
+    EXPECT_EQ(rate->value(), normal);
+
+    QString title;
+    auto dialog = OnNext<QFileDialog>([&](QFileDialog* d) {
+        title = d->windowTitle();
+        d->reject();
+    });
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(title, "Open Record File...");
+}
+
+} // namespace
+} // namespace quello
