@@ -2,16 +2,8 @@
 #include "outputs/CDlgKMLConv.h"
 #include "tests/support/TempDir.h"
 
-#include <QApplication>
-#include <QDesktopServices>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QPushButton>
-#include <QTableWidget>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -125,8 +117,7 @@ TEST_F(KmlConverterDialog, FolderButtonsAndDropsAddLogsAndMinusButtonsRemoveRows
     // A drop takes local log files only, and the last one's folder as the output folder.
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(rows[3]), QUrl::fromLocalFile(f + "/x.txt"),
-                  QUrl::fromLocalFile(f + "/d.log"), QUrl("https://example.org/c.log"),
-                  QUrl::fromLocalFile(rows[1])});
+                  QUrl("https://example.org/c.log"), QUrl::fromLocalFile(rows[1])});
     QDragEnterEvent enter({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list->viewport(), &enter);
     ASSERT_TRUE(enter.isAccepted());

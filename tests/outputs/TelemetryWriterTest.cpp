@@ -20,14 +20,14 @@ using test::TempDir;
 // time holding a comma (quoted in the CSV, no GPX time). drive-gaps: CR LF, no fix for two
 // seconds, coordinates no number or out of range, a month 13, an empty fix, fixes beyond the
 // samples, the years 0 (no xsd:dateTime year: no GPX time) and 1. drive-text: UTF-8 and
-// single-byte letters, quotes, XML specials. drive-empty: no line at all.
+// single-byte letters, quotes, XML specials, in the fields and in the track name (whose bytes
+// that are no UTF-8 are read as Latin-1). drive-empty: no line at all.
 TEST(TelemetryWriters, WriteTheGoldenDocuments) {
     auto set = std::make_unique<TelemetrySet>();
     for (const std::string input : {"drive-full", "drive-gaps", "drive-text", "drive-empty"}) {
         SCOPED_TRACE(input);
         const std::string golden = QUELLO_OUTPUTS_TEST_DATA_DIR "/golden/" + input;
         ASSERT_TRUE(ParseTelemetryFile(golden + ".DAT", *set));
-        // The track name may hold XML specials and bytes that are no UTF-8 (read as Latin-1).
         const std::string track =
             input == "drive-text" ? "drive <&>\"' \xC3\xA9 \xF5\x80\x80" : input;
         std::ostringstream csv, gpx;

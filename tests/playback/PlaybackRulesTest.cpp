@@ -1,6 +1,6 @@
 // The engine's pure rules: the frame as a DIB, the picture's letterbox, the volume scale. The
-// DIB written as JPEG the engine's capture tests and `quello snapshot` meet: its only caller is
-// the engine, with its own 32-bit captures.
+// DIB is written as JPEG only by the engine, from its own 32-bit captures: its capture test and
+// `quello snapshot` meet that.
 #include "playback/FrameDib.h"
 #include "playback/VideoFit.h"
 #include "playback/VolumeLevel.h"
