@@ -206,7 +206,10 @@ int CMediaGraph::StepFrameExact(int direction) {
     // libmpv's steps go with the play direction: playing backward, its step back is a step
     // forward in the movie.
     const bool back = (direction < 0) != m_backward;
-    return m_client->Command(Reply(kUnwatched), {back ? "frame-back-step" : "frame-step"});
+    const int rc = m_client->Command(Reply(kUnwatched), {back ? "frame-back-step" : "frame-step"});
+    if (rc >= 0 && back)
+        m_status->BackStepSent();
+    return rc;
 }
 
 double CMediaGraph::GetPositionSeconds() const {

@@ -58,6 +58,7 @@ void CPlaybackStatus::Reset() {
     m_eofReached = false;
     m_outputDrops = m_decoderDrops = 0;
     m_seekTarget.reset();
+    m_backStepPending = false;
     m_seeksInFlight = 0;
     m_entryId = -1;
     m_loadError.reset();
@@ -92,6 +93,7 @@ void CPlaybackStatus::HandleEvent(const mpv_event& event) {
     case MPV_EVENT_PLAYBACK_RESTART:
         if (m_fileLoaded)
             m_playbackReady = true;
+        m_backStepPending = false;
         if (m_seekTarget && m_seeksInFlight == 0) {
             m_position = *m_seekTarget; // until time-pos reports the frame's own time
             m_seekTarget.reset();

@@ -40,7 +40,9 @@ public:
     double position() const { return m_seekTarget.value_or(m_position); }
     double duration() const { return m_duration; }
     bool eofReached() const { return m_eofReached; }
-    bool seekPending() const { return m_seekTarget.has_value(); }
+    bool seekPending() const { return m_seekTarget.has_value() || m_backStepPending; }
+    // libmpv steps back by seeking: the step is pending until playback restarts.
+    void BackStepSent() { m_backStepPending = true; }
     // A decoded video stream exists (frame step and capture make sense).
     bool hasVideo() const { return m_videoWidth > 0 && m_videoHeight > 0; }
     // A video track is selected (it may not have decoded yet).
@@ -73,6 +75,7 @@ private:
     // taken the last seek command belongs to an earlier seek.
     std::optional<double> m_seekTarget;
     int m_seeksInFlight = 0;
+    bool m_backStepPending = false;
 
     std::int64_t m_entryId = -1;    // the playlist entry loadfile made, -1 while unknown
     std::optional<int> m_loadError; // the load failed (libmpv's error code)

@@ -1,21 +1,11 @@
-// The KML converter dialog end to end: its buttons, file and folder dialogs, drops and
-// double-click, on real logs in a temporary folder.
+// The KML converter dialog through its buttons, file and folder dialogs, drops and double-click.
 #include "outputs/CDlgKMLConv.h"
 #include "tests/support/TempDir.h"
 
-#include <QApplication>
-#include <QDesktopServices>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QPushButton>
-#include <QTableWidget>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <tuple>
 
 namespace {
@@ -24,30 +14,38 @@ using quello::CDlgKMLConv;
 
 class UrlCatcher : public QObject {
     Q_OBJECT
-public slots:
-    void open(const QUrl& url) { urls << url; }
-
 public:
+    Q_INVOKABLE void open(const QUrl& url) { urls << url; }
     QList<QUrl> urls;
 };
 
 class KmlConverterDialog : public ::testing::Test {
 protected:
-    KmlConverterDialog() { dlg.show(); }
+    KmlConverterDialog() {
+        dlg.show();
+        // Answers each file or folder dialog with `answer` (empty: cancels it), noting where
+        // it started, and each message box with OK, noting its text.
+        QObject::connect(&poll, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                shown << box->text();
+                box->accept();
+            } else if (auto* f = qobject_cast<QFileDialog*>(modal)) {
+                startedIn = f->directory().absolutePath();
+                f->fileMode() == QFileDialog::Directory ? f->setDirectory(answer)
+                                                        : f->selectFile(answer);
+                answer.isEmpty() ? f->reject() : static_cast<QDialog*>(f)->accept();
+            }
+        });
+        poll.start(10);
+    }
     QString Path(const char* name) { return QString::fromStdString(dir.file(name)); }
     QString Write(const char* name) {
-        return QString::fromStdString(
-            dir.write(name, "081502\tN22.543210\tE114.057800\t35.2\t90\t20260516\r\n"));
+        return QString::fromStdString(dir.write(name, "081502\tN22.5432\tE114.0578\t35\r\n"));
     }
-    // Clicks button `id` of `d`; `act` handles the modal window of type T the click opens.
-    template <class T = QWidget>
-    void Click(CDlgKMLConv& d, int id, std::function<void(T*)> act = {}) {
-        QTimer::singleShot(0, [act] {
-            if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget()); w && act)
-                act(w);
-        });
-        d.findChild<QPushButton*>(QStringLiteral("ctl%1").arg(id))->click();
-        QApplication::processEvents(); // a click that opened nothing drops the action
+    void Click(int id, const QString& answerWith = {}, CDlgKMLConv* d = nullptr) {
+        answer = answerWith;
+        (d ? d : &dlg)->findChild<QPushButton*>(QStringLiteral("ctl%1").arg(id))->click();
     }
     QStringList Column(int c) {
         QStringList texts;
@@ -60,28 +58,28 @@ protected:
     CDlgKMLConv dlg;
     QTableWidget* list = dlg.findChild<QTableWidget*>(QStringLiteral("ctl1021"));
     QLineEdit* output = dlg.findChild<QLineEdit*>(QStringLiteral("ctl1046"));
+    QTimer poll;
+    QString answer, startedIn;
+    QStringList shown;
 };
 
-TEST_F(KmlConverterDialog, PlusAddsRowsConvertRewritesEachKmlAndDoubleClickOpensIt) {
-    const QString log = Write("logs/0101.LOG"), logs = Path("logs");
-    QString startedIn;
-    const auto openLog = [&](bool accept, CDlgKMLConv& d) {
-        Click<QFileDialog>(d, 1022, [&](QFileDialog* f) {
-            startedIn = f->directory().absolutePath();
-            accept ? (f->selectFile(log), static_cast<QDialog*>(f)->accept()) : f->reject();
-        });
-    };
+TEST_F(KmlConverterDialog, PlusAddsRowsConvertWritesEachKmlAndDoubleClickOpensIt) {
+    const QString log = Write("logs/0101.LOG"), logs = Path("logs"), kml = Path("logs/0101.kml");
+    Click(1048); // Convert on an empty list does nothing, even without an output folder
     output->setText(Path(""));
-    openLog(true, dlg);
+    Click(1022, log);
     EXPECT_EQ(startedIn, QDir::homePath()); // the first "+" of this process
     EXPECT_EQ(output->text(), logs);        // replaced by the log's folder
-    openLog(false, dlg);                    // cancelled: nothing changes
+    Click(1022);                            // cancelled: nothing changes
     CDlgKMLConv other;                      // the start folder is shared by all instances
-    openLog(false, other);
+    Click(1022, {}, &other);
     EXPECT_EQ(startedIn, logs);
     dlg.AddLogFile(log); // twice: two rows, one document
+    output->clear();
+    Click(1048); // refused with the one message box of this test
     dlg.AddLogFile(Path("logs/gone.log"));
     ASSERT_EQ(Column(0), QStringList({log, log, Path("logs/gone.log")}));
+    EXPECT_EQ(Column(1), QStringList({"", "", ""}));
     UrlCatcher opened;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
     const auto doubleClick = [&](int row) {
@@ -89,78 +87,52 @@ TEST_F(KmlConverterDialog, PlusAddsRowsConvertRewritesEachKmlAndDoubleClickOpens
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
     };
     doubleClick(0); // not converted yet
-    const QString kml = Path("logs/0101.kml");
-    for (int run = 0; run < 2; ++run) {
-        dir.write("logs/0101.kml", "stale");
-        Click(dlg, 1048);
-        EXPECT_EQ(Column(1), QStringList({"OK", "OK", "Failed!"}));
-        EXPECT_EQ(Column(2), QStringList({kml, kml, ""}));
-        EXPECT_NE(dir.read(kml.toStdString()).find("114.057800,22.543210,0"), std::string::npos);
-    }
+    Click(1048);
+    EXPECT_EQ(Column(1), QStringList({"OK", "OK", "Failed!"}));
+    EXPECT_EQ(Column(2), QStringList({kml, kml, ""}));
     doubleClick(2); // failed
     doubleClick(1);
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(kml)});
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(dir.entries(logs.toStdString()), (std::set<std::string>{"0101.LOG", "0101.kml"}));
+    EXPECT_EQ(shown, QStringList{"Please select output directory!"});
 }
 
-TEST_F(KmlConverterDialog, FolderButtonsAddLogsInNameOrderAndMinusButtonsRemoveRows) {
-    for (const char* name : {"f/b.log", "f/0101.LOG", "f/a.log", "f/sub/c.log", "g/e.log"})
+TEST_F(KmlConverterDialog, FolderButtonsAndDropsAddLogsAndMinusButtonsRemoveRows) {
+    for (const char* name : {"f/b.log", "f/0101.LOG", "f/a.log", "f/sub/c.log", "g/E.LOG"})
         Write(name);
     dir.write("f/x.txt", "x");
     dir.makeDir("f/d.log");
     const QString f = Path("f"), g = Path("g");
-    const QStringList rows{f + "/0101.LOG", f + "/a.log", f + "/b.log", g + "/e.log"};
-    // Button, folder picked, rows then, output folder then: "+..." fills an empty output
-    // folder but keeps one already set, "..." replaces it.
+    QStringList rows{f + "/0101.LOG", f + "/a.log", f + "/b.log", g + "/E.LOG"};
+    // "+..." fills an empty output folder but keeps one already set, "..." replaces it.
     const std::tuple<int, QString, int, QString> steps[] = {
         {1023, f, 3, f}, {1023, g, 4, f}, {1047, g, 4, g}};
     for (const auto& [button, folder, count, outputThen] : steps) {
-        Click<QFileDialog>(dlg, button, [&](QFileDialog* d) {
-            d->setDirectory(folder);
-            static_cast<QDialog*>(d)->accept();
-        });
+        Click(button, folder);
         EXPECT_EQ(Column(0), rows.first(count));
         EXPECT_EQ(output->text(), outputThen);
     }
-    Click(dlg, 1042); // nothing selected
-    for (int row : {3, 1})
-        list->setRangeSelected(QTableWidgetSelectionRange(row, 0, row, 2), true);
-    Click(dlg, 1042);
-    EXPECT_EQ(Column(0), QStringList({rows[0], rows[2], rows[3]}));
-    Click(dlg, 1043);
-    EXPECT_EQ(list->rowCount(), 0);
-}
-
-TEST_F(KmlConverterDialog, DropsAddOnlyLocalLogFilesAndConvertNeedsAnOutputFolder) {
-    QStringList shown;
-    const auto convert = [&] {
-        Click<QMessageBox>(dlg, 1048, [&](QMessageBox* b) {
-            shown << b->text();
-            b->accept();
-        });
-    };
-    convert(); // empty list and no folder: nothing at all
-    EXPECT_TRUE(shown.isEmpty());
-    const QString a = Write("d1/a.log"), b = Write("d2/B.LOG");
-    dir.write("d1/x.txt", "x");
-    dir.makeDir("d1/dir.log");
+    // A drop takes local log files only, and the last one's folder as the output folder.
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(Path("d1/x.txt")),
-                  QUrl::fromLocalFile(Path("d1/dir.log")),
-                  QUrl(QStringLiteral("https://example.org/c.log")), QUrl::fromLocalFile(b)});
+    mime.setUrls({QUrl::fromLocalFile(rows[3]), QUrl::fromLocalFile(f + "/x.txt"),
+                  QUrl("https://example.org/c.log"), QUrl::fromLocalFile(rows[1])});
     QDragEnterEvent enter({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list->viewport(), &enter);
     ASSERT_TRUE(enter.isAccepted());
     QDropEvent drop({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list->viewport(), &drop);
-    EXPECT_EQ(Column(0), QStringList({a, b}));
-    EXPECT_EQ(output->text(), Path("d2"));
-    output->clear();
-    convert();
-    EXPECT_EQ(shown, QStringList{"Please select output directory!"});
-    EXPECT_EQ(Column(1), QStringList({"", ""}));
+    EXPECT_EQ(Column(0), (rows << rows[3] << rows[1]));
+    EXPECT_EQ(output->text(), f);
+    Click(1042); // nothing selected
+    for (int row : {3, 1})
+        list->setRangeSelected(QTableWidgetSelectionRange(row, 0, row, 2), true);
+    Click(1042); // the first selected row goes
+    rows.removeAt(1);
+    EXPECT_EQ(Column(0), rows);
+    Click(1043);
+    EXPECT_EQ(list->rowCount(), 0);
 }
 
 } // namespace

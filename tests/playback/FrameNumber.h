@@ -14,12 +14,10 @@ inline QString MediaPath(const char* name) {
 // half, most significant bit left, red bottom half). -1 when the picture is not such a frame
 // or is upside down.
 inline int FrameNumber(const QImage& picture) {
-    if (picture.isNull())
-        return -1;
     const QImage image = picture.convertToFormat(QImage::Format_RGB32);
     const int w = image.width(), h = image.height();
-    const QColor bottom = image.pixelColor(w / 2, h * 7 / 8);
-    if (bottom.red() < 160 || bottom.green() > 90 || bottom.blue() > 90)
+    const QColor bottom = image.isNull() ? QColor() : image.pixelColor(w / 2, h * 7 / 8);
+    if (image.isNull() || bottom.red() < 160 || bottom.green() > 90 || bottom.blue() > 90)
         return -1;
     int number = 0;
     for (int bar = 0; bar < 8; ++bar) {
