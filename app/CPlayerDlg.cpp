@@ -19,8 +19,10 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QIcon>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -357,7 +359,7 @@ void CPlayerDlg::ShowWindowMenu(const QPoint& globalPos) {
     QAction* minimize = menu.addAction(QStringLiteral("Minimize"));
     menu.addSeparator();
     QAction* goTo = menu.addAction(QStringLiteral("Go to time..."));
-    connect(goTo, &QAction::triggered, m_playback, &PlaybackController::GoToTimeCommand);
+    connect(goTo, &QAction::triggered, this, &CPlayerDlg::GoToTimeCommand);
     // The current recording's G-force events, each a jump to 2 s before its peak.
     QMenu* events = menu.addMenu(QStringLiteral("G-force events"));
     events->setObjectName(QStringLiteral("eventsMenu"));
@@ -383,6 +385,22 @@ void CPlayerDlg::ShowWindowMenu(const QPoint& globalPos) {
         ShowAbout();
     else if (chosen == minimize)
         showMinimized();
+}
+
+void CPlayerDlg::GoToTimeCommand() {
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("goToTimeDialog"));
+    dialog.setWindowTitle(QStringLiteral("Go to time"));
+    dialog.setLabelText(
+        QStringLiteral("Clock time (hh:mm:ss) or position in the recording (m:ss.s):"));
+    while (dialog.exec() == QDialog::Accepted && !m_playback->GoToTime(dialog.textValue())) {
+        QMessageBox box(
+            QMessageBox::Warning, windowTitle(),
+            QStringLiteral("\"%1\" is not a time in this recording.").arg(dialog.textValue()),
+            QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("goToTimeBox"));
+        box.exec();
+    }
 }
 
 void CPlayerDlg::ShowAbout() {

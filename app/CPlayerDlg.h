@@ -97,6 +97,8 @@ private:
     void ConnectCommands();
     void OnScanTimer();
     void ShowWindowMenu(const QPoint& globalPos);
+    // "Go to time...": asks until the answer is a moment of the recording or the user cancels.
+    void GoToTimeCommand();
     // Hands a key to the focused control when that control needs it; false when none does.
     static bool GiveKeyToFocusedControl(QKeyCombination key);
     void ShowAbout();

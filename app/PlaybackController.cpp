@@ -19,7 +19,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -29,7 +28,6 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 
 namespace quello {
 namespace {
@@ -137,42 +135,20 @@ void PlaybackController::SeekToEnd() {
     SeekTo(LastFrameSeconds(m_engine.GetDurationSeconds()));
 }
 
-void PlaybackController::GoToTimeCommand() {
-    if (m_library.library().currentIndex() < 0 || m_engine.GetDurationSeconds() <= 0)
-        return;
-    QInputDialog dialog(m_window);
-    dialog.setObjectName(QStringLiteral("goToTimeDialog"));
-    dialog.setWindowTitle(QStringLiteral("Go to time"));
-    dialog.setLabelText(
-        QStringLiteral("Clock time (hh:mm:ss) or position in the recording (m:ss.s):"));
-    while (dialog.exec() == QDialog::Accepted) {
-        const auto at = ParseGoToTime(dialog.textValue().toStdString(), m_clockStartSecond,
-                                      m_engine.GetDurationSeconds());
-        if (at) {
-            SeekTo(std::min(*at, LastFrameSeconds(m_engine.GetDurationSeconds())));
-            return;
-        }
-        Warn(m_window, "goToTimeBox",
-             QStringLiteral("\"%1\" is not a time in this recording.").arg(dialog.textValue()));
-    }
+bool PlaybackController::GoToTime(const QString& text) {
+    const double duration = m_engine.GetDurationSeconds();
+    const auto at = ParseGoToTime(text.toStdString(), m_clockStartSecond, duration);
+    if (!at || m_library.library().currentIndex() < 0 || duration <= 0)
+        return false;
+    SeekTo(std::min(*at, LastFrameSeconds(duration)));
+    return true;
 }
 
 void PlaybackController::FindEvents(const std::string& moviePath) {
     GForceThresholds thresholds;
-    // The card is the folder up to three levels above the movie (ROOT/DCIM/100MEDIA/x.MOV)
-    // that holds a valid settings record.
-    std::filesystem::path folder = std::filesystem::path(moviePath).parent_path();
-    for (int level = 0; level < 3 && !folder.empty(); ++level, folder = folder.parent_path()) {
-        std::string root;
-        SetupRecord record;
-        if (FindDeviceDrive({DriveRoot{folder.string(), true, false}}, root, record)) {
-            thresholds = ThresholdsForSensitivity(record.sensitivity(0), record.sensitivity(1),
-                                                  record.sensitivity(2));
-            break;
-        }
-        if (folder == folder.parent_path())
-            break;
-    }
+    if (const auto card = FindCardAbove(moviePath, 3))
+        thresholds = ThresholdsForSensitivity(card->sensitivity(0), card->sensitivity(1),
+                                              card->sensitivity(2));
     m_events = FindGForceEvents(m_telemetry.samples, m_telemetry.sampleCount, thresholds);
     std::vector<int> marks;
     for (const GForceEvent& e : m_events)

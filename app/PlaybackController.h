@@ -75,8 +75,9 @@ public:
     void SeekBy(double seconds);
     void SeekToStart();
     void SeekToEnd();
-    // Asks for a clock time or a position and goes there.
-    void GoToTimeCommand();
+    // Goes to a clock time or a position typed by the user; false when the text is no moment
+    // of the open recording.
+    bool GoToTime(const QString& text);
     void StepRateSlider(int delta); // Slower (-1) and Faster (+1)
     void BeginPositionDrag();
     void OnPositionReleased();

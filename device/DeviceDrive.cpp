@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -96,6 +97,24 @@ bool WriteSetupRecord(const std::string& root, const SetupRecord& record) {
         record.bytes.size())
         return false;
     return file.Commit();
+}
+
+} // namespace quello
+
+namespace quello {
+
+std::optional<SetupRecord> FindCardAbove(const std::string& path, int levels) {
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    for (int level = 0; level < levels && !folder.empty(); ++level) {
+        std::string root;
+        SetupRecord record;
+        if (FindDeviceDrive({DriveRoot{folder.string(), true, false}}, root, record))
+            return record;
+        if (folder == folder.parent_path())
+            break;
+        folder = folder.parent_path();
+    }
+    return std::nullopt;
 }
 
 } // namespace quello

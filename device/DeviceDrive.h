@@ -2,6 +2,7 @@
 
 #include "SetupRecord.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ bool FindDeviceDrive(const std::vector<DriveRoot>& drives, std::string& root, Se
 
 // The same over ListMountedDrives().
 bool FindDeviceDrive(std::string& root, SetupRecord& record);
+
+// The card a file lies on: the nearest of its folders, up to `levels` above it
+// (ROOT/DCIM/100MEDIA/x.MOV needs 3), whose setup.cfg qualifies as FindDeviceDrive asks.
+std::optional<SetupRecord> FindCardAbove(const std::string& path, int levels);
 
 // Replaces `<root>setup.cfg` with the 128 bytes of `record`, atomically: a temporary file in
 // the same folder is written, synced and renamed over the old one, so the folder holds either

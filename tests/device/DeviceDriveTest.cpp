@@ -65,6 +65,17 @@ TEST(FindDeviceDrive, TakesTheLastRemovableDriveWithAValidRecord) {
 
 // A longer file is replaced by the 128 bytes and keeps its permission bits; a read-only file
 // and one gone since the search stay as they are. No temporary file is left.
+// A movie's card is the nearest folder above it with a valid record, within the levels asked.
+TEST(FindCardAbove, FindsTheCardAMovieLiesOn) {
+    test::TempDir dir;
+    dir.write("card/setup.cfg", kValid);
+    dir.write("card/DCIM/setup.cfg", RecordBytes(0));
+    const std::string movie = dir.file("card/DCIM/100MEDIA/x.MOV");
+    EXPECT_EQ(FindCardAbove(movie, 3)->sensitivity(2), 7);
+    EXPECT_FALSE(FindCardAbove(movie, 2)) << "the invalid record on the way is no card";
+    EXPECT_FALSE(FindCardAbove("x.MOV", 3));
+}
+
 TEST(WriteSetupRecord, ReplacesTheFileOrLeavesItAlone) {
     namespace fs = std::filesystem;
     using enum fs::perms;
