@@ -15,8 +15,10 @@ namespace quello {
 namespace {
 
 // A record as the camera writes it: 1080P, bit 7 set, no update flag, time zone -5.
-SetupRecord CameraRecord(std::uint32_t trailer = SetupRecord::kTrailer) {
-    const std::string bytes = test::SetupCfg({.sensitivity = {3, 7, 10}, .trailer = trailer});
+SetupRecord CameraRecord(std::uint32_t trailer = SetupRecord::kTrailer,
+                         std::uint32_t magic = SetupRecord::kMagic) {
+    const std::string bytes =
+        test::SetupCfg({.sensitivity = {3, 7, 10}, .trailer = trailer, .magic = magic});
     SetupRecord r;
     std::copy(bytes.begin(), bytes.end(), r.bytes.begin());
     return r;
@@ -56,7 +58,8 @@ TEST(SettingsSaveRule, WritesOnlyRealChanges) {
     } cases[] = {
         {"unchanged", stored, same, false, "84fb03070a"},
         {"unchanged, flag already set", flagged, same, false, "85fb03070a"},
-        {"other trailer forces a write", CameraRecord(0x01020304), same, true, "85fb03070a"},
+        {"other trailer forces a write", CameraRecord(0x01020304, 0x05060708), same, true,
+         "85fb03070a"},
         {"resolution", stored, {4, 7, {3, 7, 10}}, true, "9bfb03070a"},
         {"first resolution", vga, {0, 7, {3, 7, 10}}, true, "85fb03070a"},
         {"time zone +12", stored, {0, 24, {3, 7, 10}}, true, "850c03070a"},
@@ -71,7 +74,7 @@ TEST(SettingsSaveRule, WritesOnlyRealChanges) {
         EXPECT_EQ(d.write, c.write);
         const std::string hex = d.record.hex();
         EXPECT_EQ(hex.substr(12, 10), c.modeTzSens);
-        // Magic and trailer little-endian at 0 and 124, whatever trailer was stored.
+        // Magic and trailer little-endian at 0 and 124, whatever was stored.
         EXPECT_EQ(hex.substr(0, 8) + hex.substr(248), "0e015250500e0553");
     }
 }

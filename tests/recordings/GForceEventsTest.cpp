@@ -36,6 +36,10 @@ TEST(GForceEvents, RunsAboveTheThresholdBecomeClassifiedEvents) {
          {{300, 310, 1000}},
          kDefault,
          {{0, 0, 0.1, Kind::RightTurn, 0.31}}},
+        {"ties between axes go across the car",
+         {{-600, 0, 1600}, kCalm, {0, 600, 1600}},
+         kDefault,
+         {{0, 0, 0.1, Kind::Braking, -0.6}, {0.2, 0.2, 0.3, Kind::RightTurn, 0.6}}},
         {"impact up and down",
          {{0, 0, 2500}, {0, 0, 100}},
          kDefault,
@@ -65,6 +69,8 @@ TEST(GForceEvents, RunsAboveTheThresholdBecomeClassifiedEvents) {
         }
     }
     EXPECT_TRUE(FindGForceEvents(nullptr, 5, kDefault).empty());
+    const GSensorSample first{-600, 0, 1000}; // an event from the very first sample
+    EXPECT_EQ(FindGForceEvents(&first, 1, kDefault).size(), 1u);
 }
 
 TEST(GForceEvents, CardSensitivityLevelsGiveThresholds) {

@@ -125,6 +125,8 @@ TEST(ParseTelemetryFile, RefusesWhatItCannotOpen) {
         EXPECT_FALSE(ParseTelemetryFile(path, *set)) << path;
         EXPECT_EQ(Dump(*set), "S0 F0") << path;
     }
+    EXPECT_TRUE(ParseTelemetryFile(dir.write("a.DAT", kS).substr(dir.path().size() + 1), *set))
+        << "five characters are enough";
     std::filesystem::current_path(previous);
 }
 

@@ -34,6 +34,7 @@ TEST(TelemetryRoute, KeepsUsableDecimalDegreesOnly) {
         {"-33.86514", "-151.2099", true, -33.86514, -151.2099},
         {"+90.00000", "-180.0000", true, 90, -180},
         {"22.6160", "114.05", false, 0, 0}, // shorter than the sync's 7 characters
+        {"22.6161", "114.055", true, 22.6161, 114.055},
         {"90.000001", "114.0000", false, 0, 0},
         {"22.616061", "180.00001", false, 0, 0},
         {"2.2e+0001", "114.05569", false, 0, 0},
@@ -75,14 +76,14 @@ TEST(RecordingTrip, JoinsRecordingsThatFollowOnWithoutAGap) {
         std::uint64_t start;
         std::uint64_t milliseconds;
     } movies[] = {
-        {"C", 1122, 60000}, // 0: two seconds after B's end
-        {"A", 1000, 60000}, // 1
-        {"E", 0, 0},        // 2: no header
-        {"B", 1060, 59900}, // 3: ends at 1119 (whole seconds)
-        {"D", 1186, 60000}, // 4: four seconds after C's end
-        {"F", 1060, 60000}, // 5: B again, added later
-        {"G", 900, 100000}, // 6: ends where A starts
-        {"Z", 5000, 0},     // 7: no length
+        {"G", 900, 100000}, // 0: ends where A starts
+        {"C", 1122, 60000}, // 1: two seconds after B's end
+        {"A", 1000, 60000}, // 2
+        {"E", 0, 0},        // 3: no header
+        {"B", 1060, 59900}, // 4: ends at 1119 (whole seconds)
+        {"D", 1186, 60000}, // 5: four seconds after C's end
+        {"F", 1060, 60000}, // 6: B again, added later
+        {"Z", 5000, 0},     // 7: no length, so no end to follow
         {"Y", 5000, 60000}, // 8: starts with Z
     };
     for (const auto& m : movies)
@@ -92,7 +93,7 @@ TEST(RecordingTrip, JoinsRecordingsThatFollowOnWithoutAGap) {
                               : std::string("junk")),
             row));
     const std::pair<int, std::vector<int>> cases[] = {
-        {1, {6, 1, 3, 0}}, {3, {6, 1, 3, 0}}, {5, {6, 1, 5, 0}}, {4, {4}}, {2, {2}},
+        {2, {0, 2, 4, 1}}, {4, {0, 2, 4, 1}}, {6, {0, 2, 6, 1}}, {5, {5}}, {3, {3}},
         {7, {7}},          {8, {8}},          {9, {}},           {-1, {}},
     };
     for (const auto& [index, trip] : cases)
