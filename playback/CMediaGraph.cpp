@@ -201,8 +201,7 @@ int CMediaGraph::StepFrameExact(int direction) {
     if (m_state == MediaState::Running)
         TogglePlayPause();
     // A step sent behind a pending seek loses its place: it waits (bounded) for the seek.
-    WaitUntil([this] { return !m_status->seekPending() || !m_status->hasVideo(); },
-              kSeekSettleTimeout);
+    WaitForSeek();
     // libmpv's steps go with the play direction: playing backward, its step back is a step
     // forward in the movie.
     const bool back = (direction < 0) != m_backward;
@@ -423,6 +422,11 @@ int CMediaGraph::Seek(double seconds) {
     return rc;
 }
 
+void CMediaGraph::WaitForSeek() {
+    WaitUntil([this] { return !m_status->seekPending() || !m_status->hasVideo(); },
+              kSeekSettleTimeout);
+}
+
 // Pauses the running movie and waits (bounded) until libmpv has taken the pause, so that the
 // frame and position the caller sees next are the ones the pause kept. libmpv's answer to a
 // read queued behind the pause also says whether playback had reached the end.
@@ -458,8 +462,7 @@ int CMediaGraph::CompleteMovie() {
 std::vector<unsigned char> CMediaGraph::Capture() {
     if (!m_client->isOpen() || !m_status->hasVideo())
         return {};
-    WaitUntil([this] { return !m_status->seekPending() || !m_status->hasVideo(); },
-              kSeekSettleTimeout);
+    WaitForSeek();
     if (m_capture->Request(*m_client) < 0)
         return {};
     WaitUntil([this] { return m_capture->answered(); }, kCaptureTimeout);

@@ -120,6 +120,8 @@ private:
     int WaitUntilShown();
     // The engine's one wait, for what must be on screen before a call returns.
     bool WaitUntil(const std::function<bool()>& done, Clock::duration timeout);
+    // Waits (bounded) until a pending seek, or step back, has put its frame on screen.
+    void WaitForSeek();
     void HandleEvent(const mpv_event& event);
     void HandlePauseRead(const mpv_event& event);
     void HandleDrained();
