@@ -244,7 +244,10 @@ void CDlgKMLConv::OnAddFile() {
     startFolder = dialog.directory().absolutePath();
     if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    AddLogFile(dialog.selectedFiles().first());
+    // A path typed in full names a folder the dialog never showed: the next run starts there.
+    const QString chosen = dialog.selectedFiles().first();
+    startFolder = QFileInfo(chosen).absolutePath();
+    AddLogFile(chosen);
 }
 
 void CDlgKMLConv::OnAddFolder() {

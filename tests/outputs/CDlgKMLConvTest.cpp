@@ -32,8 +32,12 @@ protected:
                 box->accept();
             } else if (auto* f = qobject_cast<QFileDialog*>(modal)) {
                 startedIn = f->directory().absolutePath();
-                f->fileMode() == QFileDialog::Directory ? f->setDirectory(answer)
-                                                        : f->selectFile(answer);
+                // selectFile() leaves the name field alone once it has the focus, which
+                // arrives at an unknown moment: the name is typed into the field instead.
+                if (f->fileMode() == QFileDialog::Directory)
+                    f->setDirectory(answer);
+                else
+                    f->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(answer);
                 answer.isEmpty() ? f->reject() : static_cast<QDialog*>(f)->accept();
             }
         });
