@@ -1,11 +1,13 @@
 #include "JpegWriter.h"
 
+#include "outputs/ExifBlock.h"
 #include "recordings/base/AtomicFile.h"
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <jpeglib.h>
+#include <vector>
 
 namespace quello {
 
@@ -39,7 +41,7 @@ std::size_t RowStride(int width, int bitsPerPixel) {
 // changed between setjmp and longjmp.
 bool Compress(jpeg_compress_struct& cinfo, ErrorManager& err, std::FILE* out,
               const unsigned char* pixels, int width, int height, int bitsPerPixel,
-              unsigned char* row) {
+              unsigned char* row, const std::vector<unsigned char>& exif) {
     cinfo.err = jpeg_std_error(&err.base);
     err.base.error_exit = ErrorExit;
     err.base.output_message = OutputMessage;
@@ -56,7 +58,9 @@ bool Compress(jpeg_compress_struct& cinfo, ErrorManager& err, std::FILE* out,
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, kQuality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
+    cinfo.write_JFIF_header = FALSE;
+    jpeg_start_compress(&cinfo, TRUE); // writes SOI
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), static_cast<unsigned int>(exif.size()));
 
     const std::size_t stride = RowStride(width, bitsPerPixel);
     const std::size_t bytesPerPixel = static_cast<std::size_t>(bitsPerPixel / 8);
@@ -82,9 +86,13 @@ bool Compress(jpeg_compress_struct& cinfo, ErrorManager& err, std::FILE* out,
 } // namespace
 
 int WriteJpeg(const unsigned char* pixels, int width, int height, const std::string& path,
-              int bitsPerPixel) {
+              int bitsPerPixel, const SnapshotFacts& facts) {
     if (pixels == nullptr || width <= 0 || height <= 0 || width > kMaxDimension ||
         height > kMaxDimension || (bitsPerPixel != 32 && bitsPerPixel != 24))
+        return 0;
+    // libexif's blocks of these few tags stay far below a segment's 65533 bytes.
+    const std::vector<unsigned char> exif = BuildExifBlock(facts, width, height);
+    if (exif.empty())
         return 0;
 
     auto* row = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(width) * 3));
@@ -94,7 +102,7 @@ int WriteJpeg(const unsigned char* pixels, int width, int height, const std::str
     bool ok = file.Open(path);
     jpeg_compress_struct cinfo{};
     ErrorManager err{};
-    ok = ok && Compress(cinfo, err, file.stream(), pixels, width, height, bitsPerPixel, row);
+    ok = ok && Compress(cinfo, err, file.stream(), pixels, width, height, bitsPerPixel, row, exif);
     std::free(row);
     ok = ok && file.Commit();
     return ok ? 1 : 0;

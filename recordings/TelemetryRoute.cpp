@@ -44,21 +44,25 @@ std::optional<double> ParsePlainDecimal(std::string_view text, double limit) {
     return negative ? -value : value;
 }
 
+std::optional<RoutePoint> RoutePointOf(const GpsFix& fix, int second) {
+    const std::size_t latitudeLength = ::strnlen(fix.latitude, sizeof fix.latitude);
+    const std::size_t longitudeLength = ::strnlen(fix.longitude, sizeof fix.longitude);
+    if (latitudeLength < kUsableLength || longitudeLength < kUsableLength)
+        return std::nullopt;
+    const auto latitude = ParsePlainDecimal({fix.latitude, latitudeLength}, 90);
+    const auto longitude = ParsePlainDecimal({fix.longitude, longitudeLength}, 180);
+    if (!latitude || !longitude)
+        return std::nullopt;
+    return RoutePoint{second, *latitude, *longitude};
+}
+
 std::vector<RoutePoint> RouteOf(const TelemetrySet& telemetry) {
     std::vector<RoutePoint> route;
     const int count = std::min(telemetry.fixCount, TelemetrySet::kMaxFixes);
     route.reserve(static_cast<std::size_t>(std::max(count, 0)));
-    for (int i = 0; i < count; ++i) {
-        const GpsFix& fix = telemetry.fixes[i];
-        const std::size_t latitudeLength = ::strnlen(fix.latitude, sizeof fix.latitude);
-        const std::size_t longitudeLength = ::strnlen(fix.longitude, sizeof fix.longitude);
-        if (latitudeLength < kUsableLength || longitudeLength < kUsableLength)
-            continue;
-        const auto latitude = ParsePlainDecimal({fix.latitude, latitudeLength}, 90);
-        const auto longitude = ParsePlainDecimal({fix.longitude, longitudeLength}, 180);
-        if (latitude && longitude)
-            route.push_back({i + 1, *latitude, *longitude});
-    }
+    for (int i = 0; i < count; ++i)
+        if (const auto point = RoutePointOf(telemetry.fixes[i], i + 1))
+            route.push_back(*point);
     return route;
 }
 

@@ -21,6 +21,10 @@ struct RoutePoint {
 // that fails either test is left out, never guessed at. Plain function; safe on any thread.
 std::vector<RoutePoint> RouteOf(const TelemetrySet& telemetry);
 
+// The point of one fix under the same tests, for the given second; nothing when the fix fails
+// either.
+std::optional<RoutePoint> RoutePointOf(const GpsFix& fix, int second);
+
 // A plain decimal number as the camera writes its degrees ("22.616061", "-114.05"; blanks
 // around allowed) within +-limit; nothing for any other text (exponents, hex, "nan", "inf",
 // blanks inside, trailing junk).

@@ -31,6 +31,14 @@ std::vector<unsigned char> MakeFrame(int w, int h, int bpp) {
     return bytes;
 }
 
+// What follows SOI and the application segments (APP0..APP15): the frame itself.
+std::string AfterAppSegments(const std::string& jpeg) {
+    std::size_t at = 2;
+    while (at + 4 <= jpeg.size() && jpeg[at] == '\xFF' && (jpeg[at + 1] & 0xF0) == 0xE0)
+        at += 2 + ((unsigned char)jpeg[at + 2] << 8 | (unsigned char)jpeg[at + 3]);
+    return at < jpeg.size() ? jpeg.substr(at) : "";
+}
+
 // Every size down to one pixel, both input layouts: decoded by djpeg, close to the source.
 TEST(JpegWriter, DecodesCloseToTheSourceTopRowFirst) {
     const std::array<int, 3> sizes[] = {{64, 48, 32}, {33, 17, 32}, {33, 17, 24},    {5, 3, 24},
@@ -55,6 +63,33 @@ TEST(JpegWriter, DecodesCloseToTheSourceTopRowFirst) {
         }
         EXPECT_LT(double(total) / (3.0 * w * h), 4.0);
         EXPECT_LT(worst, 40);
+    }
+}
+
+// The file opens with the Exif block in the one APP1 segment right after SOI, and from there on
+// is byte for byte what cjpeg writes at quality 80 (baseline) for the same pixels: the Exif
+// block, with or without GPS, changes nothing in the image data.
+TEST(JpegWriter, ImageDataAreCjpegsAtQuality80WhateverTheExif) {
+    SnapshotFacts gps;
+    gps.fix = SnapshotFacts::Fix{-33.86882, 151.209296, 57, 90};
+    const struct {
+        int w, h, bpp;
+        SnapshotFacts facts;
+    } cases[] = {{64, 48, 32, {}}, {33, 17, 24, gps}, {1920, 1080, 32, gps}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << "x" << c.bpp);
+        TempDir dir;
+        std::string ppm = "P6\n" + std::to_string(c.w) + " " + std::to_string(c.h) + "\n255\n";
+        for (int i = 0; i < c.w * c.h * 3; ++i)
+            ppm += char(ColourAt(i / 3 % c.w, i / 3 / c.w)[i % 3]);
+        const auto reference = RunProgram({"cjpeg", "-quality", "80", dir.write("frame.ppm", ppm)});
+        ASSERT_EQ(WriteJpeg(MakeFrame(c.w, c.h, c.bpp).data(), c.w, c.h, dir.file("frame.jpg"),
+                            c.bpp, c.facts),
+                  1);
+        const std::string ours = TempDir::read(dir.file("frame.jpg"));
+        EXPECT_EQ(ours.substr(0, 4), "\xFF\xD8\xFF\xE1");
+        EXPECT_EQ(ours.substr(6, 6), std::string("Exif\0\0", 6));
+        EXPECT_EQ(AfterAppSegments(ours), AfterAppSegments(reference.out));
     }
 }
 
