@@ -3,6 +3,7 @@
 #include "LibraryController.h"
 
 #include "device/DeviceDrive.h"
+#include "outputs/MomentFacts.h"
 #include "outputs/PrintCapture.h"
 #include "playback/CVideoHost.h"
 #include "recordings/GoToTime.h"
@@ -191,18 +192,16 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
         const int duration = static_cast<int>(m_engine.GetDurationSeconds());
         m_controls.position->setRange(0, duration * 1000 / 100);
 
-        std::tm created{};
+        m_created = {};
         std::uint32_t headerDuration = static_cast<std::uint32_t>(duration);
         int readOnly = 0;
-        ReadMovieHeader(entry.moviePath, created, headerDuration, readOnly);
+        ReadMovieHeader(entry.moviePath, m_created, headerDuration, readOnly);
         // Without a readable creation time the axis starts at midnight.
-        const int axisStart = created.tm_mday != 0
-                                  ? created.tm_hour * 3600 + created.tm_min * 60 + created.tm_sec
-                                  : 0;
-        m_clockStartSecond = axisStart;
+        const std::tm& c = m_created;
+        m_clockStartSecond = c.tm_mday != 0 ? c.tm_hour * 3600 + c.tm_min * 60 + c.tm_sec : 0;
         m_controls.waveform->SetTotalSeconds(duration);
-        m_controls.waveform->SetAxisSeconds(axisStart,
-                                            axisStart + static_cast<int>(headerDuration));
+        m_controls.waveform->SetAxisSeconds(m_clockStartSecond,
+                                            m_clockStartSecond + static_cast<int>(headerDuration));
 
         LoadTelemetry(FromPath(entry.telemetryPath));
         FindEvents(entry.moviePath);
@@ -457,7 +456,9 @@ void PlaybackController::SaveSnapshot() {
         return;
     const QString path = dialog.selectedFiles().first();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool saved = m_engine.SaveFrameAsJpeg(path) == 1;
+    const SnapshotFacts facts = FactsForMoment(m_created, m_created.tm_mday != 0,
+                                               m_engine.GetPositionSeconds(), m_telemetry);
+    const bool saved = m_engine.SaveFrameAsJpeg(path, facts) == 1;
     QApplication::restoreOverrideCursor();
     // A full disk or a folder that takes no files: the writer has left nothing behind.
     if (!saved)

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <ctime>
 #include <functional>
 #include <optional>
 
@@ -147,6 +148,7 @@ private:
     std::optional<int> m_volumeLevel;            // the user's volume, once there is one
     bool m_userStopped = false;
     bool m_fullScreenNext = true;
+    std::tm m_created{};        // the recording's creation time as stored; tm_mday 0: none
     int m_clockStartSecond = 0; // the recording's creation time as seconds since midnight
     QString m_snapshotDir;
 };

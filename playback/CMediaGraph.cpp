@@ -278,12 +278,13 @@ bool CMediaGraph::GetCurrentImage(unsigned char* buffer, int size) {
     return true;
 }
 
-int CMediaGraph::SaveFrameAsJpeg(const QString& path) {
+int CMediaGraph::SaveFrameAsJpeg(const QString& path, const SnapshotFacts& facts) {
     // One capture for size and pixels: a playing movie could change frames between two.
     const std::vector<unsigned char> dib = Capture();
     if (dib.empty())
         return 0;
-    return WriteDibAsJpeg(dib.data(), int(dib.size()), QFile::encodeName(path).toStdString());
+    return WriteDibAsJpeg(dib.data(), int(dib.size()), QFile::encodeName(path).toStdString(),
+                          facts);
 }
 
 QString CMediaGraph::FileName() const {

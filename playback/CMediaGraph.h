@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outputs/SnapshotFacts.h"
 #include "playback/EngineStatistics.h"
 #include "playback/MediaState.h"
 
@@ -100,8 +101,9 @@ public:
     // 32-bit pixels, bottom-up rows. GetCurrentImageSize gives the bytes needed (0: no frame).
     int GetCurrentImageSize();
     bool GetCurrentImage(unsigned char* buffer, int size);
-    // Saves the frame on screen as JPEG: 1 when written, 0 otherwise.
-    int SaveFrameAsJpeg(const QString& path);
+    // Saves the frame on screen as JPEG, with `facts` in its Exif block: 1 when written, 0
+    // otherwise.
+    int SaveFrameAsJpeg(const QString& path, const SnapshotFacts& facts = {});
 
     QString FileName() const; // the open movie's absolute path, empty when none
     // Audio output for the following opens (libmpv's `ao`, e.g. "null"); empty: the default.

@@ -58,7 +58,8 @@ bool PackDib(const unsigned char* topDownRows, int width, int height, std::size_
     return true;
 }
 
-int WriteDibAsJpeg(const unsigned char* dib, int size, const std::string& path) {
+int WriteDibAsJpeg(const unsigned char* dib, int size, const std::string& path,
+                   const SnapshotFacts& facts) {
     if (!dib || size < kDibHeaderSize)
         return 0;
     const auto width = std::int32_t(GetLe(dib + 4, 4));
@@ -68,7 +69,7 @@ int WriteDibAsJpeg(const unsigned char* dib, int size, const std::string& path) 
         return 0;
     if (std::int64_t(width) * (bitCount / 8) * height + kDibHeaderSize != size)
         return 0;
-    return WriteJpeg(dib + kDibHeaderSize, width, height, path, bitCount);
+    return WriteJpeg(dib + kDibHeaderSize, width, height, path, bitCount, facts);
 }
 
 } // namespace quello

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "outputs/SnapshotFacts.h"
+
 #include <cstddef>
 #include <string>
 
@@ -21,10 +23,11 @@ int PackedDibSize(int width, int height);
 bool PackDib(const unsigned char* topDownRows, int width, int height, std::size_t stride,
              unsigned char* out, int outSize);
 
-// Writes the DIB's picture as a JPEG file through WriteJpeg when the DIB is one the writer
-// takes: 24 or 32 bits per pixel and size exactly width * (bits / 8) * height + 40 (so 24-bit
-// rows carry no padding). Returns the writer's result (1 written, 0 failed), or 0 without
-// writing anything for any other DIB.
-int WriteDibAsJpeg(const unsigned char* dib, int size, const std::string& path);
+// Writes the DIB's picture as a JPEG file, `facts` in its Exif block, through WriteJpeg when the
+// DIB is one the writer takes: 24 or 32 bits per pixel and size exactly width * (bits / 8) * height
+// + 40 (so 24-bit rows carry no padding). Returns the writer's result (1 written, 0 failed), or 0
+// without writing anything for any other DIB.
+int WriteDibAsJpeg(const unsigned char* dib, int size, const std::string& path,
+                   const SnapshotFacts& facts = {});
 
 } // namespace quello

@@ -11,16 +11,6 @@ namespace {
 using namespace test;
 using enum MediaState;
 
-// that recordings can follow one another as a camera writes them.
-QByteArray Dated(const QByteArray& movie, quint32 created1904) {
-    QByteArray bytes = movie;
-    const qsizetype mvhd = bytes.indexOf("mvhd");
-    if (mvhd >= 0)
-        for (int i = 0; i < 4; ++i)
-            bytes[mvhd + 8 + i] = char(created1904 >> (24 - 8 * i));
-    return bytes;
-}
-
 QByteArray Fix(const char* lat, const char* lon) {
     return QByteArray("[G]\t2026/05/16\t09:41:07\tN") + lat + "\tE" + lon + "\t40\t90\n";
 }

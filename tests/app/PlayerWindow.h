@@ -76,6 +76,17 @@ inline const QByteArray kTelemetry =
     QByteArray("[S]\t100\t-200\t1000\n").repeated(10) +
     "[G]\t2010/01/02\t03:04:06\tN1.5\tE2.5\t22\t45\n" + QByteArray("[S]\t1\t2\t3\n").repeated(20);
 
+// Copies a test movie with its header's creation time set (QuickTime seconds since 1904), so
+// that recordings can follow one another as a camera writes them.
+inline QByteArray Dated(const QByteArray& movie, quint32 created1904) {
+    QByteArray bytes = movie;
+    const qsizetype mvhd = bytes.indexOf("mvhd");
+    if (mvhd >= 0)
+        for (int i = 0; i < 4; ++i)
+            bytes[mvhd + 8 + i] = char(created1904 >> (24 - 8 * i));
+    return bytes;
+}
+
 class PlayerWindow : public ::testing::Test {
 protected:
     void SetUp() override {

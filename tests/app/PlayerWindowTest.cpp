@@ -416,6 +416,30 @@ TEST_F(PlayerWindow, SnapshotAndPrintHoldTheMovieAndWriteWholeFilesOrNone) {
               (QStringList{"old.jpg", "page.pdf", "paused.jpg", "running.jpg"}));
 }
 
-// Copies a test movie with its header's creation time set (QuickTime seconds since 1904), so
+// The snapshot's Exif block tells the moment on screen: the recording's start as its camera
+// stored it, run on by the whole seconds of the position, and the fix that the read-outs show
+// for that second.
+TEST_F(PlayerWindow, SnapshotCarriesTheMomentOnScreen) {
+    QFile source(Media("clip.mov"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    Write("x/M.DAT", kTelemetry);
+    AddMovies({Write("x/M.MOV", Dated(source.readAll(), 3861769267u))}); // 2026-05-16 09:41:07
+    ClickRow(0);
+    Click(kIdPlay);
+    Click(kIdPause);
+    window->engine().SetPositionSeconds(1.5);
+    auto dialog = OnNext<QDialog>([&](QDialog* d) {
+        qobject_cast<QFileDialog*>(d)->setDirectory(dir.path());
+        d->findChild<QLineEdit*>("fileNameEdit")->setText("shot.jpg");
+        d->accept();
+    });
+    Click(kIdSnapshot);
+    QProcess exiftool;
+    exiftool.start("exiftool", {"-s3", "-n", "-DateTimeOriginal", "-GPSLatitude", "-GPSLongitude",
+                                dir.filePath("shot.jpg")});
+    ASSERT_TRUE(exiftool.waitForFinished());
+    EXPECT_EQ(exiftool.readAllStandardOutput(), "2026:05:16 09:41:08\n24.123456\n121.654321\n");
+}
+
 } // namespace
 } // namespace quello

@@ -10,7 +10,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <iomanip>
 #include <sstream>
@@ -288,6 +290,50 @@ TEST(QuelloCli, TheDemoCardOpensInEveryCommand) {
         RunProgram({"gpsbabel", "-t", "-i", "kml", "-f", kml.out.substr(3, kml.out.size() - 4),
                     "-o", "unicsv", "-F", "-"});
     EXPECT_EQ(LineCount(back.out), LineCount(TempDir::read(logs[0])) + 1) << back.err; // + header
+}
+
+// A snapshot's Exif block tells the moment on screen as the other commands read the movie: its
+// start (`quello info`) run on by the whole seconds of the position, and the fix the player
+// shows for that second (`quello telemetry`: fix i from second i + 1 on), or no GPS at all
+// where the player shows none.
+TEST(QuelloCli, SnapshotsCarryTheClockAndFixOfTheMomentOnScreen) {
+    const std::string media = std::string(QUELLO_DEMO_CARD) + "/DCIM/100MEDIA/";
+    const struct {
+        const char* movie;
+        int at;
+        bool gps;
+    } cases[] = {{"FILE0001.MOV", 12, true},
+                 {"FILE0002.MOV", 29, true},  // its telemetry lies in INFO
+                 {"FILE0001.MOV", 1, false},  // no fix before the first second's end
+                 {"FILE0003.MOV", 5, false}}; // no telemetry
+    const TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.movie) + " at " + std::to_string(c.at));
+        const std::string movie = media + c.movie, shot = dir.file("shot.jpg");
+        const std::string at = std::to_string(c.at) + ".25";
+        ASSERT_EQ(RunQuello({"snapshot", movie, "--at", at, "-o", shot}).exitCode, 0);
+        const json exif =
+            json::parse(RunProgram({"exiftool", "-j", "-n", "-DateTimeOriginal", "-GPSLatitude",
+                                    "-GPSLongitude", "-GPSSpeed", "-GPSImgDirection", shot})
+                            .out)[0];
+        const json info = json::parse(RunQuello({"info", movie}).out)[0];
+        const std::time_t taken = Seconds(info["creationTime"], "%Y-%m-%d %H:%M:%S") + c.at;
+        std::ostringstream clock;
+        clock << std::put_time(std::gmtime(&taken), "%Y:%m:%d %H:%M:%S");
+        EXPECT_EQ(exif.value("DateTimeOriginal", ""), clock.str());
+        EXPECT_EQ(exif.contains("GPSLatitude"), c.gps);
+        if (!c.gps)
+            continue;
+        const json fix =
+            json::parse(RunQuello({"telemetry", info["telemetryPath"]}).out)["fixes"][c.at - 1];
+        char position[64];
+        std::snprintf(position, sizeof position, "%.6f %.6f", exif["GPSLatitude"].get<double>(),
+                      exif["GPSLongitude"].get<double>());
+        EXPECT_EQ(position,
+                  fix["latitude"].get<std::string>() + " " + fix["longitude"].get<std::string>());
+        EXPECT_EQ(exif["GPSSpeed"], fix["speed"]);
+        EXPECT_EQ(exif["GPSImgDirection"], fix["heading"].get<int>() % 360);
+    }
 }
 
 } // namespace

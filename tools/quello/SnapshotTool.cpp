@@ -3,19 +3,38 @@
 #include "Command.h"
 #include "MovieMoment.h"
 
+#include "outputs/MomentFacts.h"
 #include "playback/CMediaGraph.h"
+#include "recordings/MovieHeader.h"
+#include "recordings/TelemetryParser.h"
+#include "recordings/TelemetrySet.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
 #include <clocale>
+#include <ctime>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <ostream>
 
 namespace quello {
 
 namespace {
+
+// The Exif facts of the frame on screen, from the movie's header and the telemetry found beside
+// it, as the player's window gives them to its snapshot.
+SnapshotFacts FactsOnScreen(const std::string& movie, const CMediaGraph& graph) {
+    std::tm created{};
+    std::uint32_t duration = 0;
+    int readOnly = 0;
+    ReadMovieHeader(movie, created, duration, readOnly);
+    auto telemetry = std::make_unique<TelemetrySet>();
+    if (std::string path; FindTelemetryFile(movie, path))
+        ParseTelemetryFile(path, *telemetry);
+    return FactsForMoment(created, created.tm_mday != 0, graph.GetPositionSeconds(), *telemetry);
+}
 
 int RunSnapshot(int argc, char** argv, std::ostream& out, std::ostream& err) {
     const auto moment = MovieMoment::Parse({argv + 1, argv + argc}, "snapshot",
@@ -29,7 +48,8 @@ int RunSnapshot(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CMediaGraph graph;
     if (const int rc = moment->OpenIn(graph, "snapshot", err); rc != kExitOk)
         return rc;
-    if (graph.SaveFrameAsJpeg(QFile::decodeName(moment->output.c_str())) != 1) {
+    if (graph.SaveFrameAsJpeg(QFile::decodeName(moment->output.c_str()),
+                              FactsOnScreen(moment->movie, graph)) != 1) {
         err << "quello snapshot: could not save the frame to " << moment->output
             << " (no picture at that time, or the file cannot be written)\n";
         return kExitFailed;
