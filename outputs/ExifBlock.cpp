@@ -45,8 +45,10 @@ struct Block {
         entry->size = static_cast<unsigned int>(size);
         entry->data = bytes;
         exif_content_add_entry(data->ifd[ifd], entry);
-        exif_entry_unref(entry); // the IFD holds it now
-        return bytes;
+        const bool held = entry->parent == data->ifd[ifd]; // refused: out of memory
+        exif_entry_unref(entry);                           // the IFD holds it now, if at all
+        ok = ok && held;
+        return held ? bytes : nullptr;
     }
 
     void Text(ExifIfd ifd, int tag, const std::string& text) {

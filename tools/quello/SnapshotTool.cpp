@@ -13,6 +13,7 @@
 #include <QFile>
 
 #include <clocale>
+#include <cstdint>
 #include <ctime>
 #include <exception>
 #include <iostream>
