@@ -217,6 +217,8 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
         m_controls.rate->setValue(kRateSliderNormal);
         if (autoPlay)
             m_engine.TogglePlayPause();
+        // Hidden, not only covered: the full-screen picture leaves its place in the window.
+        m_controls.placeholder->hide();
         m_controls.video->show();
     }
     m_controls.list->setFocus();

@@ -88,6 +88,13 @@ WindowControls WindowTemplate::Build(QWidget* window) {
     // The template's width was measured for a narrower font; never cut the name.
     title->resize(std::max(title->width(), title->sizeHint().width()), title->height());
 
+    // Beneath the video host, which covers it once a movie opens.
+    c.placeholder = new QLabel(QStringLiteral("Double-click a recording to play it"), window);
+    c.placeholder->setObjectName(QStringLiteral("videoPlaceholder"));
+    c.placeholder->setGeometry(OtherRect(kIdVideo));
+    c.placeholder->setAlignment(Qt::AlignCenter);
+    c.placeholder->setAttribute(Qt::WA_TransparentForMouseEvents);
+
     c.video = Place(new CVideoHost(window), kIdVideo, OtherRect(kIdVideo));
     c.video->setFocusPolicy(Qt::StrongFocus);
     c.video->hide();
@@ -182,8 +189,9 @@ void WindowTemplate::ApplyVisualStyle(QWidget* window, const WindowControls& c) 
     c.recycle->setAutoFillBackground(true);
     c.recycle->setPalette(recycle);
 
-    for (int id : {int(kIdTitleText), int(kIdSpeedText)}) {
-        QWidget* label = Control(window, id);
+    // The hint reads like the title: white on the dark skin, in the window's font.
+    for (QWidget* label : {Control(window, kIdTitleText), Control(window, kIdSpeedText),
+                           static_cast<QWidget*>(c.placeholder)}) {
         QPalette p = label->palette();
         p.setColor(QPalette::WindowText, Qt::white);
         label->setPalette(p);

@@ -19,6 +19,7 @@ class CVideoHost;
 // window (Qt's parent chain); this only points at them.
 struct WindowControls {
     CVideoHost* video = nullptr;
+    QLabel* placeholder = nullptr; // the hint in the empty video area, until a movie opens
     CSkinButton* play = nullptr;
     CSkinButton* pause = nullptr;
     CSkinSlider* position = nullptr;
