@@ -197,12 +197,21 @@ void CPlayerDlg::SetCardRoot(const QString& root) {
 }
 
 QStringList CPlayerDlg::AddStartupPaths(const QStringList& paths) {
-    return m_library->AddStartupPaths(paths);
+    int movieRow = -1;
+    const QStringList unusable = m_library->AddStartupPaths(paths, &movieRow);
+    if (m_startupMovieRow < 0)
+        m_startupMovieRow = movieRow;
+    return unusable;
 }
 
 void CPlayerDlg::OnScanTimer() {
     m_scanTimer.stop();
-    ScanDeviceRecordings();
+    // A movie opened from a file manager is what the user wants to see: a card in a reader
+    // would add its movies, perhaps the same ones a second time.
+    if (!(m_cardRoot.isEmpty() && m_startupMovieRow >= 0))
+        ScanDeviceRecordings();
+    if (m_startupMovieRow >= 0 && m_library->library().currentIndex() < 0)
+        m_playback->OnRowChosen(m_startupMovieRow, true);
     m_cardScanned = true;
     emit cardScanDone();
     // The browser engine takes a while to start: the filled window reaches the screen first.

@@ -43,7 +43,10 @@ public:
     void SetCardRoot(const QString& root);
 
     // Adds movies and folders named at start, in the order given; a folder adds its *.MOV
-    // files sorted by name without regard to case. Returns the names that could not be used.
+    // files sorted by name without regard to case, a movie the movies of its folder. The first
+    // movie named plays once the start-up scan has run, unless a recording was opened before;
+    // with a movie named and no card root set, the removable drives are not searched. Returns
+    // the names that could not be used.
     QStringList AddStartupPaths(const QStringList& paths);
 
     // --- Recording library -------------------------------------------------------------
@@ -111,6 +114,7 @@ private:
 
     QTimer m_scanTimer; // "timer 2": fires once, runs the card scan
     QString m_cardRoot;
+    int m_startupMovieRow = -1; // the row of the first movie named at start; -1: none
     bool m_cardScanned = false;
     bool m_draggingWindow = false;
     QPoint m_dragAnchor;

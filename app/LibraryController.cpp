@@ -43,21 +43,36 @@ int LibraryController::rowCount() const {
     return m_list->rowCount();
 }
 
-QStringList LibraryController::AddStartupPaths(const QStringList& paths) {
+QStringList LibraryController::AddStartupPaths(const QStringList& paths, int* firstMovieRow) {
     QStringList unusable;
+    QStringList foldersAdded;
+    int movieRow = -1;
     for (const QString& path : paths) {
         const QFileInfo info(path);
-        if (info.isDir()) {
-            std::vector<std::string> movies = ListMovieFiles(ToPath(info.absoluteFilePath()));
-            if (AddMovieList(std::move(movies), false) > 0)
-                break;
-        } else if (info.isFile()) {
-            if (!AddRecording(info.absoluteFilePath()))
-                break;
-        } else {
+        if (!info.exists()) {
             unusable << path;
+            continue;
         }
+        // A movie comes with the other movies of its folder, as "Open with" on one file of a
+        // card expects; each folder is listed once.
+        const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+        if (!foldersAdded.contains(folder)) {
+            foldersAdded << folder;
+            if (AddMovieList(ListMovieFiles(ToPath(folder)), false) > 0)
+                break;
+        }
+        if (info.isDir() || movieRow >= 0)
+            continue;
+        const QString movie = info.absoluteFilePath();
+        for (int r = 0; r < m_list->rowCount() && movieRow < 0; ++r)
+            if (m_list->item(r, 1)->text() == movie)
+                movieRow = r;
+        // A movie named otherwise than *.MOV is not in the folder's list: it joins alone.
+        if (movieRow < 0 && AddRecording(movie))
+            movieRow = m_list->rowCount() - 1;
     }
+    if (firstMovieRow)
+        *firstMovieRow = movieRow;
     return unusable;
 }
 

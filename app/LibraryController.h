@@ -31,7 +31,10 @@ public:
     int rowCount() const;
 
     bool AddRecording(const QString& moviePath); // false when the library is full
-    QStringList AddStartupPaths(const QStringList& paths);
+    // Adds the movies and folders named at start; a movie brings the movies of its folder.
+    // Returns the names that could not be used; `firstMovieRow`, when given, receives the row
+    // of the first movie named (-1: none).
+    QStringList AddStartupPaths(const QStringList& paths, int* firstMovieRow = nullptr);
     void AddRecordingFromDialog(); // "+" (1022)
     void AddRecordingFolder();     // 1023
     // The card at `cardRoot` as is, or, when empty, the removable drive holding a valid

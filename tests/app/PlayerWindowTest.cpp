@@ -41,6 +41,43 @@ TEST_F(PlayerWindow, LibraryFillsFromTheCardTheFolderButtonAndDropsInTheirOrders
         EXPECT_EQ(act(), expected) << name;
 }
 
+// What the command line names (a file manager's "Open with" names one movie): the rows, the
+// movie that plays ("" none), the names refused. Until a movie opens, the empty video area
+// says how to play one.
+TEST_F(PlayerWindow, AMovieNamedAtStartBringsItsFolderAndPlays) {
+    const QString a = Movie("f/a.MOV"), b = Movie("f/b.MOV"), c = Movie("f/c.mov");
+    Write("f/notes.txt", "not a movie");
+    const QString x = Movie("g/x.MOV"), d = Movie("h/d.MOV"), e = Movie("h/e.mp4");
+    const QString onCard = Movie("card/DCIM/100MEDIA/FILE0001.MOV");
+    const QString missing = dir.filePath("f/missing.MOV");
+    // The arguments, the card root ("" searches the drives), the rows, what plays, refused.
+    using Case = std::tuple<QStringList, QString, QStringList, QString, QStringList>;
+    const Case cases[] = {
+        {{b}, "", {a, b, c}, b, {}},
+        {{b, a, dir.filePath("g"), missing}, "emptycard", {a, b, c, x}, b, {missing}},
+        {{dir.filePath("g")}, "card", {x, onCard}, "", {}},
+        {{e}, "emptycard", {d, e}, e, {}},
+    };
+    for (const auto& [args, card, rows, plays, refused] : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        CPlayerDlg started;
+        started.engine().SetAudioOutput(QStringLiteral("null"));
+        started.SetCardRoot(card.isEmpty() ? card : dir.filePath(card));
+        EXPECT_EQ(started.AddStartupPaths(args), refused);
+        started.show();
+        ASSERT_TRUE(WaitFor([&] { return started.cardScanned(); }));
+        EXPECT_EQ(Column(started), rows);
+        EXPECT_EQ(started.engine().FileName(), plays);
+        EXPECT_EQ(started.engine().GetState() == Running, !plays.isEmpty());
+        auto* hint = started.findChild<QLabel*>(QStringLiteral("videoPlaceholder"));
+        ASSERT_TRUE(hint);
+        EXPECT_EQ(
+            std::tuple(hint->text(), hint->isHidden(), hint->palette().color(QPalette::WindowText)),
+            std::tuple(QStringLiteral("Double-click a recording to play it"), !plays.isEmpty(),
+                       started.control(kIdTitleText)->palette().color(QPalette::WindowText)));
+    }
+}
+
 TEST_F(PlayerWindow, WhatCannotBeUsedIsRefusedWithAMessageAndPlaybackGoesOn) {
     // Made quickly: one movie first in folder order, then empty files; the first 600 dropped.
     QStringList dropped = {Movie("big/A.MOV")};
