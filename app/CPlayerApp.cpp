@@ -8,24 +8,62 @@
 
 #include <QFileInfo>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <QQuickWindow>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include <malloc.h>
 #include <unistd.h>
 
 namespace quello {
 
+namespace {
+
+// Start-up notices the player causes itself (it turns off OpenGL and, for root, the browser's
+// sandbox) and that tell a user nothing. Qt logs them without a category (the browser engine's
+// with a line end), so they are matched by their trimmed text and stand for this category:
+// "quello.startup.warning=true" in QT_LOGGING_RULES shows them again.
+Q_LOGGING_CATEGORY(lcStartup, "quello.startup")
+constexpr const char* kStartupNotices[] = {
+    "QXcbIntegration: Cannot create platform OpenGL context, neither GLX nor EGL are enabled",
+    "No suitable graphics backend found",
+    "Sandboxing disabled by user.",
+};
+QtMessageHandler g_nextHandler = nullptr;
+
+void DropStartupNotices(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    const bool fromQt = !context.category || std::strcmp(context.category, "default") == 0;
+    if (fromQt && !lcStartup().isEnabled(type == QtInfoMsg ? QtInfoMsg : QtWarningMsg) &&
+        std::any_of(
+            std::begin(kStartupNotices), std::end(kStartupNotices),
+            [&text](const char* notice) { return text.trimmed() == QLatin1String(notice); }))
+        return;
+    g_nextHandler(type, context, text);
+}
+
+// The browser engine's 25-line context dump and the notices above are off by default. Rules
+// in QT_LOGGING_RULES are applied after these, so the user's rules win where they overlap;
+// warnings and errors are kept.
+void QuietStartupMessages() {
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("qt.webenginecontext.info=false\nquello.startup.info=false\n"
+                       "quello.startup.warning=false"));
+    g_nextHandler = qInstallMessageHandler(DropStartupNotices);
+}
+
+} // namespace
+
 void CPlayerApp::PrepareProcess() {
     // The map's browser engine cannot use its sandbox when run by root and would refuse to
     // start; for other users the sandbox stays on.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+    QuietStartupMessages();
     // Nothing in the player draws with OpenGL: the video is rendered in software and the map's
     // page by Qt Quick's software renderer (it changes only when the marker moves). Without
     // OpenGL on X11 the browser engine also skips creating a shared context at start-up, which
@@ -50,6 +88,10 @@ int CPlayerApp::Run() {
     for (int i = 1; i < m_argc && std::strcmp(m_argv[i], "--") != 0; ++i) {
         if (std::strcmp(m_argv[i], "--help") == 0 || std::strcmp(m_argv[i], "-h") == 0) {
             std::fputs(PlayerUsage().toLocal8Bit().constData(), stdout);
+            return 0;
+        }
+        if (std::strcmp(m_argv[i], "--version") == 0) {
+            std::printf("quello-player %s\n", kVersion);
             return 0;
         }
         // For scripts that drive the window through the display: no display needed either.

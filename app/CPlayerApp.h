@@ -13,7 +13,8 @@ namespace quello {
 class CPlayerApp {
 public:
     // Settings that must be made before any QApplication exists (the map's browser engine,
-    // the graphics path, the allocator); the player and its benchmarks call it first thing.
+    // the graphics path, the allocator, the log's rules); the player and its benchmarks call
+    // it first thing.
     static void PrepareProcess();
 
     CPlayerApp(int& argc, char** argv);

@@ -12,6 +12,8 @@ PlayerOptions ParsePlayerArguments(const QStringList& arguments) {
         } else if (!optionsEnded &&
                    (arg == QLatin1String("--help") || arg == QLatin1String("-h"))) {
             options.help = true;
+        } else if (!optionsEnded && arg == QLatin1String("--version")) {
+            options.version = true;
         } else if (!optionsEnded && arg == QLatin1String("--print-layout")) {
             options.printLayout = true;
         } else if (!optionsEnded && arg == QLatin1String("--card")) {
@@ -39,13 +41,14 @@ PlayerOptions ParsePlayerArguments(const QStringList& arguments) {
 QString PlayerUsage() {
     return QStringLiteral(
         "Usage: quello-player [--card DIR] [MOVIE|FOLDER]...\n"
-        "       quello-player --print-layout\n"
+        "       quello-player --print-layout | --version\n"
         "Plays the recordings of a car camera with their G-sensor, speed and GPS telemetry.\n"
         "  --card DIR      read the camera card at DIR instead of searching the removable "
         "drives\n"
-        "  MOVIE           a movie to add to the library\n"
+        "  MOVIE           a movie to play; the movies of its folder join the library\n"
         "  FOLDER          a folder whose *.MOV movies are added, sorted by name\n"
-        "  --print-layout  print the window's control rectangles as JSON and exit\n");
+        "  --print-layout  print the window's control rectangles as JSON and exit\n"
+        "  --version       print the program's version and exit\n");
 }
 
 } // namespace quello

@@ -11,6 +11,7 @@ struct PlayerOptions {
     QStringList paths;        // movies and folders to add at start, in the order given
     bool help = false;        // --help / -h
     bool printLayout = false; // --print-layout
+    bool version = false;     // --version
     QString error;            // non-empty when the arguments cannot be used
 };
 

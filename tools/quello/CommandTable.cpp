@@ -9,6 +9,8 @@
 #include "SnapshotCommand.h"
 #include "TelemetryCommand.h"
 
+#include "quello/Version.h"
+
 #include <algorithm>
 #include <ostream>
 
@@ -49,7 +51,8 @@ std::string CommandTable::overview() const {
         name.resize(std::max<std::size_t>(name.size(), 11), ' ');
         text += "  " + name + command->summary() + "\n";
     }
-    text += "\nRun 'quello COMMAND --help' for the arguments of one command.\n";
+    text += "\nRun 'quello COMMAND --help' for the arguments of one command, 'quello --version' "
+            "for the version.\n";
     return text;
 }
 
@@ -60,6 +63,10 @@ int CommandTable::Run(const std::vector<std::string>& args, std::ostream& out,
         return kExitUsage;
     }
     const std::string& word = args.front();
+    if (word == "--version") {
+        out << "quello " << kVersion << "\n";
+        return kExitOk;
+    }
     if (word == "--help" || word == "-h" || word == "help") {
         if (args.size() > 1) {
             if (Command* command = find(args[1])) {
