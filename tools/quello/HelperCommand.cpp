@@ -15,14 +15,19 @@ namespace quello {
 
 namespace {
 
-// The helper programs sit beside this one (all are built into the same folder).
+// The helper programs sit beside this one in the build, and in the installed helper folder
+// (QUELLO_HELPER_DIR, relative to this program's folder) once installed.
 std::string HelperPath(const std::string& program) {
     char self[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0)
         return program;
-    std::string path(self, std::size_t(length));
-    return path.substr(0, path.rfind('/') + 1) + program;
+    std::string folder(self, std::size_t(length));
+    folder.resize(folder.rfind('/') + 1);
+    const std::string beside = folder + program;
+    const std::string installed = folder + QUELLO_HELPER_DIR "/" + program;
+    return ::access(beside.c_str(), X_OK) != 0 && ::access(installed.c_str(), X_OK) == 0 ? installed
+                                                                                         : beside;
 }
 
 } // namespace

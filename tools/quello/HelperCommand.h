@@ -5,9 +5,9 @@
 namespace quello {
 
 // A command whose work needs Qt and libmpv: it runs the helper program `quello-<name>` that is
-// built beside `quello`, with the same arguments and the same stdout and stderr, and returns
-// the helper's exit code. So `quello` itself never loads either library. Main thread; blocks
-// until the helper ends.
+// built beside `quello` (installed in the helper folder), with the same arguments and the same
+// stdout and stderr, and returns the helper's exit code. So `quello` itself never loads either
+// library. Main thread; blocks until the helper ends.
 class HelperCommand : public Command {
 public:
     int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) override;
