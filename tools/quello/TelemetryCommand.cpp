@@ -7,41 +7,81 @@
 
 #include "outputs/TelemetryCsvWriter.h"
 #include "outputs/TelemetryGpxWriter.h"
+#include "recordings/GpsFolderSettings.h"
 #include "recordings/TelemetryParser.h"
+#include "recordings/TelemetrySources.h"
 
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <strings.h>
 
 namespace quello {
 
+namespace {
+
+bool IsTelemetryFile(const std::string& path) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    return name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".DAT") == 0;
+}
+
+// The JSON document with the source's name and the offset that moved the fixes first.
+nlohmann::ordered_json Document(const TelemetrySet& set, const TelemetryLoad& load,
+                                std::int64_t offsetSeconds) {
+    nlohmann::ordered_json doc = {{"loaded", load.source != TelemetrySource::None},
+                                  {"source", TelemetrySourceName(load.source)},
+                                  {"offsetSeconds", load.offsetApplied ? offsetSeconds : 0}};
+    const nlohmann::ordered_json telemetry =
+        TelemetryJson(set, load.source != TelemetrySource::None);
+    for (const auto& [key, value] : telemetry.items())
+        doc[key] = value;
+    return doc;
+}
+
+} // namespace
+
 const char* TelemetryCommand::summary() const {
-    return "G-sensor samples and GPS fixes of a .DAT file (JSON, CSV or GPX)";
+    return "G-sensor samples and GPS fixes of a movie or a .DAT file (JSON, CSV or GPX)";
 }
 
 std::string TelemetryCommand::help() const {
-    return "usage: quello telemetry DAT [--format json|csv|gpx]\n\n"
-           "Parses a telemetry file as the player does and prints it:\n"
-           "  json (default)  one line: {\"loaded\", \"sampleCount\", \"fixCount\",\n"
-           "                  \"samples\": [[x,y,z],...], \"fixes\": [{\"dateTime\", "
-           "\"latitude\",\n"
-           "                  \"longitude\", \"speed\", \"heading\"},...]}, empty fix slots "
-           "included\n"
+    return "usage: quello telemetry MOVIE|DAT [--gps FILE] [--offset SECONDS]\n"
+           "                        [--format json|csv|gpx]\n\n"
+           "Loads the telemetry of a movie as the player does and prints it. The first source\n"
+           "that has fixes within the recording is used, in this order:\n"
+           "  dat       the camera's .DAT file (beside the movie or in INFO)\n"
+           "  user-gpx  the GPX given with --gps, else the one chosen for the recording or its\n"
+           "            folder in the folder's .quello-gps file\n"
+           "  gpx       a .gpx file with the movie's base name\n"
+           "  nmea      a .nmea or .txt NMEA 0183 log with the movie's base name\n"
+           "  embedded  GPS stored inside the movie, read with exiftool\n"
+           "Fixes other than the .DAT's are placed by their UTC time from the movie's start;\n"
+           "--offset adds SECONDS to each (a camera keeping local time as UTC needs the zone's\n"
+           "offset); without it the offset saved in .quello-gps for the recording applies.\n"
+           "Given a .DAT file itself, that file alone is parsed (--gps and --offset refused).\n\n"
+           "  json (default)  one line: {\"loaded\", \"source\", \"offsetSeconds\", "
+           "\"sampleCount\",\n"
+           "                  \"fixCount\", \"samples\": [[x,y,z],...], \"fixes\": "
+           "[{\"dateTime\",\n"
+           "                  \"latitude\", \"longitude\", \"speed\", \"heading\"},...]}, empty "
+           "fix slots\n"
+           "                  included; source is one of the names above or \"none\"\n"
            "  csv             one row per second: the second, its fix, its ten samples\n"
            "  gpx             a GPX 1.1 track of the fixes that carry a position\n\n"
-           "DAT must be a readable file; otherwise nothing is printed and the exit code is 1.\n";
+           "MOVIE or DAT must be a readable file; otherwise nothing is printed and the exit code\n"
+           "is 1. A movie without any telemetry prints an empty set with \"loaded\": false.\n";
 }
 
 int TelemetryCommand::Run(const std::vector<std::string>& args, std::ostream& out,
                           std::ostream& err) {
-    const CommandLine line(args, {"format"});
+    const CommandLine line(args, {"format", "gps", "offset"});
     if (!line.ok()) {
         err << "quello telemetry: " << line.error() << "\n";
         return kExitUsage;
     }
     if (line.positional().size() != 1) {
-        err << "quello telemetry: give exactly one telemetry file (usage: quello telemetry DAT "
-               "[--format json|csv|gpx])\n";
+        err << "quello telemetry: give exactly one movie or telemetry file (usage: quello "
+               "telemetry MOVIE|DAT [--gps FILE] [--offset SECONDS] [--format json|csv|gpx])\n";
         return kExitUsage;
     }
     const std::string format = line.option("format").value_or("json");
@@ -50,17 +90,47 @@ int TelemetryCommand::Run(const std::vector<std::string>& args, std::ostream& ou
         return kExitUsage;
     }
     const std::string& path = line.positional().front();
-    const std::string problem = InputFileProblem(path);
-    if (!problem.empty()) {
-        err << "quello telemetry: " << path << ": " << problem << "\n";
-        return kExitFailed;
+    const bool datFile = IsTelemetryFile(path);
+    const auto gps = line.option("gps");
+    const auto offsetText = line.option("offset");
+    const auto offset = offsetText
+                            ? ParseInt(*offsetText, -int(GpsFolderSettings::kMaxOffsetSeconds),
+                                       int(GpsFolderSettings::kMaxOffsetSeconds))
+                            : std::optional<int>(0);
+    if (datFile && (gps || offsetText)) {
+        err << "quello telemetry: --gps and --offset apply to a movie, not to a .DAT file\n";
+        return kExitUsage;
+    }
+    if (!offset) {
+        err << "quello telemetry: --offset must be whole seconds within +-"
+            << GpsFolderSettings::kMaxOffsetSeconds << "\n";
+        return kExitUsage;
+    }
+    for (const std::string& input : {path, gps.value_or(path)}) {
+        const std::string problem = InputFileProblem(input);
+        if (!problem.empty()) {
+            err << "quello telemetry: " << input << ": " << problem << "\n";
+            return kExitFailed;
+        }
     }
 
     // About 54 KB: kept off the stack.
     auto set = std::make_unique<TelemetrySet>();
-    const bool loaded = ParseTelemetryFile(path, *set);
+    TelemetryLoad load;
+    GpsOptions options;
+    if (datFile) {
+        load.source = ParseTelemetryFile(path, *set) ? TelemetrySource::Dat : TelemetrySource::None;
+    } else {
+        const std::filesystem::path movie(path);
+        GpsFolderSettings settings;
+        settings.Load(movie.parent_path().string());
+        const std::string name = movie.filename().string();
+        options.userGpx = gps.value_or(settings.userGpx(name));
+        options.offsetSeconds = offsetText ? *offset : settings.offsetSeconds(name);
+        load = LoadMovieTelemetry(path, options, *set);
+    }
     if (format == "json")
-        WriteJson(out, TelemetryJson(*set, loaded), -1);
+        WriteJson(out, Document(*set, load, options.offsetSeconds), -1);
     else if (format == "csv")
         WriteTelemetryCsv(out, *set);
     else

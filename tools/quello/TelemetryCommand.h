@@ -4,8 +4,10 @@
 
 namespace quello {
 
-// `quello telemetry DAT [--format json|csv|gpx]`: the G-sensor samples and GPS fixes of one
-// telemetry file, parsed exactly as the player loads them.
+// `quello telemetry MOVIE|DAT [--gps FILE] [--offset SECONDS] [--format json|csv|gpx]`: the
+// G-sensor samples and GPS fixes of a movie from the source the player would load them from
+// (LoadMovieTelemetry(), with the folder's GPS settings), or of one telemetry file, parsed
+// exactly as the player loads it.
 class TelemetryCommand : public Command {
 public:
     const char* name() const override { return "telemetry"; }
