@@ -56,10 +56,13 @@ bool GpsFolderSettings::Load(const std::string& folder) {
             line.remove_suffix(1);
         const std::vector<std::string> f = Split(line);
         if (f[0] == "offset" && f.size() == 3) {
+            // A hand-written "+3600" counts too; from_chars takes no plus sign.
+            const bool plus = f[2].size() > 1 && f[2][0] == '+' && f[2][1] != '-';
+            const char* first = f[2].data() + (plus ? 1 : 0);
+            const char* last = f[2].data() + f[2].size();
             std::int64_t seconds = 0;
-            const auto [at, error] =
-                std::from_chars(f[2].data(), f[2].data() + f[2].size(), seconds);
-            if (error == std::errc() && at == f[2].data() + f[2].size())
+            const auto [at, error] = std::from_chars(first, last, seconds);
+            if (error == std::errc() && at == last)
                 SetOffsetSeconds(f[1], seconds);
         } else if (f[0] == "gpx" && f.size() == 3 && !f[2].empty()) {
             SetUserGpx(f[1], f[2]);

@@ -117,11 +117,15 @@ public:
         if (f[0].size() != 5 || f[0][0] < 'A' || f[0][0] > 'Z')
             return;
         const std::string_view kind = f[0].substr(2);
-        if (kind == "RMC" && f.size() >= 10 && f[2] == "A" && (f.size() < 13 || f[12] != "N"))
-            TakeRmc(f);
-        else if (kind == "GGA" && f.size() >= 7 && !f[6].empty() && f[6] != "0")
-            TakePosition(f[1], f[2], f[3], f[4], f[5]);
-        else if (kind == "VTG" && f.size() >= 9 && m_current)
+        // VTG carries no time: it belongs to the fix just before it, and to none after a
+        // position sentence that was refused.
+        if (kind == "RMC")
+            m_motionTarget =
+                f.size() >= 10 && f[2] == "A" && (f.size() < 13 || f[12] != "N") && TakeRmc(f);
+        else if (kind == "GGA")
+            m_motionTarget = f.size() >= 7 && !f[6].empty() && f[6] != "0" &&
+                             TakePosition(f[1], f[2], f[3], f[4], f[5]);
+        else if (kind == "VTG" && f.size() >= 9 && m_motionTarget)
             TakeVtg(f);
     }
 
@@ -144,14 +148,15 @@ public:
     }
 
 private:
-    void TakeRmc(const std::vector<std::string_view>& f) {
+    bool TakeRmc(const std::vector<std::string_view>& f) {
         if (!TakePosition(f[1], f[3], f[4], f[5], f[6]))
-            return;
+            return false;
         m_current->date = Date(f[9]);
         if (const auto knots = ParsePlainDecimal(f[7], 1e5); knots && *knots >= 0)
             m_current->point.speedKmh = *knots * kKnotsToKmh;
         if (const auto course = ParsePlainDecimal(f[8], 1e5); course && *course >= 0)
             m_current->point.course = *course;
+        return true;
     }
 
     void TakeVtg(const std::vector<std::string_view>& f) {
@@ -203,6 +208,7 @@ private:
     std::vector<TrackPoint>& m_points;
     std::vector<Epoch> m_epochs;
     std::optional<Epoch> m_current;
+    bool m_motionTarget = false;
 };
 
 } // namespace
