@@ -1,6 +1,7 @@
 // The `quello` program run as a user runs it: real files in scratch folders, the exit code,
 // stdout and stderr checked. The readers and writers behind each command have their own
 // tables in the core tests; here each command and each way it fails is met once.
+#include "tests/support/MovieBytes.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/SetupCfg.h"
 #include "tests/support/TempDir.h"
@@ -55,6 +56,9 @@ TEST(QuelloCli, BadInputIsRefusedWithOneLineAndNothingWritten) {
         {"telemetry @/a.DAT @/b.DAT", 2, "exactly one"},
         {"telemetry @/card/junk.bin --format xml", 2, "unknown format 'xml'"},
         {"telemetry @/card/junk.bin --format", 2, "needs a value"},
+        {"telemetry @/card/junk.bin --offset 1.5", 2, "--offset must be whole seconds"},
+        {"telemetry @/a.DAT --offset 5", 2, "apply to a movie"},
+        {"telemetry @/card/junk.bin --gps @/nope.gpx", 1, "nope.gpx: no such"},
         {"events @/card/junk.bin --threshold 0", 2, "threshold must be a number"},
         {"events", 2, "exactly one"},
         {"kml @/card/junk.bin", 2, "output folder"},
@@ -99,6 +103,7 @@ TEST(QuelloCli, TelemetryInEachFormat) {
     EXPECT_EQ(LineCount(r.out), 1u);
     const json doc = json::parse(r.out);
     EXPECT_EQ(doc["loaded"], true);
+    EXPECT_EQ(doc["source"], "dat");
     EXPECT_EQ(doc["samples"], json({{24, -24, 1000}}));
     EXPECT_EQ(doc["fixes"].back()["latitude"], "N1");
     const std::string golden = QUELLO_GOLDEN_DIR "/drive-full";
@@ -106,6 +111,60 @@ TEST(QuelloCli, TelemetryInEachFormat) {
         const ProgramResult r = RunQuello({"telemetry", golden + ".DAT", "--format=" + format});
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, TempDir::read(golden + "." + format)) << format;
+    }
+}
+
+// A movie reports the source the player would take, and the offset that moved its fixes: the
+// folder's saved offset unless --offset is given, a GPX given with --gps before the side file,
+// the camera's .DAT before everything.
+TEST(QuelloCli, TelemetryOfAMovieNamesItsSource) {
+    const TempDir dir;
+    // The movie's clock runs on UTC+2 and stores that as UTC: 11:41:08 for 09:41:08 UTC.
+    const std::string movie =
+        dir.write("M.MOV", CameraMovie(1778931668 + kSecondsFrom1904To1970, 1000, 5000));
+    const std::string csv = dir.write("p.csv", "lat,lon,utc_d,utc_t\n"
+                                               "40.7669,-73.9711,2026/05/16,09:41:08\n"
+                                               "40.7670,-73.9711,2026/05/16,09:41:09\n");
+    for (const std::string& out : {dir.file("M.gpx"), dir.file("mine.gpx")})
+        ASSERT_EQ(RunProgram({"gpsbabel", "-i", "unicsv", "-f", csv, "-x", "transform,trk=wpt,del",
+                              "-o", "gpx", "-F", out})
+                      .exitCode,
+                  0);
+    const struct {
+        const char* step;
+        std::vector<std::string> options;
+        std::string source;
+        int offset, fixCount;
+    } steps[] = {
+        {"no offset: the fixes lie before the movie", {}, "none", 0, 0},
+        {"the offset given", {"--offset", "7200"}, "gpx", 7200, 2},
+        {"the folder's offset", {}, "gpx", 7200, 2},
+        {"the folder's offset overridden", {"--offset=0"}, "none", 0, 0},
+        {"the user's GPX", {"--gps", dir.file("mine.gpx")}, "user-gpx", 7200, 2},
+        {"the camera's telemetry", {}, "dat", 0, 1},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        if (std::string(step.step) == "the folder's offset")
+            dir.write(".quello-gps", "offset\tM.MOV\t7200\n");
+        if (step.source == "dat")
+            dir.write("M.DAT", "[G]\t2026/05/16\t11:41:08\tN1.5\tE2.5\t3\t4\n");
+        std::vector<std::string> args{"telemetry", movie};
+        args.insert(args.end(), step.options.begin(), step.options.end());
+        const ProgramResult r = RunQuello(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const json doc = json::parse(r.out);
+        EXPECT_EQ(doc["loaded"], step.fixCount > 0);
+        EXPECT_EQ(doc["source"], step.source);
+        EXPECT_EQ(doc["offsetSeconds"], step.offset);
+        ASSERT_EQ(doc["fixCount"], step.fixCount);
+        if (step.fixCount == 2) {
+            EXPECT_EQ(doc["fixes"][1], json({{"dateTime", "2026/05/16 11:41:09"},
+                                             {"latitude", "40.767000"},
+                                             {"longitude", "-73.971100"},
+                                             {"speed", 40},
+                                             {"heading", 0}}));
+        }
     }
 }
 
