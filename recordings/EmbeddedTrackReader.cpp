@@ -7,7 +7,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <string_view>
 
@@ -19,7 +18,7 @@ constexpr std::size_t kMaxOutputBytes = 256u << 20;
 constexpr double kMphToKmh = 1.609344;
 constexpr double kKnotsToKmh = 1.852;
 
-// The tags of one embedded document ("Doc7:GPSLatitude" is tag GPSLatitude of document 7).
+// The tags of one embedded document by name.
 using Document = std::map<std::string, const nlohmann::json*>;
 
 // "2026:05:16 09:41:08Z" with an optional fraction, a "Z" or a "+hh:mm" zone (none: UTC): the
@@ -117,14 +116,15 @@ bool ParseEmbeddedTrack(const std::string& json, std::vector<TrackPoint>& points
     const nlohmann::json doc = nlohmann::json::parse(json, nullptr, false);
     if (doc.is_discarded() || !doc.is_array() || doc.size() != 1 || !doc[0].is_object())
         return false;
-    std::map<long, Document> documents;
+    // "Doc7:GPSLatitude" is tag GPSLatitude of document 7 ("Doc7-2" of one inside it); the
+    // main document's own tags describe the movie, not its track.
+    std::map<std::string, Document> documents;
     for (const auto& [key, value] : doc[0].items()) {
-        long number = 0;
-        int used = 0;
-        if (std::sscanf(key.c_str(), "Doc%ld:%n", &number, &used) == 1 && used > 0)
-            documents[number][key.substr(std::size_t(used))] = &value;
+        const std::size_t colon = key.find(':');
+        if (key.rfind("Doc", 0) == 0 && colon != std::string::npos)
+            documents[key.substr(0, colon)][key.substr(colon + 1)] = &value;
     }
-    for (const auto& [number, tags] : documents) {
+    for (const auto& [name, tags] : documents) {
         TrackPoint point;
         if (ToPoint(tags, point))
             points.push_back(point);

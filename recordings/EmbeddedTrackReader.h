@@ -14,7 +14,7 @@ struct ExifToolRun {
 };
 
 // Reads the GPS track embedded in a movie (and the acceleration where the camera stored it)
-// into `points` (replaced), in the order ExifTool reports the movie's embedded documents:
+// into `points` (replaced), one point per embedded document (in no particular order):
 // every document with GPSDateTime, GPSLatitude and GPSLongitude, with GPSSpeed (km/h unless
 // GPSSpeedRef says mph or knots), GPSTrack and Accelerometer (g) when given. Runs
 // `exiftool -ee` as a child process with the movie after "--", so no name is taken for an

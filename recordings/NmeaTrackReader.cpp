@@ -114,7 +114,8 @@ public:
 
     void Take(std::string_view body) {
         const std::vector<std::string_view> f = Fields(body);
-        if (f[0].size() != 5 || f[0][0] < 'A' || f[0][0] > 'Z')
+        // A talker and a sentence type; 'P' starts a maker's own sentence, none of ours.
+        if (f[0].size() != 5 || f[0][0] < 'A' || f[0][0] > 'Z' || f[0][0] == 'P')
             return;
         const std::string_view kind = f[0].substr(2);
         // VTG carries no time: it belongs to the fix just before it, and to none after a
