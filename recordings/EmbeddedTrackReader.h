@@ -19,17 +19,16 @@ struct ExifToolRun {
 // GPSSpeedRef says mph or knots), GPSTrack and Accelerometer (g) when given. Runs
 // `exiftool -ee` as a child process with the movie after "--", so no name is taken for an
 // option; the program is killed after the time limit. Returns false when the program is
-// missing, fails, runs out of time or its output is not the JSON it writes; true otherwise,
-// also when the movie holds no GPS. Blocks for as long as ExifTool runs: call it off the GUI
-// thread. Plain function: safe on any thread.
+// missing, fails or runs out of time; true otherwise, also when the movie holds no GPS. Blocks for
+// as long as ExifTool runs: call it off the GUI thread. Plain function: safe on any thread.
 bool ReadEmbeddedTrack(const std::string& moviePath, const ExifToolRun& run,
                        std::vector<TrackPoint>& points);
 
 // The arguments ReadEmbeddedTrack() gives ExifTool for a movie, program first.
 std::vector<std::string> EmbeddedTrackCommand(const std::string& moviePath, const ExifToolRun& run);
 
-// Turns ExifTool's JSON output (as EmbeddedTrackCommand() asks for it) into track points;
-// false when it is no such output.
-bool ParseEmbeddedTrack(const std::string& json, std::vector<TrackPoint>& points);
+// Turns ExifTool's report (as EmbeddedTrackCommand() asks for it: "[Doc7] GPSLatitude: 40.77"
+// lines) into track points; lines of any other form are skipped.
+bool ParseEmbeddedTrack(const std::string& report, std::vector<TrackPoint>& points);
 
 } // namespace quello

@@ -3,7 +3,7 @@
 //   reading and placing, at most 50 ms;
 // - the GPS of a one-minute movie (60 freeGPS blocks, 64 MB of picture data) extracted through
 //   ExifTool by our reader, against a plain `exiftool -ee` run on the same file started the
-//   same way: at most 1.2 times as long. The ratio of the fastest runs is printed at the end.
+//   same way, taking turns: at most 1.2 times as long. The ratios are printed at the end.
 #include "recordings/EmbeddedTrackReader.h"
 #include "recordings/TelemetrySources.h"
 #include "recordings/base/ProgramOutput.h"
@@ -12,10 +12,10 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <stdlib.h>
 #include <string>
@@ -27,6 +27,7 @@ namespace {
 constexpr std::int64_t kHourStart = 1778922000;
 
 std::string g_gpx, g_movie;
+double g_ratio = 0, g_medianRatio = 0;
 
 void Write(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
@@ -83,47 +84,39 @@ void BM_LoadHourGpxForOneMinute(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadHourGpxForOneMinute)->Unit(benchmark::kMillisecond);
 
-void BM_EmbeddedThroughReader(benchmark::State& state) {
+// Our reader and the plain run take turns, so that the load of a shared machine weighs on
+// both alike; each is timed on its own and the fastest of each is compared.
+void BM_EmbeddedAgainstPlainExifTool(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    auto timed = [](auto&& run) {
+        const auto start = Clock::now();
+        run();
+        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    };
+    std::vector<double> ours, plain;
     std::vector<TrackPoint> points;
-    for (auto _ : state) {
-        ReadEmbeddedTrack(g_movie, ExifToolRun{}, points);
-        benchmark::DoNotOptimize(points.data());
-    }
-    if (points.size() != 60)
-        state.SkipWithError("ExifTool did not report the movie's 60 fixes");
-}
-BENCHMARK(BM_EmbeddedThroughReader)->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(5);
-
-void BM_PlainExifToolEe(benchmark::State& state) {
     std::string output;
     for (auto _ : state) {
-        RunProgramOutput({ExifToolRun{}.program, "-ee", g_movie}, 60000, std::size_t(1) << 28,
-                         output);
-        benchmark::DoNotOptimize(output.data());
+        ours.push_back(timed([&] { ReadEmbeddedTrack(g_movie, ExifToolRun{}, points); }));
+        plain.push_back(timed([&] {
+            RunProgramOutput({ExifToolRun{}.program, "-ee", g_movie}, 60000, std::size_t(1) << 28,
+                             output);
+        }));
     }
-    if (output.find("GPS Latitude") == std::string::npos)
-        state.SkipWithError("exiftool -ee reported no GPS");
+    if (points.size() != 60 || output.find("GPS Latitude") == std::string::npos) {
+        state.SkipWithError("ExifTool did not report the movie's 60 fixes");
+        return;
+    }
+    std::sort(ours.begin(), ours.end());
+    std::sort(plain.begin(), plain.end());
+    state.counters["reader_min_ms"] = ours.front();
+    state.counters["plain_min_ms"] = plain.front();
+    state.counters["reader_median_ms"] = ours[ours.size() / 2];
+    state.counters["plain_median_ms"] = plain[plain.size() / 2];
+    g_ratio = ours.front() / plain.front();
+    g_medianRatio = ours[ours.size() / 2] / plain[plain.size() / 2];
 }
-BENCHMARK(BM_PlainExifToolEe)->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(5);
-
-// Keeps the fastest repetition of each benchmark so the ratio can be printed afterwards.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    RatioReporter() : ConsoleReporter(OO_Tabular) {} // plain text: the figures go into reports
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            const std::string name = run.run_name.function_name;
-            const double time = run.GetAdjustedRealTime();
-            const auto found = best.find(name);
-            best[name] = found == best.end() ? time : std::min(found->second, time);
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> best;
-};
+BENCHMARK(BM_EmbeddedAgainstPlainExifTool)->Unit(benchmark::kMillisecond)->Iterations(40);
 
 } // namespace
 } // namespace quello
@@ -137,16 +130,13 @@ int main(int argc, char** argv) {
     quello::Write(quello::g_gpx, quello::HourGpx());
     quello::Write(quello::g_movie, quello::MinuteMovie());
     benchmark::Initialize(&argc, argv);
-    quello::RatioReporter reporter;
+    benchmark::ConsoleReporter reporter(benchmark::ConsoleReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     std::filesystem::remove_all(folder);
-
-    const auto ours = reporter.best.find("BM_EmbeddedThroughReader");
-    const auto plain = reporter.best.find("BM_PlainExifToolEe");
-    if (ours == reporter.best.end() || plain == reporter.best.end())
-        return 0; // a filter left one side out: no ratio to give
-    std::printf("embedded GPS through our reader / plain exiftool -ee = %.2fx (goal <= 1.2x)\n",
-                ours->second / plain->second);
+    if (quello::g_ratio > 0)
+        std::printf("embedded GPS through our reader / plain exiftool -ee = %.2fx fastest, %.2fx "
+                    "median (goal <= 1.2x)\n",
+                    quello::g_ratio, quello::g_medianRatio);
     return 0;
 }
