@@ -1,11 +1,13 @@
 #include "TelemetrySources.h"
 
+#include "GpsFolderSettings.h"
 #include "GpxTrackReader.h"
 #include "MovieHeader.h"
 #include "NmeaTrackReader.h"
 #include "TelemetryParser.h"
 #include "TrackPlacement.h"
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -91,6 +93,19 @@ TelemetryLoad LoadRecordingTelemetry(const RecordingEntry& entry, const GpsOptio
     load.source = FromTracks(entry, options, out);
     load.offsetApplied = load.source != TelemetrySource::None && options.offsetSeconds != 0;
     return load;
+}
+
+GpsOptions SavedGpsOptions(const std::string& moviePath) {
+    const auto slash = moviePath.find_last_of('/');
+    GpsFolderSettings settings;
+    settings.Load(slash == std::string::npos
+                      ? std::string()
+                      : moviePath.substr(0, std::max<std::size_t>(slash, 1)));
+    const std::string name = slash == std::string::npos ? moviePath : moviePath.substr(slash + 1);
+    GpsOptions options;
+    options.userGpx = settings.userGpx(name);
+    options.offsetSeconds = settings.offsetSeconds(name);
+    return options;
 }
 
 TelemetryLoad LoadMovieTelemetry(const std::string& moviePath, const GpsOptions& options,

@@ -49,6 +49,11 @@ struct TelemetryLoad {
 TelemetryLoad LoadRecordingTelemetry(const RecordingEntry& entry, const GpsOptions& options,
                                      TelemetrySet& out);
 
+// The options the user saved for a movie in its folder's GpsFolderSettings file: the GPX chosen
+// for it (else the folder's) and its offset, with ExifTool at its defaults. Reads that file on
+// every call. Plain function: safe on any thread.
+GpsOptions SavedGpsOptions(const std::string& moviePath);
+
 // The same for a movie given by its path: its header gives the start and length, and its
 // telemetry file is looked up with FindTelemetryFile().
 TelemetryLoad LoadMovieTelemetry(const std::string& moviePath, const GpsOptions& options,

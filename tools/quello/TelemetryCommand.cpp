@@ -65,7 +65,8 @@ std::string TelemetryCommand::help() const {
            "[{\"dateTime\",\n"
            "                  \"latitude\", \"longitude\", \"speed\", \"heading\"},...]}, empty "
            "fix slots\n"
-           "                  included; source is one of the names above or \"none\"\n"
+           "                  included; source is one of the names above or \"none\",\n"
+           "                  offsetSeconds the offset that moved the fixes (else 0)\n"
            "  csv             one row per second: the second, its fix, its ten samples\n"
            "  gpx             a GPX 1.1 track of the fixes that carry a position\n\n"
            "MOVIE or DAT must be a readable file; otherwise nothing is printed and the exit code\n"
@@ -121,12 +122,9 @@ int TelemetryCommand::Run(const std::vector<std::string>& args, std::ostream& ou
     if (datFile) {
         load.source = ParseTelemetryFile(path, *set) ? TelemetrySource::Dat : TelemetrySource::None;
     } else {
-        const std::filesystem::path movie(path);
-        GpsFolderSettings settings;
-        settings.Load(movie.parent_path().string());
-        const std::string name = movie.filename().string();
-        options.userGpx = gps.value_or(settings.userGpx(name));
-        options.offsetSeconds = offsetText ? *offset : settings.offsetSeconds(name);
+        const GpsOptions saved = SavedGpsOptions(path);
+        options.userGpx = gps.value_or(saved.userGpx);
+        options.offsetSeconds = offsetText ? *offset : saved.offsetSeconds;
         load = LoadMovieTelemetry(path, options, *set);
     }
     if (format == "json")
