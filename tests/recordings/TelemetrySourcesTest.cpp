@@ -160,7 +160,7 @@ TEST(TelemetrySources, EmbeddedGpsComesThroughExifTool) {
                            90.0f,
                            {256 * second, -128, 256}});
     const char* latitudes[] = {"40.766667", "40.770833", "", "40.779167"};
-    const std::string script = dir.write("hangs.sh", "#!/bin/sh\nsleep 30\n");
+    const std::string script = dir.write("hangs.sh", "#!/bin/sh\nexec sleep 30\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     const struct {
         char layout;
