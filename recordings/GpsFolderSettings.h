@@ -16,8 +16,8 @@ namespace quello {
 //     folder-gpx<TAB>drive.gpx
 // A relative GPX path is taken from the folder. Reading is tolerant: lines that are empty,
 // start with '#', have an unknown key or a bad value are ignored (a later line for the same
-// recording wins); Save() writes the file anew with AtomicFile, so a failed save leaves the old
-// one whole, and removes nothing but what the object no longer holds.
+// recording wins). Save() writes the file anew with AtomicFile, exactly what the object holds
+// (lines it ignored are dropped; a failed save leaves the old file whole; the last save wins).
 //
 // A plain value owning its data; not synchronized: keep each instance on one thread. Reading
 // or saving touches only this folder's file.
