@@ -166,6 +166,18 @@ TEST(QuelloCli, TelemetryOfAMovieNamesItsSource) {
                                              {"heading", 0}}));
         }
     }
+    // On the camera's card the card's time zone (+2) corrects the clock; --offset adds to it.
+    dir.write("card/setup.cfg", SetupCfg({.timeZone = 2}));
+    const std::string onCard =
+        dir.write("card/DCIM/100MEDIA/C.MOV", TempDir::read(dir.file("M.MOV")));
+    dir.write("card/DCIM/100MEDIA/C.gpx", TempDir::read(dir.file("M.gpx")));
+    for (const auto& [offset, source, total] :
+         {std::tuple{"--offset=0", "gpx", 7200}, {"--offset=-7200", "none", 0}}) {
+        const ProgramResult r = RunQuello({"telemetry", onCard, offset});
+        const json doc = json::parse(r.out);
+        EXPECT_EQ(doc["source"], source) << offset;
+        EXPECT_EQ(doc["offsetSeconds"], total) << offset;
+    }
 }
 
 // One line a log in order; relative paths, a bare log name included, are taken from the

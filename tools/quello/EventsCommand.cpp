@@ -4,9 +4,11 @@
 #include "InputFile.h"
 #include "JsonOutput.h"
 
+#include "device/MovieGpsOptions.h"
 #include "recordings/GForceEvents.h"
 #include "recordings/TelemetryParser.h"
 #include "recordings/TelemetryRoute.h"
+#include "recordings/TelemetrySources.h"
 
 #include <memory>
 #include <ostream>
@@ -14,17 +16,19 @@
 namespace quello {
 
 const char* EventsCommand::summary() const {
-    return "G-force events (hard braking, turns, impacts) of a .DAT file as JSON";
+    return "G-force events (hard braking, turns, impacts) of a movie or a .DAT file as JSON";
 }
 
 std::string EventsCommand::help() const {
-    return "usage: quello events DAT [--threshold G]\n\n"
+    return "usage: quello events MOVIE|DAT [--threshold G]\n\n"
            "Finds the moments where the G-sensor reads more than G (default 0.4) across the car\n"
            "(the magnitude of x and y) or away from 1 g upwards (z), ten samples a second, and\n"
            "prints them as one JSON array: {\"start\", \"peak\", \"end\" (seconds of the\n"
            "recording), \"kind\" (braking, acceleration, left turn, right turn, impact),\n"
            "\"peakG\" (the peak's reading on its main axis, in g)}.\n\n"
-           "DAT must be a readable file; otherwise nothing is printed and the exit code is 1.\n";
+           "A movie's telemetry is loaded as the player loads it (see quello telemetry --help).\n"
+           "MOVIE or DAT must be a readable file; otherwise nothing is printed and the exit\n"
+           "code is 1.\n";
 }
 
 int EventsCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -34,7 +38,8 @@ int EventsCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
         return kExitUsage;
     }
     if (line.positional().size() != 1) {
-        err << "quello events: give exactly one telemetry file (usage: quello events DAT "
+        err << "quello events: give exactly one movie or telemetry file (usage: quello events "
+               "MOVIE|DAT "
                "[--threshold G])\n";
         return kExitUsage;
     }
@@ -55,7 +60,10 @@ int EventsCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
         return kExitFailed;
     }
     auto set = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
-    ParseTelemetryFile(path, *set);
+    if (IsTelemetryFileName(path))
+        ParseTelemetryFile(path, *set);
+    else
+        LoadMovieTelemetry(path, GpsOptionsForMovie(path), *set);
     nlohmann::ordered_json events = nlohmann::ordered_json::array();
     for (const GForceEvent& e : FindGForceEvents(set->samples, set->sampleCount, thresholds))
         events.push_back({{"start", e.start},

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +19,11 @@ std::string StatProblem(int error) {
 }
 
 } // namespace
+
+bool IsTelemetryFileName(const std::string& path) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    return name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".DAT") == 0;
+}
 
 std::string InputFileProblem(const std::string& path) {
     if (path.empty())

@@ -9,6 +9,9 @@ namespace quello {
 // directory", ...) for a one-line message. Touches nothing.
 std::string InputFileProblem(const std::string& path);
 
+// Whether `path` names a camera telemetry file (".DAT" in any case) rather than a movie.
+bool IsTelemetryFileName(const std::string& path);
+
 // Checks that `path` names an existing directory. Same convention as InputFileProblem.
 std::string DirectoryProblem(const std::string& path);
 

@@ -5,11 +5,12 @@
 #include "Command.h"
 #include "MovieMoment.h"
 
+#include "device/MovieGpsOptions.h"
 #include "outputs/PrintCapture.h"
 #include "playback/CMediaGraph.h"
 #include "recordings/MovieHeader.h"
-#include "recordings/TelemetryParser.h"
 #include "recordings/TelemetrySet.h"
+#include "recordings/TelemetrySources.h"
 #include "res/skin/WindowLayout.h"
 #include "views/CMyWaveForm.h"
 
@@ -35,9 +36,7 @@ constexpr int kPdfResolution = 300;
 void LoadWaveform(CMyWaveForm& waveform, TelemetrySet& telemetry, const std::string& movie,
                   double duration, double seconds) {
     waveform.resize(DialogUnitsToPixels(kWaveformTemplateRect).size());
-    std::string telemetryPath;
-    if (FindTelemetryFile(movie, telemetryPath))
-        ParseTelemetryFile(telemetryPath, telemetry);
+    LoadMovieTelemetry(movie, GpsOptionsForMovie(movie), telemetry);
     waveform.SetGSensorData(telemetry.samples, telemetry.sampleCount);
     waveform.SetSpeedData(telemetry.speeds, telemetry.fixCount);
 

@@ -3,11 +3,12 @@
 #include "Command.h"
 #include "MovieMoment.h"
 
+#include "device/MovieGpsOptions.h"
 #include "outputs/MomentFacts.h"
 #include "playback/CMediaGraph.h"
 #include "recordings/MovieHeader.h"
-#include "recordings/TelemetryParser.h"
 #include "recordings/TelemetrySet.h"
+#include "recordings/TelemetrySources.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -32,8 +33,7 @@ SnapshotFacts FactsOnScreen(const std::string& movie, const CMediaGraph& graph) 
     int readOnly = 0;
     ReadMovieHeader(movie, created, duration, readOnly);
     auto telemetry = std::make_unique<TelemetrySet>();
-    if (std::string path; FindTelemetryFile(movie, path))
-        ParseTelemetryFile(path, *telemetry);
+    LoadMovieTelemetry(movie, GpsOptionsForMovie(movie), *telemetry);
     return FactsForMoment(created, created.tm_mday != 0, graph.GetPositionSeconds(), *telemetry);
 }
 

@@ -5,6 +5,7 @@
 #include "JsonOutput.h"
 #include "TelemetryJson.h"
 
+#include "device/MovieGpsOptions.h"
 #include "outputs/TelemetryCsvWriter.h"
 #include "outputs/TelemetryGpxWriter.h"
 #include "recordings/GpsFolderSettings.h"
@@ -14,16 +15,10 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
-#include <strings.h>
 
 namespace quello {
 
 namespace {
-
-bool IsTelemetryFile(const std::string& path) {
-    const std::string name = std::filesystem::path(path).filename().string();
-    return name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".DAT") == 0;
-}
 
 // The JSON document with the source's name and the offset that moved the fixes first.
 nlohmann::ordered_json Document(const TelemetrySet& set, const TelemetryLoad& load,
@@ -58,6 +53,7 @@ std::string TelemetryCommand::help() const {
            "Fixes other than the .DAT's are placed by their UTC time from the movie's start;\n"
            "--offset adds SECONDS to each (a camera keeping local time as UTC needs the zone's\n"
            "offset); without it the offset saved in .quello-gps for the recording applies.\n"
+           "On a camera card, whose clock is local time, the card's time zone is added.\n"
            "Given a .DAT file itself, that file alone is parsed (--gps and --offset refused).\n\n"
            "  json (default)  one line: {\"loaded\", \"source\", \"offsetSeconds\", "
            "\"sampleCount\",\n"
@@ -91,7 +87,7 @@ int TelemetryCommand::Run(const std::vector<std::string>& args, std::ostream& ou
         return kExitUsage;
     }
     const std::string& path = line.positional().front();
-    const bool datFile = IsTelemetryFile(path);
+    const bool datFile = IsTelemetryFileName(path);
     const auto gps = line.option("gps");
     const auto offsetText = line.option("offset");
     const auto offset = offsetText
@@ -122,9 +118,11 @@ int TelemetryCommand::Run(const std::vector<std::string>& args, std::ostream& ou
     if (datFile) {
         load.source = ParseTelemetryFile(path, *set) ? TelemetrySource::Dat : TelemetrySource::None;
     } else {
-        const GpsOptions saved = SavedGpsOptions(path);
-        options.userGpx = gps.value_or(saved.userGpx);
-        options.offsetSeconds = offsetText ? *offset : saved.offsetSeconds;
+        options = GpsOptionsForMovie(path);
+        if (gps)
+            options.userGpx = *gps;
+        if (offsetText)
+            options.offsetSeconds = *offset + CardClockOffsetSeconds(path);
         load = LoadMovieTelemetry(path, options, *set);
     }
     if (format == "json")
