@@ -102,8 +102,8 @@ void CPlayerDlg::ConnectCommands() {
     onClick(kIdStepForward, [playback] { playback->StepFrame(+1); });
     onClick(kIdSlower, [playback] { playback->StepRateSlider(-1); });
     onClick(kIdFaster, [playback] { playback->StepRateSlider(+1); });
-    onClick(kIdSnapshot, [playback] { playback->SaveSnapshotCommand(); });
-    onClick(kIdPrint, [playback] { playback->PrintCommand(); });
+    onClick(kIdSnapshot, [playback] { playback->frameCommands().SaveSnapshotCommand(); });
+    onClick(kIdPrint, [playback] { playback->frameCommands().PrintCommand(); });
     // The side dialogs share nothing with playback; their results are not needed here.
     onClick(kIdSettings, [this] {
         CDlgSetting dialog(this);
@@ -128,6 +128,10 @@ void CPlayerDlg::ConnectCommands() {
     connect(m_controls.video, &CVideoHost::DoubleClicked, playback,
             &PlaybackController::ToggleFullScreen);
     connect(library, &LibraryController::rowChosen, playback, &PlaybackController::OnRowChosen);
+    connect(library, &LibraryController::gpsChoicesChanged, playback, [library, playback](int row) {
+        if (row == library->library().currentIndex())
+            playback->ReloadTelemetry();
+    });
     connect(library, &LibraryController::removingCurrent, playback,
             &PlaybackController::ReleaseBeforeRemoval);
     connect(library, &LibraryController::clearing, playback, &PlaybackController::StopPlayback);
@@ -265,13 +269,13 @@ bool CPlayerDlg::LoadTelemetry(const QString& path) {
     return m_playback->LoadTelemetry(path);
 }
 void CPlayerDlg::SaveSnapshot() {
-    m_playback->SaveSnapshot();
+    m_playback->frameCommands().SaveSnapshot();
 }
 void CPlayerDlg::PrintCurrentFrame() {
-    m_playback->PrintCurrentFrame();
+    m_playback->frameCommands().PrintCurrentFrame();
 }
 bool CPlayerDlg::PrintCurrentFrameOn(QPrinter& printer) {
-    return m_playback->PrintCurrentFrameOn(printer);
+    return m_playback->frameCommands().PrintCurrentFrameOn(printer);
 }
 
 // --- Window-level handlers -----------------------------------------------------------------

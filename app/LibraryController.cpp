@@ -31,7 +31,7 @@ QString DialogStartDir(const QString& remembered) {
 } // namespace
 
 LibraryController::LibraryController(QWidget* window, QTableWidget* list)
-    : QObject(window), m_window(window), m_list(list) {
+    : QObject(window), m_window(window), m_list(list), m_gpsChoices(window) {
     connect(m_list, &QTableWidget::itemSelectionChanged, this,
             &LibraryController::OnSelectionChanged);
     connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -228,11 +228,34 @@ void LibraryController::ShowLibraryMenu(const QPoint& globalPos) {
     QAction* removeFiles = menu.addAction(QStringLiteral("Remove files from disk"));
     remove->setData(int(kCmdRemove));
     removeFiles->setData(int(kCmdRemoveFiles));
+    // The GPS choices act on the row under the menu, for recordings without the camera's file.
+    const int row = selectedRow();
+    const bool hasRow =
+        row >= 0 && row < m_library.entryCount() && m_library.entry(row).telemetryPath.empty();
+    const std::string movie = hasRow ? m_library.entry(row).moviePath : std::string();
+    menu.addSeparator();
+    QAction* useTrack = menu.addAction(QStringLiteral("Use GPS track…"));
+    QAction* stopTrack = menu.addAction(QStringLiteral("Stop using GPS track"));
+    QAction* shift = menu.addAction(QStringLiteral("Shift GPS time…"));
+    useTrack->setEnabled(hasRow);
+    shift->setEnabled(hasRow);
+    stopTrack->setVisible(hasRow && GpsChoices::HasTrack(movie));
     QAction* chosen = menu.exec(globalPos);
     if (chosen == remove)
         RemoveSelectedRecording(false);
     else if (chosen == removeFiles)
         RemoveSelectedRecording(true);
+    else if ((chosen == useTrack && m_gpsChoices.UseTrack(movie)) ||
+             (chosen == stopTrack && m_gpsChoices.StopUsingTrack(movie)) ||
+             (chosen == shift && m_gpsChoices.ShiftTime(movie)))
+        emit gpsChoicesChanged(row);
+}
+
+void LibraryController::MarkTelemetryFound(int row) {
+    QTableWidgetItem* marker =
+        row >= 0 && row < m_list->rowCount() ? m_list->item(row, 0) : nullptr;
+    if (marker && marker->text() == QLatin1String("*"))
+        marker->setText(QString());
 }
 
 void LibraryController::OnSelectionChanged() {

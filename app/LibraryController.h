@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GpsChoices.h"
+
 #include "recordings/RecordingLibrary.h"
 
 #include <QObject>
@@ -45,6 +47,10 @@ public:
     void ClearLibrary();
     void ShowLibraryMenu(const QPoint& globalPos);
 
+    // The recording in `row` has telemetry after all (GPS from another source than the
+    // camera's file): its "no telemetry" marker goes; a read-only marker stays.
+    void MarkTelemetryFound(int row);
+
     int selectedRow() const;
     void SelectRow(int row);
 
@@ -55,6 +61,8 @@ signals:
     void clearing();
     // The user chose a row: a single selection (autoPlay false) or a double-click.
     void rowChosen(int row, bool autoPlay);
+    // The GPS choices of the recording in `row` changed and were saved.
+    void gpsChoicesChanged(int row);
 
 private:
     // Adds a batch in the library's order for its source; returns how many the full library
@@ -72,6 +80,7 @@ private:
     // of the same kind ended in this run.
     QString m_openDir;
     QString m_folderDir;
+    GpsChoices m_gpsChoices;
 };
 
 } // namespace quello

@@ -1,10 +1,9 @@
 #include "PlaybackController.h"
 
 #include "LibraryController.h"
+#include "WarningBox.h"
 
 #include "device/DeviceDrive.h"
-#include "outputs/MomentFacts.h"
-#include "outputs/PrintCapture.h"
 #include "playback/CVideoHost.h"
 #include "recordings/GoToTime.h"
 #include "recordings/MovieHeader.h"
@@ -17,13 +16,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QTableWidget>
 
 #include <cmath>
@@ -49,22 +42,15 @@ QString FromPath(const std::string& path) {
     return QString::fromUtf8(path.c_str());
 }
 
-void Warn(QWidget* parent, const char* objectName, const QString& text,
-          const QString& detail = {}) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quello Player"), text, QMessageBox::Ok,
-                    parent);
-    box.setObjectName(QString::fromLatin1(objectName));
-    if (!detail.isEmpty())
-        box.setInformativeText(detail);
-    box.exec();
-}
-
 } // namespace
 
 PlaybackController::PlaybackController(QWidget* window, const WindowControls& controls,
                                        LibraryController& library)
     : QObject(window), m_window(window), m_controls(controls), m_library(library),
-      m_syncTimer(new QTimer(this)) {
+      m_syncTimer(new QTimer(this)),
+      m_telemetryLoader(new TelemetryLoader(
+          [this](const TelemetryLoader::Loaded& loaded) { OnTelemetryLoaded(loaded); }, this)),
+      m_frameCommands(window, m_engine, m_telemetry, m_created, *controls.waveform) {
     // Named so measurements can find the tick.
     m_syncTimer->setObjectName(QStringLiteral("syncTimer"));
     m_syncTimer->setInterval(100);
@@ -87,6 +73,7 @@ PlaybackController::~PlaybackController() {
 
 void PlaybackController::SetMap(CDlgGMap* map) {
     m_map = map;
+    m_frameCommands.SetMap(map);
     connect(m_map, &CDlgGMap::routeClicked, this, &PlaybackController::OnRouteClicked);
     ShowRoute();
 }
@@ -185,7 +172,7 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
 
     const RecordingEntry& entry = library.entry(index);
     if (m_engine.OpenMovie(FromPath(entry.moviePath), m_controls.video, this) != 0) {
-        Warn(m_window, "playFailedBox", QStringLiteral("Play movie file failed!"));
+        ShowWarning(m_window, "playFailedBox", QStringLiteral("Play movie file failed!"));
         m_route.Clear();
         ShowRoute();
     } else {
@@ -203,10 +190,7 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
         m_controls.waveform->SetAxisSeconds(m_clockStartSecond,
                                             m_clockStartSecond + static_cast<int>(headerDuration));
 
-        LoadTelemetry(FromPath(entry.telemetryPath));
-        FindEvents(entry.moviePath);
-        m_route.Build(library, index, m_telemetry);
-        ShowRoute();
+        m_telemetryLoader->Start(entry);
 
         if (!m_volumeLevel) {
             m_volumeLevel = m_engine.GetVolumeLevel();
@@ -234,11 +218,40 @@ void PlaybackController::OnRowChosen(int row, bool autoPlay) {
     OpenEntry(EntryStep::Current, autoPlay);
 }
 
-bool PlaybackController::LoadTelemetry(const QString& path) {
-    const bool loaded = ParseTelemetryFile(path.toUtf8().toStdString(), m_telemetry);
+void PlaybackController::OnTelemetryLoaded(const TelemetryLoader::Loaded& loaded) {
+    m_telemetry = loaded.set;
+    ShowTelemetry();
+    RecordingLibrary& library = m_library.library();
+    const int index = library.currentIndex();
+    if (index < 0 || index >= library.entryCount())
+        return;
+    FindEvents(library.entry(index).moviePath);
+    if (loaded.load.source != TelemetrySource::None)
+        m_library.MarkTelemetryFound(index);
+    m_route.Build(library, index, m_telemetry);
+    ShowRoute();
+    const QString note = TelemetryLoader::SourceNote(loaded);
+    m_controls.gpsNote->setText(note);
+    m_controls.gpsNote->setVisible(!note.isEmpty());
+}
+
+void PlaybackController::ReloadTelemetry() {
+    RecordingLibrary& library = m_library.library();
+    const int index = library.currentIndex();
+    if (m_engine.GetState() != MediaState::Closed && index >= 0 && index < library.entryCount())
+        m_telemetryLoader->Start(library.entry(index));
+}
+
+void PlaybackController::ShowTelemetry() {
     m_controls.waveform->SetGSensorData(m_telemetry.samples, m_telemetry.sampleCount);
     m_controls.waveform->SetSpeedData(m_telemetry.speeds, m_telemetry.fixCount);
     m_controls.waveform->repaint();
+}
+
+bool PlaybackController::LoadTelemetry(const QString& path) {
+    m_telemetryLoader->Cancel();
+    const bool loaded = ParseTelemetryFile(path.toUtf8().toStdString(), m_telemetry);
+    ShowTelemetry();
     return loaded;
 }
 
@@ -421,81 +434,6 @@ void PlaybackController::OnGraphNotify() {
         OpenEntry(EntryStep::Next, true);
     SyncTelemetry();
     m_userStopped = false;
-}
-
-void PlaybackController::OnFrameCommand(const std::function<void()>& work) {
-    const MediaState state = m_engine.GetState();
-    if (state == MediaState::Stopped)
-        return;
-    const bool wasRunning = state == MediaState::Running;
-    if (wasRunning)
-        m_engine.Pause();
-    work();
-    if (wasRunning)
-        m_engine.TogglePlayPause();
-}
-
-void PlaybackController::SaveSnapshotCommand() {
-    OnFrameCommand([this] { SaveSnapshot(); });
-}
-
-void PlaybackController::PrintCommand() {
-    OnFrameCommand([this] { PrintCurrentFrame(); });
-}
-
-void PlaybackController::SaveSnapshot() {
-    QFileDialog dialog(m_window, QStringLiteral("Set JPG file name..."),
-                       m_snapshotDir.isEmpty() ? QDir::homePath() : m_snapshotDir,
-                       QStringLiteral("Video Files(*.jpg)"));
-    dialog.setObjectName(QStringLiteral("snapshotDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite); // an existing file is replaced
-    dialog.setDefaultSuffix(QStringLiteral("jpg"));
-    const int result = dialog.exec();
-    m_snapshotDir = dialog.directory().absolutePath();
-    if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString path = dialog.selectedFiles().first();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const SnapshotFacts facts = FactsForMoment(m_created, m_created.tm_mday != 0,
-                                               m_engine.GetPositionSeconds(), m_telemetry);
-    const bool saved = m_engine.SaveFrameAsJpeg(path, facts) == 1;
-    QApplication::restoreOverrideCursor();
-    // A full disk or a folder that takes no files: the writer has left nothing behind.
-    if (!saved)
-        Warn(m_window, "snapshotFailedBox", QStringLiteral("Save image failed!"),
-             QDir::toNativeSeparators(path));
-}
-
-void PlaybackController::PrintCurrentFrame() {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dialog(&printer, m_window);
-    dialog.setObjectName(QStringLiteral("printDialog"));
-    // One page: no page range or selection to choose; printing to a file is how a PDF is made.
-    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize |
-                      QAbstractPrintDialog::PrintCollateCopies);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool printed = PrintCurrentFrameOn(printer);
-    QApplication::restoreOverrideCursor();
-    if (!printed)
-        Warn(m_window, "printFailedBox", QStringLiteral("Print failed!"));
-}
-
-bool PlaybackController::PrintCurrentFrameOn(QPrinter& printer) {
-    std::optional<PrintedFix> fix;
-    const PrintPageContent content =
-        CapturePrintContent(m_engine, *m_controls.waveform, m_telemetry, fix);
-    if (fix && m_map)
-        m_map->SetLgtLat(fix->latitude, fix->longitude, fix->speed);
-    printer.setDocName(QStringLiteral("Movastra print service"));
-    // A PDF file is the user's: replaced whole or not at all.
-    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
-        return SavePrintPagePdf(printer, content,
-                                QFile::encodeName(printer.outputFileName()).toStdString());
-    return PaintPrintPage(printer, content);
 }
 
 } // namespace quello

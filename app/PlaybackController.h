@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameCommands.h"
+#include "TelemetryLoader.h"
 #include "WindowTemplate.h"
 
 #include "playback/CMediaGraph.h"
@@ -62,6 +64,8 @@ public:
     // Replaces the telemetry with the file at path and hands it to the waveform; false when
     // the file cannot be read (the waveform is then emptied).
     bool LoadTelemetry(const QString& path);
+    // Loads the open recording's telemetry again, after the user changed its GPS choices.
+    void ReloadTelemetry();
     // Stops and closes the current movie before its row leaves the library.
     void ReleaseBeforeRemoval();
     void OnRowChosen(int row, bool autoPlay);
@@ -95,17 +99,8 @@ public:
     void ToggleFullScreen();
     void LeaveFullScreen();
 
-    // The commands on the frame on screen: nothing while stopped; a running movie is held
-    // paused around them.
-    void SaveSnapshotCommand();
-    void PrintCommand();
-    // Asks for a file name and saves the frame on screen as JPEG.
-    void SaveSnapshot();
-    // Asks for a printer and prints the frame on screen with its telemetry and the waveform
-    // strip on one page.
-    void PrintCurrentFrame();
-    // That page onto a printer already chosen (also a PDF printer); false when it failed.
-    bool PrintCurrentFrameOn(QPrinter& printer);
+    // The commands on the frame on screen (snapshot, print).
+    FrameCommands& frameCommands() { return m_frameCommands; }
 
     const TelemetrySet& telemetry() const { return m_telemetry; }
     const TripRoute& route() const { return m_route; }
@@ -120,7 +115,10 @@ protected:
 private:
     void OnSyncTimer();
     void OnGraphNotify();
-    void OnFrameCommand(const std::function<void()>& work);
+    // The telemetry of the open recording has arrived from its source.
+    void OnTelemetryLoaded(const TelemetryLoader::Loaded& loaded);
+    // Hands the telemetry to the waveform.
+    void ShowTelemetry();
     void SetPlayPauseVisibility(bool running);
     void ShowIdleReadOuts();
     // Hands the current route and its trip's to the map.
@@ -148,9 +146,10 @@ private:
     std::optional<int> m_volumeLevel;            // the user's volume, once there is one
     bool m_userStopped = false;
     bool m_fullScreenNext = true;
-    std::tm m_created{};        // the recording's creation time as stored; tm_mday 0: none
-    int m_clockStartSecond = 0; // the recording's creation time as seconds since midnight
-    QString m_snapshotDir;
+    std::tm m_created{};                // the recording's creation time as stored; tm_mday 0: none
+    int m_clockStartSecond = 0;         // the recording's creation time as seconds since midnight
+    TelemetryLoader* m_telemetryLoader; // a child: a result still on its way dies with it
+    FrameCommands m_frameCommands;
 };
 
 } // namespace quello

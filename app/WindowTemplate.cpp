@@ -167,6 +167,14 @@ WindowControls WindowTemplate::Build(QWidget* window) {
         Place(new QLabel(QStringLiteral("0Km/H "), window), kIdSpeedText, OtherRect(kIdSpeedText));
     c.speedText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     c.speedText->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Beside it, on the free part of the panel; hidden for the camera's own telemetry.
+    const QRect speed = OtherRect(kIdSpeedText);
+    c.gpsNote = new QLabel(window);
+    c.gpsNote->setObjectName(QStringLiteral("gpsNote"));
+    c.gpsNote->setGeometry(speed.x() - 230, speed.y(), 220, speed.height());
+    c.gpsNote->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    c.gpsNote->setAttribute(Qt::WA_TransparentForMouseEvents);
+    c.gpsNote->hide();
 
     ApplyVisualStyle(window, c);
     return c;
@@ -190,8 +198,9 @@ void WindowTemplate::ApplyVisualStyle(QWidget* window, const WindowControls& c) 
     c.recycle->setPalette(recycle);
 
     // The hint reads like the title: white on the dark skin, in the window's font.
-    for (QWidget* label : {Control(window, kIdTitleText), Control(window, kIdSpeedText),
-                           static_cast<QWidget*>(c.placeholder)}) {
+    for (QWidget* label :
+         {Control(window, kIdTitleText), Control(window, kIdSpeedText),
+          static_cast<QWidget*>(c.placeholder), static_cast<QWidget*>(c.gpsNote)}) {
         QPalette p = label->palette();
         p.setColor(QPalette::WindowText, Qt::white);
         label->setPalette(p);

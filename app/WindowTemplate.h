@@ -29,6 +29,7 @@ struct WindowControls {
     CMyWaveForm* waveform = nullptr;
     QWidget* mapHost = nullptr;
     QLabel* speedText = nullptr;
+    QLabel* gpsNote = nullptr; // where the GPS came from, when not from the camera's own file
     CDashPanel* panel = nullptr;
     QCheckBox* recycle = nullptr;
 };

@@ -173,5 +173,44 @@ TEST_F(PlayerWindow, KeysMoveThroughTheRecording) {
     EXPECT_EQ(title, "Open Record File...");
 }
 
+// A movie without the camera's file takes its GPS from the GPX beside it, once that has loaded
+// off the GUI thread; a shift chosen from the library's menu is saved beside the movie and
+// moves the fixes; the window says both.
+TEST_F(PlayerWindow, GpsOfAnotherCameraFromASideFileShiftedFromTheLibraryMenu) {
+    // Created 2010-01-02 03:04:05 (seconds since 1904); fixes at its seconds 0 and 1.
+    QFile clip(Media("clip.mov"));
+    ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+    const QString movie = Write("trip.MOV", Dated(clip.readAll(), 3345246245u));
+    Write("trip.gpx", R"(<?xml version="1.0"?><gpx version="1.1" creator="t"
+        xmlns="http://www.topografix.com/GPX/1/1"><trk><trkseg>
+        <trkpt lat="24.5" lon="121.25"><time>2010-01-02T03:04:05Z</time></trkpt>
+        <trkpt lat="24.5001" lon="121.25"><time>2010-01-02T03:04:06Z</time></trkpt>
+        </trkseg></trk></gpx>)");
+    AddMovies({movie});
+    EXPECT_EQ(Column(*window, 0), QStringList{"*"});
+    DoubleClickRow(0);
+    auto* note = window->findChild<QLabel*>(QStringLiteral("gpsNote"));
+    ASSERT_TRUE(WaitFor([&] { return note->isVisible(); }));
+    EXPECT_EQ(note->text(), "GPS: GPX file");
+    EXPECT_EQ(Column(*window, 0), QStringList{""});
+    EXPECT_STREQ(window->telemetry().fixes[0].latitude, "24.500000");
+
+    auto menu = OnNextMenuChoose(QStringLiteral("Shift GPS time…"));
+    auto shift = OnNext<QDialog>([](QDialog* d) {
+        d->findChild<QSpinBox*>(QStringLiteral("seconds"))->setValue(2);
+        d->accept();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, RowPoint(0),
+                            List()->viewport()->mapToGlobal(RowPoint(0)));
+    QApplication::sendEvent(List()->viewport(), &event);
+    ASSERT_TRUE(WaitFor([&] { return note->text() == "GPS: GPX file, shifted +0:00:02"; }))
+        << note->text().toStdString();
+    EXPECT_EQ(window->telemetry().fixes[0].latitude[0], '\0');
+    EXPECT_STREQ(window->telemetry().fixes[2].latitude, "24.500000");
+    QFile settings(dir.filePath(".quello-gps"));
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(settings.readAll().contains("offset\ttrip.MOV\t2\n"));
+}
+
 } // namespace
 } // namespace quello

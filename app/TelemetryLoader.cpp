@@ -1,0 +1,87 @@
+#include "TelemetryLoader.h"
+
+#include "device/MovieGpsOptions.h"
+
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace quello {
+
+namespace {
+
+std::shared_ptr<TelemetryLoader::Loaded> Load(const RecordingEntry& entry,
+                                              const GpsOptions& options) {
+    // About 54 KB: on the heap, and handed over without a copy.
+    auto loaded = std::make_shared<TelemetryLoader::Loaded>();
+    loaded->offsetSeconds = options.offsetSeconds;
+    loaded->load = LoadRecordingTelemetry(entry, options, loaded->set);
+    return loaded;
+}
+
+} // namespace
+
+TelemetryLoader::TelemetryLoader(Handler handler, QObject* parent)
+    : QObject(parent), m_handler(std::move(handler)) {}
+
+TelemetryLoader::~TelemetryLoader() {
+    Cancel();
+}
+
+void TelemetryLoader::Start(const RecordingEntry& entry) {
+    Cancel();
+    const GpsOptions options = GpsOptionsForMovie(entry.moviePath);
+    if (!entry.telemetryPath.empty()) {
+        m_handler(*Load(entry, options));
+        return;
+    }
+    m_handler(Loaded{});
+    m_watcher = new QFutureWatcher<std::shared_ptr<Loaded>>(this);
+    connect(m_watcher, &QFutureWatcherBase::finished, this, [this] {
+        const std::shared_ptr<Loaded> loaded = m_watcher->result();
+        m_watcher->deleteLater();
+        m_watcher = nullptr;
+        m_handler(*loaded);
+    });
+    m_watcher->setFuture(QtConcurrent::run(Load, entry, options));
+}
+
+QString TelemetryLoader::SourceNote(const Loaded& loaded) {
+    QString from;
+    switch (loaded.load.source) {
+    case TelemetrySource::None:
+    case TelemetrySource::Dat:
+        return {};
+    case TelemetrySource::Gpx:
+        from = QStringLiteral("GPS: GPX file");
+        break;
+    case TelemetrySource::Nmea:
+        from = QStringLiteral("GPS: NMEA log");
+        break;
+    case TelemetrySource::Embedded:
+        from = QStringLiteral("GPS: in the movie");
+        break;
+    case TelemetrySource::UserGpx:
+        from = QStringLiteral("GPS: chosen track");
+        break;
+    }
+    if (!loaded.load.offsetApplied || loaded.offsetSeconds == 0)
+        return from;
+    const std::int64_t shift =
+        loaded.offsetSeconds < 0 ? -loaded.offsetSeconds : loaded.offsetSeconds;
+    return QStringLiteral("%1, shifted %2%3:%4:%5")
+        .arg(from, loaded.offsetSeconds < 0 ? QStringLiteral("-") : QStringLiteral("+"))
+        .arg(shift / 3600)
+        .arg(shift / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(shift % 60, 2, 10, QLatin1Char('0'));
+}
+
+void TelemetryLoader::Cancel() {
+    if (!m_watcher)
+        return;
+    // The worker runs to its end on its own (ExifTool has a time limit); its result is dropped.
+    m_watcher->disconnect(this);
+    m_watcher->deleteLater();
+    m_watcher = nullptr;
+}
+
+} // namespace quello

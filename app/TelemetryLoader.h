@@ -1,0 +1,53 @@
+#pragma once
+
+#include "recordings/RecordingEntry.h"
+#include "recordings/TelemetrySources.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+template <typename T> class QFutureWatcher;
+
+namespace quello {
+
+// Loads a recording's telemetry from the first source that has some: the camera's telemetry
+// file at once, on the caller's thread, as always; every other source on a worker thread, as
+// reading the GPS a movie holds runs ExifTool for up to seconds. The user's GPS choices for the
+// movie's folder and the card's time zone set the track and the clock offset.
+//
+// GUI thread only. The handler runs on the GUI thread, inside Start() for a telemetry file; for
+// the other sources it runs inside Start() with an empty set (nothing shows the recording
+// before its own), and again with the result. Only the latest Start() is answered: a result that
+// Start() or Cancel() overtook is dropped, as is one still running when the loader is
+// destroyed.
+class TelemetryLoader : public QObject {
+    Q_OBJECT
+public:
+    struct Loaded {
+        TelemetrySet set{};
+        TelemetryLoad load;
+        std::int64_t offsetSeconds = 0; // the clock offset asked for (the user's and the card's)
+    };
+    using Handler = std::function<void(const Loaded&)>;
+
+    TelemetryLoader(Handler handler, QObject* parent = nullptr);
+    ~TelemetryLoader() override;
+
+    void Start(const RecordingEntry& entry);
+    void Cancel();
+    bool busy() const { return m_watcher != nullptr; }
+
+    // What the window says about a loaded set: where its GPS came from when that is not the
+    // camera's own file, and the clock shift applied; empty for the camera's file or nothing.
+    static QString SourceNote(const Loaded& loaded);
+
+private:
+    Handler m_handler;
+    QFutureWatcher<std::shared_ptr<Loaded>>* m_watcher = nullptr;
+};
+
+} // namespace quello
