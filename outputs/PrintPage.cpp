@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFont>
+#include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -17,6 +18,7 @@ namespace {
 constexpr int kTextFlags = Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs | Qt::TextDontClip;
 constexpr int kMargin = 80;
 constexpr int kPictureTop = 250;
+constexpr int kPdfResolution = 300;
 
 // value * numerator / denominator rounded to the nearest integer, as a font height in points
 // becomes device pixels.
@@ -85,6 +87,13 @@ bool PaintPrintPage(QPaintDevice& device, const PrintPageContent& content) {
     if (const auto* printer = dynamic_cast<const QPrinter*>(&device))
         return ended && printer->printerState() != QPrinter::Error;
     return ended;
+}
+
+void SetUpPagePdfPrinter(QPrinter& printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setResolution(kPdfResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setDocName(QStringLiteral("Movastra print service"));
 }
 
 bool SavePrintPagePdf(const QPrinter& printer, const PrintPageContent& content,

@@ -32,6 +32,10 @@ QString FormatPrintTelemetry(float x, float y, float z, const QString& speed,
 // printer, when its job ended in an error. GUI thread.
 bool PaintPrintPage(QPaintDevice& device, const PrintPageContent& content);
 
+// Sets `printer` up as `quello print` prints: a PDF at 300 dpi on A4, named as the player's
+// print service.
+void SetUpPagePdfPrinter(QPrinter& printer);
+
 // The page as a one-page PDF file at `path` (UTF-8), with the page layout, resolution, PDF
 // version, title and creator of `printer`. The file is replaced atomically: false when it cannot
 // be created, replaced (a read-only file) or completely written (a full disk), and then the old

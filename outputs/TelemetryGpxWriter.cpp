@@ -17,30 +17,6 @@ std::string TrackNameText(const std::string& name) {
     return text;
 }
 
-// A coordinate as xsd:decimal demands it (optional '-', digits, optional '.' and digits),
-// within [-limit, limit]. The text itself is what goes into the document, so no precision is
-// lost on the way.
-bool IsCoordinate(const std::string& text, double limit) {
-    if (text.empty())
-        return false;
-    std::size_t i = text[0] == '-' ? 1 : 0;
-    const std::size_t intStart = i;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
-        ++i;
-    if (i == intStart)
-        return false;
-    if (i < text.size() && text[i] == '.') {
-        const std::size_t fracStart = ++i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
-            ++i;
-        if (i == fracStart)
-            return false;
-    }
-    if (i != text.size())
-        return false;
-    return std::abs(std::strtod(text.c_str(), nullptr)) <= limit;
-}
-
 // "YYYY/MM/DD HH:MM:SS" (or with '-' in the date) as xsd:dateTime without a zone: the camera
 // clock's zone is unknown. Empty when the text is not such a time.
 std::string GpxTime(const std::string& text) {
@@ -61,6 +37,29 @@ std::string GpxTime(const std::string& text) {
 
 } // namespace
 
+// xsd:decimal as GPX demands it. The text itself is what goes into the document, so no
+// precision is lost on the way.
+bool IsTrackCoordinate(const std::string& text, double limit) {
+    if (text.empty())
+        return false;
+    std::size_t i = text[0] == '-' ? 1 : 0;
+    const std::size_t intStart = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        ++i;
+    if (i == intStart)
+        return false;
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t fracStart = ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        if (i == fracStart)
+            return false;
+    }
+    if (i != text.size())
+        return false;
+    return std::abs(std::strtod(text.c_str(), nullptr)) <= limit;
+}
+
 void WriteTelemetryGpx(std::ostream& out, const TelemetrySet& set, const std::string& trackName) {
     const int fixes = std::clamp<int>(set.fixCount, 0, TelemetrySet::kMaxFixes);
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -74,7 +73,7 @@ void WriteTelemetryGpx(std::ostream& out, const TelemetrySet& set, const std::st
         const GpsFix& f = set.fixes[i];
         const std::string lat = FixText(f.latitude);
         const std::string lon = FixText(f.longitude);
-        if (!IsCoordinate(lat, 90.0) || !IsCoordinate(lon, 180.0))
+        if (!IsTrackCoordinate(lat, 90.0) || !IsTrackCoordinate(lon, 180.0))
             continue;
         out << "      <trkpt lat=\"" << lat << "\" lon=\"" << lon << "\">";
         const std::string time = GpxTime(FixText(f.dateTime));

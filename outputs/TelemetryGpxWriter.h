@@ -16,4 +16,9 @@ namespace quello {
 // Pure function of its inputs; writes to out only, whose errors the caller checks.
 void WriteTelemetryGpx(std::ostream& out, const TelemetrySet& set, const std::string& trackName);
 
+// Whether a fix's coordinate text goes into a track: a plain decimal number (optional '-',
+// digits, optional '.' and digits) within [-limit, limit]. The GPX and KML tracks hold the
+// same points by this one test. Pure function.
+bool IsTrackCoordinate(const std::string& text, double limit);
+
 } // namespace quello

@@ -3,54 +3,22 @@
 // the window's size with the cursor a sync tick would set) and prints it with the player's own
 // page routine into a PDF.
 #include "Command.h"
+#include "MomentPage.h"
 #include "MovieMoment.h"
 
-#include "device/MovieGpsOptions.h"
-#include "outputs/PrintCapture.h"
 #include "playback/CMediaGraph.h"
-#include "recordings/MovieHeader.h"
-#include "recordings/TelemetrySet.h"
-#include "recordings/TelemetrySources.h"
-#include "res/skin/WindowLayout.h"
-#include "views/CMyWaveForm.h"
 
 #include <QApplication>
-#include <QPageSize>
 #include <QPrinter>
 
 #include <clocale>
-#include <ctime>
 #include <exception>
 #include <iostream>
-#include <memory>
 #include <ostream>
 
 namespace quello {
 
 namespace {
-
-constexpr int kPdfResolution = 300;
-
-// The strip as the player shows it for this movie: its telemetry, the time axis from the
-// header's creation time, and the cursor and playing second of a sync tick at `seconds`.
-void LoadWaveform(CMyWaveForm& waveform, TelemetrySet& telemetry, const std::string& movie,
-                  double duration, double seconds) {
-    waveform.resize(DialogUnitsToPixels(kWaveformTemplateRect).size());
-    LoadMovieTelemetry(movie, GpsOptionsForMovie(movie), telemetry);
-    waveform.SetGSensorData(telemetry.samples, telemetry.sampleCount);
-    waveform.SetSpeedData(telemetry.speeds, telemetry.fixCount);
-
-    std::tm created{};
-    auto headerDuration = static_cast<std::uint32_t>(duration);
-    int readOnly = 0;
-    ReadMovieHeader(movie, created, headerDuration, readOnly);
-    const int axisStart =
-        created.tm_mday != 0 ? created.tm_hour * 3600 + created.tm_min * 60 + created.tm_sec : 0;
-    waveform.SetTotalSeconds(int(duration));
-    waveform.SetAxisSeconds(axisStart, axisStart + int(headerDuration));
-    waveform.SetCursor(int(seconds * 10));
-    waveform.SetCurrentSecond(int(seconds));
-}
 
 int RunPrint(int argc, char** argv, std::ostream& out, std::ostream& err) {
     const auto moment = MovieMoment::Parse({argv + 1, argv + argc}, "print",
@@ -69,17 +37,9 @@ int RunPrint(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CMediaGraph graph;
     if (const int rc = moment->OpenIn(graph, "print", err); rc != kExitOk)
         return rc;
-    auto telemetry = std::make_unique<TelemetrySet>();
-    CMyWaveForm waveform;
-    LoadWaveform(waveform, *telemetry, moment->movie, graph.GetDurationSeconds(), moment->seconds);
-    std::optional<PrintedFix> fix;
-    const PrintPageContent content = CapturePrintContent(graph, waveform, *telemetry, fix);
-
+    const PrintPageContent content = CaptureMomentPage(graph, moment->movie, moment->seconds);
     QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setResolution(kPdfResolution);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setDocName(QStringLiteral("Movastra print service"));
+    SetUpPagePdfPrinter(printer);
     if (!SavePrintPagePdf(printer, content, moment->output)) {
         err << "quello print: cannot write " << moment->output << "\n";
         return kExitFailed;

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "recordings/GForceEvents.h"
+
+#include <csignal>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quello {
+
+class CMediaGraph;
+struct PrintPageContent;
+
+// The moment a pack documents. A plain value.
+struct EvidenceMoment {
+    std::string moviePath;
+    std::string telemetryPath;   // empty when the movie has no telemetry file
+    double seconds = 0.0;        // the position on screen, in seconds of the movie
+    GForceThresholds thresholds; // the card's, as the player marks the events
+};
+
+// An evidence pack of one moment of a recording, written into a folder DIR that is new or
+// empty:
+//   <movie name>, <telemetry name>  the originals, copied bit for bit with their modification
+//                                   times, each read back from the disk and compared by SHA-256
+//   snapshot.jpg                    the frame on screen, as the player's snapshot saves it
+//   page.pdf                        the printed page of the moment, as `quello print` makes it
+//   track.gpx, track.kml            the telemetry's GPS track
+//   events.csv                      the G-force events of the telemetry (columns: see README)
+//   README.txt                      what each file is, when and by which version it was made
+//   MANIFEST.sha256                 `sha256sum -c` lines for every other file
+// A movie without telemetry gives a pack without the telemetry copy, the tracks and the events;
+// its README says so.
+//
+// The pack appears whole or not at all: it is built in a hidden sibling folder
+// ".<DIR name>.partial-XXXXXX", every file synced, then renamed onto DIR. rename(2) replaces
+// only a missing or empty folder, atomically, so a DIR that gained files in the meantime is
+// never replaced. On a failure or a stop the sibling folder is removed. Only a killed process
+// or a power cut can leave that hidden folder; never a partial DIR.
+//
+// Owns nothing beyond its texts; the engine and page are the caller's. GUI thread (the
+// snapshot and the PDF writer are Qt's); one export at a time per object.
+class EvidencePack {
+public:
+    // Room beyond the copies kept for the files the pack makes (the 300 dpi page is the
+    // largest, a few MB) and for the file system's own blocks.
+    static constexpr std::uint64_t kRoomMargin = std::uint64_t(32) << 20;
+
+    explicit EvidencePack(EvidenceMoment moment);
+
+    // Whether `dir` can take the pack, writing nothing: its parent folder exists, `dir` is
+    // missing or an empty folder, the originals are readable regular files whose names do not
+    // clash with the pack's own, and the parent's file system has room for the copies plus
+    // kRoomMargin. False with error() set.
+    bool Check(const std::string& dir);
+
+    // Checks as Check() does, then builds and places the pack. `engine` shows the moment (its
+    // frame is the snapshot); `page` is the printed page of it. False with error() set, and
+    // then nothing is left of the pack.
+    bool Write(const std::string& dir, CMediaGraph& engine, const PrintPageContent& page);
+
+    // Read between steps and while copying; once it is non-zero the export stops as on a
+    // failure. The flag is the caller's (a signal handler may set it).
+    void SetStopFlag(const volatile std::sig_atomic_t* flag) { m_stop = flag; }
+
+    // One line for the user, naming the file or folder at fault.
+    const std::string& error() const { return m_error; }
+    // The files of the pack last written, in the order the manifest lists them.
+    const std::vector<std::string>& files() const { return m_files; }
+
+private:
+    bool Fail(std::string message);
+    bool Stopped();
+    bool Build(const std::string& folder, CMediaGraph& engine, const PrintPageContent& page);
+    bool CopyVerified(const std::string& from, const std::string& to, std::string& hash);
+    bool WriteTracks(const std::string& folder);
+    bool WriteText(const std::string& path, const std::string& text);
+    std::string ReadmeText() const;
+
+    EvidenceMoment m_moment;
+    std::string m_error;
+    std::vector<std::string> m_files;
+    std::vector<std::string> m_hashes; // beside m_files
+    const volatile std::sig_atomic_t* m_stop = nullptr;
+    std::string m_madeAt; // UTC, ISO 8601
+};
+
+} // namespace quello

@@ -1,0 +1,87 @@
+// `quello-evidence`: the part of `quello evidence` that needs Qt and libmpv. It opens the
+// moment as `quello print` does and hands the engine and the printed page to the pack.
+#include "Command.h"
+#include "MomentPage.h"
+#include "MovieMoment.h"
+
+#include "device/DeviceDrive.h"
+#include "outputs/EvidencePack.h"
+#include "playback/CMediaGraph.h"
+#include "recordings/MovieHeader.h"
+
+#include <QApplication>
+
+#include <clocale>
+#include <csignal>
+#include <exception>
+#include <iostream>
+#include <ostream>
+
+namespace quello {
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int) {
+    g_stop = 1;
+}
+
+// The thresholds the player marks the events with: the card's, when the movie lies on one.
+EvidenceMoment MomentOf(const MovieMoment& moment) {
+    EvidenceMoment evidence{moment.movie, {}, moment.seconds, {}};
+    if (!FindTelemetryFile(moment.movie, evidence.telemetryPath))
+        evidence.telemetryPath.clear();
+    if (const auto card = FindCardAbove(moment.movie, 3))
+        evidence.thresholds = ThresholdsForSensitivity(card->sensitivity(0), card->sensitivity(1),
+                                                       card->sensitivity(2));
+    return evidence;
+}
+
+int RunEvidence(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    const auto moment = MovieMoment::Parse({argv + 1, argv + argc}, "evidence",
+                                           "quello evidence MOVIE --at SECONDS -o DIR", err);
+    if (!moment)
+        return kExitUsage;
+    EvidencePack pack(MomentOf(*moment));
+    // Refusals come before the movie is even opened: nothing is written for them.
+    if (!pack.Check(moment->output)) {
+        err << "quello evidence: " << pack.error() << "\n";
+        return kExitFailed;
+    }
+    // An interrupted export removes what it built: the handler only sets the flag the pack
+    // reads between its steps.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal, OnStopSignal);
+    pack.SetStopFlag(&g_stop);
+
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QApplication app(argc, argv);
+    // libmpv refuses to start under a numeric locale other than "C".
+    std::setlocale(LC_NUMERIC, "C");
+
+    CMediaGraph graph;
+    if (const int rc = moment->OpenIn(graph, "evidence", err); rc != kExitOk)
+        return rc;
+    const PrintPageContent page = CaptureMomentPage(graph, moment->movie, moment->seconds);
+    if (!pack.Write(moment->output, graph, page)) {
+        err << "quello evidence: " << pack.error() << "\n";
+        return kExitFailed;
+    }
+    out << moment->output << "\n";
+    return kExitOk;
+}
+
+} // namespace
+
+} // namespace quello
+
+int main(int argc, char** argv) {
+    try {
+        return quello::RunEvidence(argc, argv, std::cout, std::cerr);
+    } catch (const std::exception& e) {
+        std::cerr << "quello evidence: " << e.what() << "\n";
+    }
+    return quello::kExitFailed;
+}

@@ -1,0 +1,49 @@
+#include "MomentPage.h"
+
+#include "device/MovieGpsOptions.h"
+#include "outputs/PrintCapture.h"
+#include "playback/CMediaGraph.h"
+#include "recordings/MovieHeader.h"
+#include "recordings/TelemetrySet.h"
+#include "recordings/TelemetrySources.h"
+#include "res/skin/WindowLayout.h"
+#include "views/CMyWaveForm.h"
+
+#include <ctime>
+#include <memory>
+#include <optional>
+
+namespace quello {
+
+namespace {
+
+void LoadWaveform(CMyWaveForm& waveform, TelemetrySet& telemetry, const std::string& movie,
+                  double duration, double seconds) {
+    waveform.resize(DialogUnitsToPixels(kWaveformTemplateRect).size());
+    LoadMovieTelemetry(movie, GpsOptionsForMovie(movie), telemetry);
+    waveform.SetGSensorData(telemetry.samples, telemetry.sampleCount);
+    waveform.SetSpeedData(telemetry.speeds, telemetry.fixCount);
+
+    std::tm created{};
+    auto headerDuration = static_cast<std::uint32_t>(duration);
+    int readOnly = 0;
+    ReadMovieHeader(movie, created, headerDuration, readOnly);
+    const int axisStart =
+        created.tm_mday != 0 ? created.tm_hour * 3600 + created.tm_min * 60 + created.tm_sec : 0;
+    waveform.SetTotalSeconds(int(duration));
+    waveform.SetAxisSeconds(axisStart, axisStart + int(headerDuration));
+    waveform.SetCursor(int(seconds * 10));
+    waveform.SetCurrentSecond(int(seconds));
+}
+
+} // namespace
+
+PrintPageContent CaptureMomentPage(CMediaGraph& graph, const std::string& movie, double seconds) {
+    auto telemetry = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
+    CMyWaveForm waveform;
+    LoadWaveform(waveform, *telemetry, movie, graph.GetDurationSeconds(), seconds);
+    std::optional<PrintedFix> fix;
+    return CapturePrintContent(graph, waveform, *telemetry, fix);
+}
+
+} // namespace quello
