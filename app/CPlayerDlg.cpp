@@ -1,6 +1,7 @@
 #include "CPlayerDlg.h"
 
 #include "CAboutDlg.h"
+#include "EvidenceExport.h"
 #include "LibraryController.h"
 
 #include "device/CDlgSetting.h"
@@ -373,6 +374,10 @@ void CPlayerDlg::ShowWindowMenu(const QPoint& globalPos) {
     menu.addSeparator();
     QAction* goTo = menu.addAction(QStringLiteral("Go to time..."));
     connect(goTo, &QAction::triggered, this, &CPlayerDlg::GoToTimeCommand);
+    QAction* evidence = menu.addAction(QStringLiteral("Export evidence…"));
+    evidence->setEnabled(engine().GetState() != MediaState::Stopped);
+    connect(evidence, &QAction::triggered, this,
+            [this] { ExportEvidence(this, *m_playback, *m_controls.waveform, library()); });
     // The current recording's G-force events, each a jump to 2 s before its peak.
     QMenu* events = menu.addMenu(QStringLiteral("G-force events"));
     events->setObjectName(QStringLiteral("eventsMenu"));

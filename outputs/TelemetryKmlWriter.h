@@ -9,7 +9,7 @@ namespace quello {
 
 // A KML 2.2 document with one placemark named `trackName` whose line string runs through the
 // fixes the GPX track holds (IsTrackCoordinate()), as "longitude,latitude,0" written as the
-// file held them; a set without such a fix gives the placemark without a line string. Names
+// file held them; one such fix gives a point instead, none a placemark without either. Names
 // are written as XML text (AppendXmlText()), so any bytes give a well-formed document. UTF-8,
 // lines end in LF.
 //

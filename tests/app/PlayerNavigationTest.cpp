@@ -212,5 +212,47 @@ TEST_F(PlayerWindow, GpsOfAnotherCameraFromASideFileShiftedFromTheLibraryMenu) {
     EXPECT_TRUE(settings.readAll().contains("offset\ttrip.MOV\t2\n"));
 }
 
+// "Export evidence…" follows "Go to time..." in the window menu and is usable only while a
+// recording is open; then it fills the empty folder chosen and says so.
+TEST_F(PlayerWindow, EvidenceExportIsOfferedOnlyWithARecordingOpen) {
+    std::vector<bool> enabled;
+    const auto look = [&] {
+        auto menu = OnNext<QMenu>([&](QMenu* m) {
+            const QList<QAction*> actions = m->actions();
+            for (qsizetype i = 0; i + 1 < actions.size(); ++i)
+                if (actions[i]->text() == "Go to time..." &&
+                    actions[i + 1]->text() == QStringLiteral("Export evidence…"))
+                    enabled.push_back(actions[i + 1]->isEnabled());
+            m->close();
+        });
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_Space, Qt::AltModifier);
+    };
+    look();
+    ASSERT_TRUE(window->AddRecording(Movie("K.MOV", "long.mov")));
+    ClickRow(0);
+    ASSERT_TRUE(WaitFor([&] { return State() == Paused; }));
+    look();
+    EXPECT_EQ(enabled, (std::vector<bool>{false, true}));
+
+    const QString pack = dir.filePath("pack");
+    ASSERT_TRUE(QDir().mkdir(pack));
+    auto chooser = OnNext<QDialog>([&](QDialog* d) {
+        d->findChild<QLineEdit*>("fileNameEdit")->setText(pack);
+        d->accept();
+    });
+    QString message;
+    auto box = OnNextMessage(message);
+    auto menu = OnNextMenuChoose(QStringLiteral("Export evidence…"));
+    QTest::keyClick(window.get(), Qt::Key_Space, Qt::AltModifier);
+    EXPECT_TRUE(WaitFor([&] { return !message.isEmpty(); }));
+    EXPECT_EQ(message, "Evidence exported. " + pack);
+    QFile copy(pack + "/K.MOV"), original(dir.filePath("K.MOV"));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), original.readAll());
+    EXPECT_TRUE(QFile::exists(pack + "/MANIFEST.sha256"));
+}
+
 } // namespace
 } // namespace quello

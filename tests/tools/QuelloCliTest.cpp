@@ -39,7 +39,8 @@ std::vector<std::string> Args(const std::string& args, const std::string& dir) {
     return words;
 }
 
-// Refusals print one line to stderr (a usage error may add the usage) and write nothing.
+// Refusals print one line to stderr (a usage error may add the usage) and write nothing: no
+// evidence pack and no hidden folder it was being built in.
 TEST(QuelloCli, BadInputIsRefusedWithOneLineAndNothingWritten) {
     const struct {
         const char* args;
@@ -70,6 +71,13 @@ TEST(QuelloCli, BadInputIsRefusedWithOneLineAndNothingWritten) {
         {"settings @/card --timezone 13", 2, "--timezone must be -12..12"},
         {"settings @/card --sensitivity=1,11,3", 2, "--sensitivity"},
         {"settings @/ro --timezone 1", 1, "Save data failed!"},
+        {"evidence @/card/junk.bin --at 1", 2, "give one movie, --at and -o"},
+        {"evidence @/card/junk.bin --at -1 -o @/pack", 2, "--at takes a number"},
+        {"evidence @/card/junk.bin --at 1 -o @/card", 1, "the folder is not empty"},
+        {"evidence @/card/junk.bin --at 1 -o @/ro/setup.cfg", 1, "is not a folder"},
+        {"evidence @/card/junk.bin --at 1 -o @/none/pack", 1, "none: no such folder"},
+        {"evidence @/nope --at 1 -o @/pack", 1, "nope: No such file"},
+        {"evidence @/card/junk.bin --at 1 -o @/pack", 1, "not a playable movie"},
     };
     const TempDir dir;
     dir.write("card/junk.bin", std::string("\x00\xff\x13\x37", 4));

@@ -1,0 +1,168 @@
+// `quello evidence` run as a user runs it, on the demo card's recordings: each pack checks out
+// with sha256sum, holds the originals byte for byte and files that their own readers accept;
+// a disk without room gets nothing. The refusals of the command line sit in the table of
+// QuelloCliTest.
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
+
+#include "quello/Version.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+namespace quello::test {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+std::size_t Count(const std::string& text, const std::string& word) {
+    std::size_t n = 0;
+    for (std::size_t at = 0; (at = text.find(word, at)) != std::string::npos; at += word.size())
+        ++n;
+    return n;
+}
+
+// The events of a pack's events.csv as `quello events` prints them.
+json CsvEvents(const std::string& csv) {
+    json events = json::array();
+    std::istringstream in(csv);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "start_s,peak_s,end_s,kind,peak_g");
+    while (std::getline(in, line)) {
+        std::istringstream cells(line);
+        std::string start, peak, end, kind, g;
+        std::getline(cells, start, ',');
+        std::getline(cells, peak, ',');
+        std::getline(cells, end, ',');
+        std::getline(cells, kind, ',');
+        std::getline(cells, g);
+        events.push_back({{"start", std::stod(start)},
+                          {"peak", std::stod(peak)},
+                          {"end", std::stod(end)},
+                          {"kind", kind},
+                          {"peakG", std::stod(g)}});
+    }
+    return events;
+}
+
+// A new folder, an existing empty one (it keeps its mode) and a name with a trailing '/'; a
+// movie with its telemetry beside it, one with it in INFO and one without any.
+TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
+    const struct {
+        const char* movie; // on the demo card
+        const char* telemetry;
+        const char* dir;
+        bool existing;
+        const char* at;
+        const char* position; // as the README gives it
+    } cases[] = {
+        {"DCIM/101MEDIA/FILE0004.MOV", "DCIM/101MEDIA/FILE0004.DAT", "pack", false, "12.7",
+         "12.700 s into the movie (0:12.7)"},
+        {"DCIM/100MEDIA/FILE0002.MOV", "DCIM/INFO/FILE0002.DAT", "empty", true, "3",
+         "3.000 s into the movie (0:03.0)"},
+        {"DCIM/100MEDIA/FILE0003.MOV", nullptr, "bare/", false, "0",
+         "0.000 s into the movie (0:00.0)"},
+    };
+    const std::string card = QUELLO_DEMO_CARD;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.movie);
+        const TempDir dir;
+        const std::string pack = dir.file(c.dir);
+        if (c.existing) {
+            fs::create_directory(pack);
+            fs::permissions(pack, fs::perms(0750));
+        }
+        const ProgramResult r =
+            RunQuello({"evidence", card + "/" + c.movie, "--at", c.at, "-o", pack});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, pack + "\n");
+        EXPECT_EQ(dir.entries().size(), 1u) << "a hidden folder was left";
+        if (c.existing) {
+            EXPECT_EQ(fs::status(pack).permissions(), fs::perms(0750));
+        }
+        EXPECT_EQ(RunProgram({"sha256sum", "--quiet", "--strict", "-c", "MANIFEST.sha256"}, pack)
+                      .exitCode,
+                  0);
+
+        std::set<std::string> expected = {"snapshot.jpg", "page.pdf", "README.txt",
+                                          "MANIFEST.sha256"};
+        std::vector<std::string> originals = {c.movie};
+        if (c.telemetry) {
+            originals.push_back(c.telemetry);
+            expected.insert({"track.gpx", "track.kml", "events.csv"});
+        }
+        for (const std::string& original : originals) {
+            const std::string name = fs::path(original).filename().string();
+            expected.insert(name);
+            EXPECT_EQ(TempDir::read(pack + "/" + name), TempDir::read(card + "/" + original));
+            EXPECT_EQ(fs::last_write_time(pack + "/" + name),
+                      fs::last_write_time(card + "/" + original));
+        }
+        EXPECT_EQ(TempDir::entries(pack), expected);
+        // Every file but the manifest is in it, each once.
+        const std::string manifest = TempDir::read(pack + "/MANIFEST.sha256");
+        EXPECT_EQ(Count(manifest, "\n"), expected.size() - 1);
+
+        const std::string readme = TempDir::read(pack + "/README.txt");
+        EXPECT_TRUE(
+            std::regex_search(readme, std::regex("Made: +\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:"
+                                                 "\\d\\dZ \\(UTC\\)")))
+            << readme;
+        for (const std::string& word : {std::string("Quello Player ") + kVersion,
+                                        "Movie:     " + fs::path(c.movie).filename().string(),
+                                        std::string("Position:  ") + c.position})
+            EXPECT_NE(readme.find(word), std::string::npos) << word;
+        EXPECT_EQ(readme.find("Telemetry: none") == std::string::npos, c.telemetry != nullptr);
+        EXPECT_EQ(RunProgram({"djpeg", "-pnm", pack + "/snapshot.jpg"}).exitCode, 0);
+        const std::string page = RunProgram({"pdftotext", pack + "/page.pdf", "-"}).out;
+        EXPECT_NE(page.find("G-Sensor [x:"), std::string::npos) << page;
+        if (!c.telemetry)
+            continue;
+
+        // The page shows the fix of the second on screen.
+        const std::string dat = card + "/" + c.telemetry;
+        const json fix = json::parse(RunQuello({"telemetry", dat}).out)["fixes"][std::stoi(c.at)];
+        const std::string latitude = fix["latitude"];
+        EXPECT_NE(page.find("Latitude: " + latitude), std::string::npos) << page;
+        // Both tracks hold the points the telemetry command's GPX holds.
+        const std::string gpx = TempDir::read(pack + "/track.gpx");
+        EXPECT_EQ(gpx, RunQuello({"telemetry", dat, "--format", "gpx"}).out);
+        EXPECT_EQ(
+            RunProgram({"xmllint", "--noout", "--schema", QUELLO_GPX_XSD, pack + "/track.gpx"})
+                .exitCode,
+            0);
+        EXPECT_EQ(RunProgram({"xmllint", "--noout", pack + "/track.kml"}).exitCode, 0);
+        EXPECT_EQ(Count(TempDir::read(pack + "/track.kml"), ",0\n"), Count(gpx, "<trkpt"));
+        EXPECT_GT(Count(gpx, "<trkpt"), 1u);
+        // The demo card's sensitivity asks 0.7 g across the car, not the command's default.
+        EXPECT_EQ(CsvEvents(TempDir::read(pack + "/events.csv")),
+                  json::parse(RunQuello({"events", dat, "--threshold", "0.7"}).out));
+    }
+}
+
+// The room is checked before anything is written: a disk that holds the copies but not the
+// rest of the pack gets nothing, not even the hidden folder.
+TEST(QuelloEvidence, ADiskWithoutRoomGetsNothing) {
+    const TempDir dir;
+    const std::string disk = dir.makeDir("disk");
+    const std::string movie = QUELLO_DEMO_CARD "/DCIM/101MEDIA/FILE0004.MOV";
+    const TmpfsMount mount(disk, fs::file_size(movie) + (4 << 20));
+    if (!mount.error().empty())
+        GTEST_SKIP() << mount.error();
+    const ProgramResult r = RunQuello({"evidence", movie, "--at", "1", "-o", disk + "/pack"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("not enough room on its disk"), std::string::npos) << r.err;
+    EXPECT_EQ(Count(r.err, "\n"), 1u);
+    EXPECT_TRUE(TempDir::entries(disk).empty());
+}
+
+} // namespace
+} // namespace quello::test
