@@ -1,6 +1,6 @@
 // `quello evidence` run as a user runs it, on the demo card's recordings: each pack checks out
 // with sha256sum, holds the originals byte for byte and files that their own readers accept;
-// a disk without room gets nothing. The refusals of the command line sit in the table of
+// a failed export leaves nothing. The refusals of the command line sit in the table of
 // QuelloCliTest.
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <sstream>
 
@@ -148,20 +149,34 @@ TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
     }
 }
 
-// The room is checked before anything is written: a disk that holds the copies but not the
-// rest of the pack gets nothing, not even the hidden folder.
-TEST(QuelloEvidence, ADiskWithoutRoomGetsNothing) {
-    const TempDir dir;
-    const std::string disk = dir.makeDir("disk");
-    const std::string movie = QUELLO_DEMO_CARD "/DCIM/101MEDIA/FILE0004.MOV";
-    const TmpfsMount mount(disk, fs::file_size(movie) + (4 << 20));
-    if (!mount.error().empty())
-        GTEST_SKIP() << mount.error();
-    const ProgramResult r = RunQuello({"evidence", movie, "--at", "1", "-o", disk + "/pack"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("not enough room on its disk"), std::string::npos) << r.err;
-    EXPECT_EQ(Count(r.err, "\n"), 1u);
-    EXPECT_TRUE(TempDir::entries(disk).empty());
+// A pack that cannot be made leaves nothing, not even its hidden folder: neither when the room
+// is found lacking before anything is written (a disk that holds the copies but not the rest),
+// nor when a step fails after the movie was copied (a movie without a picture to save).
+TEST(QuelloEvidence, AFailedExportLeavesNothing) {
+    const struct {
+        std::string movie;
+        bool smallDisk;
+        const char* message;
+    } cases[] = {
+        {QUELLO_TEST_MEDIA_DIR "/audio.m4a", false, "frame on screen could not be saved"},
+        {QUELLO_DEMO_CARD "/DCIM/101MEDIA/FILE0004.MOV", true, "not enough room on its disk"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.movie);
+        const TempDir dir;
+        const std::string disk = dir.makeDir("disk");
+        std::optional<TmpfsMount> mount;
+        if (c.smallDisk) {
+            mount.emplace(disk, fs::file_size(c.movie) + (4 << 20));
+            if (!mount->error().empty())
+                GTEST_SKIP() << mount->error();
+        }
+        const ProgramResult r = RunQuello({"evidence", c.movie, "--at", "1", "-o", disk + "/pack"});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(Count(r.err, "\n"), 1u);
+        EXPECT_TRUE(TempDir::entries(disk).empty());
+    }
 }
 
 } // namespace
