@@ -153,6 +153,15 @@ bool SyncFolder(const std::string& folder) {
     return synced;
 }
 
+// A line as `sha256sum` writes it: a name holding a backslash or a line break is escaped, and
+// the line then starts with a backslash, so that any name the originals have checks out.
+std::string ManifestLine(const std::string& hash, const std::string& name) {
+    std::string escaped;
+    for (const char c : name)
+        escaped += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : std::string(1, c);
+    return (escaped == name ? "" : "\\") + hash + "  " + escaped + "\n";
+}
+
 std::string FileName(const std::string& path) {
     return fs::path(path).filename().string();
 }
@@ -292,7 +301,7 @@ bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
             m_hashes.push_back(HashFile(folder + "/" + m_files[i], m_stop));
         if (m_hashes[i].empty())
             return !Stopped() && Fail(m_files[i] + ": cannot be read back");
-        manifest += m_hashes[i] + "  " + m_files[i] + "\n";
+        manifest += ManifestLine(m_hashes[i], m_files[i]);
     }
     if (!WriteText(folder + "/" + kManifest, manifest))
         return false;

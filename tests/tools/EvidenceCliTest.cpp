@@ -55,24 +55,28 @@ json CsvEvents(const std::string& csv) {
 }
 
 // A new folder, an existing empty one (it keeps its mode) and a name with a trailing '/'; a
-// movie with its telemetry beside it, one with it in INFO and one without any.
+// movie with its telemetry beside it, one with it in INFO, one without any and one whose name
+// the manifest has to escape.
 TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
+    const std::string card = QUELLO_DEMO_CARD "/DCIM/";
+    const TempDir names;
+    fs::copy_file(card + "100MEDIA/FILE0003.MOV", names.file("a\\b\nc.MOV"));
     const struct {
-        const char* movie; // on the demo card
-        const char* telemetry;
+        std::string movie;
+        std::string telemetry; // empty: none
         const char* dir;
         bool existing;
         const char* at;
         const char* position; // as the README gives it
     } cases[] = {
-        {"DCIM/101MEDIA/FILE0004.MOV", "DCIM/101MEDIA/FILE0004.DAT", "pack", false, "12.7",
+        {card + "101MEDIA/FILE0004.MOV", card + "101MEDIA/FILE0004.DAT", "pack", false, "12.7",
          "12.700 s into the movie (0:12.7)"},
-        {"DCIM/100MEDIA/FILE0002.MOV", "DCIM/INFO/FILE0002.DAT", "empty", true, "3",
+        {card + "100MEDIA/FILE0002.MOV", card + "INFO/FILE0002.DAT", "empty", true, "3",
          "3.000 s into the movie (0:03.0)"},
-        {"DCIM/100MEDIA/FILE0003.MOV", nullptr, "bare/", false, "0",
+        {card + "100MEDIA/FILE0003.MOV", "", "bare/", false, "0",
          "0.000 s into the movie (0:00.0)"},
+        {names.file("a\\b\nc.MOV"), "", "odd", false, "1", "1.000 s into the movie (0:01.0)"},
     };
-    const std::string card = QUELLO_DEMO_CARD;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.movie);
         const TempDir dir;
@@ -81,8 +85,7 @@ TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
             fs::create_directory(pack);
             fs::permissions(pack, fs::perms(0750));
         }
-        const ProgramResult r =
-            RunQuello({"evidence", card + "/" + c.movie, "--at", c.at, "-o", pack});
+        const ProgramResult r = RunQuello({"evidence", c.movie, "--at", c.at, "-o", pack});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, pack + "\n");
         EXPECT_EQ(dir.entries().size(), 1u) << "a hidden folder was left";
@@ -96,16 +99,15 @@ TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
         std::set<std::string> expected = {"snapshot.jpg", "page.pdf", "README.txt",
                                           "MANIFEST.sha256"};
         std::vector<std::string> originals = {c.movie};
-        if (c.telemetry) {
+        if (!c.telemetry.empty()) {
             originals.push_back(c.telemetry);
             expected.insert({"track.gpx", "track.kml", "events.csv"});
         }
         for (const std::string& original : originals) {
             const std::string name = fs::path(original).filename().string();
             expected.insert(name);
-            EXPECT_EQ(TempDir::read(pack + "/" + name), TempDir::read(card + "/" + original));
-            EXPECT_EQ(fs::last_write_time(pack + "/" + name),
-                      fs::last_write_time(card + "/" + original));
+            EXPECT_EQ(TempDir::read(pack + "/" + name), TempDir::read(original));
+            EXPECT_EQ(fs::last_write_time(pack + "/" + name), fs::last_write_time(original));
         }
         EXPECT_EQ(TempDir::entries(pack), expected);
         // Every file but the manifest is in it, each once.
@@ -121,15 +123,15 @@ TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
                                         "Movie:     " + fs::path(c.movie).filename().string(),
                                         std::string("Position:  ") + c.position})
             EXPECT_NE(readme.find(word), std::string::npos) << word;
-        EXPECT_EQ(readme.find("Telemetry: none") == std::string::npos, c.telemetry != nullptr);
+        EXPECT_EQ(readme.find("Telemetry: none") == std::string::npos, !c.telemetry.empty());
         EXPECT_EQ(RunProgram({"djpeg", "-pnm", pack + "/snapshot.jpg"}).exitCode, 0);
         const std::string page = RunProgram({"pdftotext", pack + "/page.pdf", "-"}).out;
         EXPECT_NE(page.find("G-Sensor [x:"), std::string::npos) << page;
-        if (!c.telemetry)
+        if (c.telemetry.empty())
             continue;
 
         // The page shows the fix of the second on screen.
-        const std::string dat = card + "/" + c.telemetry;
+        const std::string& dat = c.telemetry;
         const json fix = json::parse(RunQuello({"telemetry", dat}).out)["fixes"][std::stoi(c.at)];
         const std::string latitude = fix["latitude"];
         EXPECT_NE(page.find("Latitude: " + latitude), std::string::npos) << page;
