@@ -1,5 +1,6 @@
 #include "outputs/TelemetryCsvWriter.h"
 #include "outputs/TelemetryGpxWriter.h"
+#include "outputs/TelemetryKmlWriter.h"
 #include "recordings/TelemetryParser.h"
 
 #include "tests/support/ProgramRun.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <regex>
 #include <sstream>
 
 namespace quello {
@@ -21,7 +23,9 @@ using test::TempDir;
 // seconds, coordinates no number or out of range, a month 13, an empty fix, fixes beyond the
 // samples, the years 0 (no xsd:dateTime year: no GPX time) and 1. drive-text: UTF-8 and
 // single-byte letters, quotes, XML specials, in the fields and in the track name (whose bytes
-// that are no UTF-8 are read as Latin-1). drive-empty: no line at all.
+// that are no UTF-8 are read as Latin-1). drive-empty: no line at all. The KML track is
+// well-formed and runs through the GPX track's points in order: a line string through three, a
+// point for drive-text's one, no geometry without any.
 TEST(TelemetryWriters, WriteTheGoldenDocuments) {
     auto set = std::make_unique<TelemetrySet>();
     for (const std::string input : {"drive-full", "drive-gaps", "drive-text", "drive-empty"}) {
@@ -38,6 +42,25 @@ TEST(TelemetryWriters, WriteTheGoldenDocuments) {
         const auto valid =
             test::RunProgram({"xmllint", "--noout", "--schema", QUELLO_GPX_XSD, golden + ".gpx"});
         EXPECT_EQ(valid.exitCode, 0) << valid.err;
+
+        std::ostringstream kml;
+        WriteTelemetryKml(kml, *set, track);
+        const TempDir dir;
+        const auto wellFormed =
+            test::RunProgram({"xmllint", "--noout", dir.write("t.kml", kml.str())});
+        EXPECT_EQ(wellFormed.exitCode, 0) << wellFormed.err;
+        std::string points;
+        const std::string gpxText = gpx.str();
+        const std::regex trkpt("<trkpt lat=\"([^\"]*)\" lon=\"([^\"]*)\"");
+        int count = 0;
+        for (std::sregex_iterator it(gpxText.begin(), gpxText.end(), trkpt), end; it != end;
+             ++it, ++count)
+            points += "          " + (*it)[2].str() + "," + (*it)[1].str() + ",0\n";
+        const std::string doc = kml.str();
+        const std::size_t from = doc.find("<coordinates>\n"),
+                          to = doc.find("        </coordinates>");
+        EXPECT_EQ(from == std::string::npos ? "" : doc.substr(from + 14, to - from - 14), points);
+        EXPECT_EQ(doc.find(count > 1 ? "<LineString>" : "<Point>") != std::string::npos, count > 0);
     }
 }
 
