@@ -1,10 +1,13 @@
 #include "outputs/EvidencePack.h"
 
+#include "outputs/MomentFacts.h"
 #include "outputs/PrintPage.h"
 #include "outputs/TelemetryGpxWriter.h"
 #include "outputs/TelemetryKmlWriter.h"
 #include "playback/CMediaGraph.h"
+#include "recordings/MovieHeader.h"
 #include "recordings/TelemetryParser.h"
+#include "recordings/TelemetrySet.h"
 #include "recordings/base/AtomicFile.h"
 
 #include "quello/Version.h"
@@ -18,6 +21,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <future>
@@ -277,9 +281,22 @@ bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
         m_files.push_back(FileName(original));
         m_hashes.push_back(hash);
     }
+    // From the verified copy: the tracks, the events and the snapshot's fix show what the
+    // pack's telemetry file holds. Without one the set stays empty.
+    auto telemetry = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
+    const std::string copy = folder + "/" + FileName(m_moment.telemetryPath);
+    if (!m_moment.telemetryPath.empty() && !ParseTelemetryFile(copy, *telemetry))
+        return Fail(FileName(copy) + ": cannot be read as telemetry");
     if (Stopped())
         return false;
-    if (engine.SaveFrameAsJpeg(QFile::decodeName((folder + "/" + kSnapshot).c_str())) != 1)
+    // The snapshot carries the Exif facts the player's snapshot gives the same frame.
+    std::tm created{};
+    std::uint32_t duration = 0;
+    int readOnly = 0;
+    ReadMovieHeader(m_moment.moviePath, created, duration, readOnly);
+    const SnapshotFacts facts =
+        FactsForMoment(created, created.tm_mday != 0, engine.GetPositionSeconds(), *telemetry);
+    if (engine.SaveFrameAsJpeg(QFile::decodeName((folder + "/" + kSnapshot).c_str()), facts) != 1)
         return Fail("the frame on screen could not be saved as " + std::string(kSnapshot));
     m_files.push_back(kSnapshot);
 
@@ -289,7 +306,7 @@ bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
         return m_error.empty() ? Fail("the printed page could not be written") : false;
     m_files.push_back(kPage);
 
-    if (!m_moment.telemetryPath.empty() && !WriteTracks(folder))
+    if (!m_moment.telemetryPath.empty() && !WriteTracks(folder, *telemetry))
         return false;
     if (!WriteText(folder + "/" + kReadme, ReadmeText()))
         return false;
@@ -349,19 +366,13 @@ bool EvidencePack::CopyVerified(const std::string& from, const std::string& to, 
     return true;
 }
 
-bool EvidencePack::WriteTracks(const std::string& folder) {
-    auto set = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
-    // From the verified copy: the tracks show what the pack's telemetry file holds.
-    const std::string copy = folder + "/" + FileName(m_moment.telemetryPath);
-    if (!ParseTelemetryFile(copy, *set))
-        return Fail(FileName(copy) + ": cannot be read as telemetry");
+bool EvidencePack::WriteTracks(const std::string& folder, const TelemetrySet& set) {
     const std::string name = fs::path(m_moment.moviePath).stem().string();
     std::ostringstream gpx, kml;
-    WriteTelemetryGpx(gpx, *set, name);
-    WriteTelemetryKml(kml, *set, name);
+    WriteTelemetryGpx(gpx, set, name);
+    WriteTelemetryKml(kml, set, name);
     std::string csv = "start_s,peak_s,end_s,kind,peak_g\n";
-    for (const GForceEvent& e :
-         FindGForceEvents(set->samples, set->sampleCount, m_moment.thresholds))
+    for (const GForceEvent& e : FindGForceEvents(set.samples, set.sampleCount, m_moment.thresholds))
         csv += Fixed(e.start, 1) + "," + Fixed(e.peak, 1) + "," + Fixed(e.end, 1) + "," +
                GForceKindName(e.kind) + "," + Fixed(e.peakG, 3) + "\n";
     for (const auto& [file, text] :

@@ -11,6 +11,7 @@ namespace quello {
 
 class CMediaGraph;
 struct PrintPageContent;
+struct TelemetrySet;
 
 // The moment a pack documents. A plain value.
 struct EvidenceMoment {
@@ -24,7 +25,8 @@ struct EvidenceMoment {
 // empty:
 //   <movie name>, <telemetry name>  the originals, copied bit for bit with their modification
 //                                   times, each read back from the disk and compared by SHA-256
-//   snapshot.jpg                    the frame on screen, as the player's snapshot saves it
+//   snapshot.jpg                    the frame on screen, as the player's snapshot saves it, with
+//                                   the same Exif facts (FactsForMoment)
 //   page.pdf                        the printed page of the moment, as `quello print` makes it
 //   track.gpx, track.kml            the telemetry's GPS track
 //   events.csv                      the G-force events of the telemetry (columns: see README)
@@ -74,7 +76,7 @@ private:
     bool Stopped();
     bool Build(const std::string& folder, CMediaGraph& engine, const PrintPageContent& page);
     bool CopyVerified(const std::string& from, const std::string& to, std::string& hash);
-    bool WriteTracks(const std::string& folder);
+    bool WriteTracks(const std::string& folder, const TelemetrySet& set);
     bool WriteText(const std::string& path, const std::string& text);
     std::string ReadmeText() const;
 

@@ -125,6 +125,10 @@ TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
             EXPECT_NE(readme.find(word), std::string::npos) << word;
         EXPECT_EQ(readme.find("Telemetry: none") == std::string::npos, !c.telemetry.empty());
         EXPECT_EQ(RunProgram({"djpeg", "-pnm", pack + "/snapshot.jpg"}).exitCode, 0);
+        // The same bytes, Exif block included, as `quello snapshot` saves for the moment.
+        const std::string shot = dir.file("shot.jpg");
+        EXPECT_EQ(RunQuello({"snapshot", c.movie, "--at", c.at, "-o", shot}).exitCode, 0);
+        EXPECT_EQ(TempDir::read(pack + "/snapshot.jpg"), TempDir::read(shot));
         const std::string page = RunProgram({"pdftotext", pack + "/page.pdf", "-"}).out;
         EXPECT_NE(page.find("G-Sensor [x:"), std::string::npos) << page;
         if (c.telemetry.empty())
