@@ -59,7 +59,8 @@ void ExportEvidence(QWidget* window, PlaybackController& playback, CMyWaveForm& 
         const bool written =
             pack.Check(path) &&
             pack.Write(path, engine,
-                       CapturePrintContent(engine, waveform, playback.telemetry(), fix));
+                       CapturePrintContent(engine, waveform, playback.telemetry(), fix),
+                       playback.telemetry());
         QApplication::restoreOverrideCursor();
         if (written)
             Tell(window, QMessageBox::Information, "evidenceBox",

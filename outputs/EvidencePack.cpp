@@ -231,8 +231,8 @@ bool EvidencePack::Check(const std::string& dir) {
     return true;
 }
 
-bool EvidencePack::Write(const std::string& dir, CMediaGraph& engine,
-                         const PrintPageContent& page) {
+bool EvidencePack::Write(const std::string& dir, CMediaGraph& engine, const PrintPageContent& page,
+                         const TelemetrySet& telemetry) {
     m_files.clear();
     m_hashes.clear();
     if (!Check(dir))
@@ -248,7 +248,7 @@ bool EvidencePack::Write(const std::string& dir, CMediaGraph& engine,
     std::string folder = target.parent + "/." + target.name + ".partial-XXXXXX";
     if (::mkdtemp(folder.data()) == nullptr)
         return Fail(target.parent + ": cannot create a folder there: " + ErrnoText());
-    bool placed = Build(folder, engine, page);
+    bool placed = Build(folder, engine, page, telemetry);
     if (placed && ::chmod(folder.c_str(), mode) != 0)
         placed = Fail(folder + ": " + ErrnoText());
     if (placed && Stopped())
@@ -270,7 +270,7 @@ bool EvidencePack::Write(const std::string& dir, CMediaGraph& engine,
 }
 
 bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
-                         const PrintPageContent& page) {
+                         const PrintPageContent& page, const TelemetrySet& shown) {
     m_madeAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
     for (const std::string& original : {m_moment.moviePath, m_moment.telemetryPath}) {
         if (original.empty())
@@ -281,21 +281,22 @@ bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
         m_files.push_back(FileName(original));
         m_hashes.push_back(hash);
     }
-    // From the verified copy: the tracks, the events and the snapshot's fix show what the
-    // pack's telemetry file holds. Without one the set stays empty.
+    // From the verified copy: the tracks and the events show what the pack's telemetry file
+    // holds.
     auto telemetry = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
     const std::string copy = folder + "/" + FileName(m_moment.telemetryPath);
     if (!m_moment.telemetryPath.empty() && !ParseTelemetryFile(copy, *telemetry))
         return Fail(FileName(copy) + ": cannot be read as telemetry");
     if (Stopped())
         return false;
-    // The snapshot carries the Exif facts the player's snapshot gives the same frame.
+    // The snapshot carries the Exif facts the player's snapshot gives the same frame, from the
+    // telemetry the player shows (which may be GPS from another source than a telemetry file).
     std::tm created{};
     std::uint32_t duration = 0;
     int readOnly = 0;
     ReadMovieHeader(m_moment.moviePath, created, duration, readOnly);
     const SnapshotFacts facts =
-        FactsForMoment(created, created.tm_mday != 0, engine.GetPositionSeconds(), *telemetry);
+        FactsForMoment(created, created.tm_mday != 0, engine.GetPositionSeconds(), shown);
     if (engine.SaveFrameAsJpeg(QFile::decodeName((folder + "/" + kSnapshot).c_str()), facts) != 1)
         return Fail("the frame on screen could not be saved as " + std::string(kSnapshot));
     m_files.push_back(kSnapshot);

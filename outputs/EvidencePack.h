@@ -58,9 +58,11 @@ public:
     bool Check(const std::string& dir);
 
     // Checks as Check() does, then builds and places the pack. `engine` shows the moment (its
-    // frame is the snapshot); `page` is the printed page of it. False with error() set, and
+    // frame is the snapshot); `page` is the printed page of it; `telemetry` is the recording's as
+    // the player shows it (the snapshot's Exif facts come from it). False with error() set, and
     // then nothing is left of the pack.
-    bool Write(const std::string& dir, CMediaGraph& engine, const PrintPageContent& page);
+    bool Write(const std::string& dir, CMediaGraph& engine, const PrintPageContent& page,
+               const TelemetrySet& telemetry);
 
     // Read between steps and while copying; once it is non-zero the export stops as on a
     // failure. The flag is the caller's (a signal handler may set it).
@@ -74,7 +76,8 @@ public:
 private:
     bool Fail(std::string message);
     bool Stopped();
-    bool Build(const std::string& folder, CMediaGraph& engine, const PrintPageContent& page);
+    bool Build(const std::string& folder, CMediaGraph& engine, const PrintPageContent& page,
+               const TelemetrySet& shown);
     bool CopyVerified(const std::string& from, const std::string& to, std::string& hash);
     bool WriteTracks(const std::string& folder, const TelemetrySet& set);
     bool WriteText(const std::string& path, const std::string& text);

@@ -5,9 +5,12 @@
 #include "MovieMoment.h"
 
 #include "device/DeviceDrive.h"
+#include "device/MovieGpsOptions.h"
 #include "outputs/EvidencePack.h"
 #include "playback/CMediaGraph.h"
 #include "recordings/MovieHeader.h"
+#include "recordings/TelemetrySet.h"
+#include "recordings/TelemetrySources.h"
 
 #include <QApplication>
 
@@ -15,6 +18,7 @@
 #include <csignal>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <ostream>
 
 namespace quello {
@@ -64,8 +68,12 @@ int RunEvidence(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CMediaGraph graph;
     if (const int rc = moment->OpenIn(graph, "evidence", err); rc != kExitOk)
         return rc;
-    const PrintPageContent page = CaptureMomentPage(graph, moment->movie, moment->seconds);
-    if (!pack.Write(moment->output, graph, page)) {
+    // The telemetry as the player loads it, for the page and the snapshot's facts alike.
+    auto telemetry = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
+    LoadMovieTelemetry(moment->movie, GpsOptionsForMovie(moment->movie), *telemetry);
+    const PrintPageContent page =
+        CaptureMomentPage(graph, moment->movie, moment->seconds, *telemetry);
+    if (!pack.Write(moment->output, graph, page, *telemetry)) {
         err << "quello evidence: " << pack.error() << "\n";
         return kExitFailed;
     }

@@ -1,26 +1,22 @@
 #include "MomentPage.h"
 
-#include "device/MovieGpsOptions.h"
 #include "outputs/PrintCapture.h"
 #include "playback/CMediaGraph.h"
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetrySet.h"
-#include "recordings/TelemetrySources.h"
 #include "res/skin/WindowLayout.h"
 #include "views/CMyWaveForm.h"
 
 #include <ctime>
-#include <memory>
 #include <optional>
 
 namespace quello {
 
 namespace {
 
-void LoadWaveform(CMyWaveForm& waveform, TelemetrySet& telemetry, const std::string& movie,
+void LoadWaveform(CMyWaveForm& waveform, const TelemetrySet& telemetry, const std::string& movie,
                   double duration, double seconds) {
     waveform.resize(DialogUnitsToPixels(kWaveformTemplateRect).size());
-    LoadMovieTelemetry(movie, GpsOptionsForMovie(movie), telemetry);
     waveform.SetGSensorData(telemetry.samples, telemetry.sampleCount);
     waveform.SetSpeedData(telemetry.speeds, telemetry.fixCount);
 
@@ -38,12 +34,12 @@ void LoadWaveform(CMyWaveForm& waveform, TelemetrySet& telemetry, const std::str
 
 } // namespace
 
-PrintPageContent CaptureMomentPage(CMediaGraph& graph, const std::string& movie, double seconds) {
-    auto telemetry = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
+PrintPageContent CaptureMomentPage(CMediaGraph& graph, const std::string& movie, double seconds,
+                                   const TelemetrySet& telemetry) {
     CMyWaveForm waveform;
-    LoadWaveform(waveform, *telemetry, movie, graph.GetDurationSeconds(), seconds);
+    LoadWaveform(waveform, telemetry, movie, graph.GetDurationSeconds(), seconds);
     std::optional<PrintedFix> fix;
-    return CapturePrintContent(graph, waveform, *telemetry, fix);
+    return CapturePrintContent(graph, waveform, telemetry, fix);
 }
 
 } // namespace quello

@@ -6,7 +6,10 @@
 #include "MomentPage.h"
 #include "MovieMoment.h"
 
+#include "device/MovieGpsOptions.h"
 #include "playback/CMediaGraph.h"
+#include "recordings/TelemetrySet.h"
+#include "recordings/TelemetrySources.h"
 
 #include <QApplication>
 #include <QPrinter>
@@ -14,6 +17,7 @@
 #include <clocale>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <ostream>
 
 namespace quello {
@@ -37,7 +41,10 @@ int RunPrint(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CMediaGraph graph;
     if (const int rc = moment->OpenIn(graph, "print", err); rc != kExitOk)
         return rc;
-    const PrintPageContent content = CaptureMomentPage(graph, moment->movie, moment->seconds);
+    auto telemetry = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
+    LoadMovieTelemetry(moment->movie, GpsOptionsForMovie(moment->movie), *telemetry);
+    const PrintPageContent content =
+        CaptureMomentPage(graph, moment->movie, moment->seconds, *telemetry);
     QPrinter printer(QPrinter::HighResolution);
     SetUpPagePdfPrinter(printer);
     if (!SavePrintPagePdf(printer, content, moment->output)) {
