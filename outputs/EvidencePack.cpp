@@ -307,7 +307,9 @@ bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
         return m_error.empty() ? Fail("the printed page could not be written") : false;
     m_files.push_back(kPage);
 
-    if (!m_moment.telemetryPath.empty() && !WriteTracks(folder, *telemetry))
+    m_otherSource = m_moment.telemetryPath.empty() && (shown.fixCount > 0 || shown.sampleCount > 0);
+    if ((!m_moment.telemetryPath.empty() || m_otherSource) &&
+        !WriteTracks(folder, m_otherSource ? shown : *telemetry))
         return false;
     if (!WriteText(folder + "/" + kReadme, ReadmeText()))
         return false;
@@ -397,6 +399,7 @@ bool EvidencePack::WriteText(const std::string& path, const std::string& text) {
 
 std::string EvidencePack::ReadmeText() const {
     const bool telemetry = !m_moment.telemetryPath.empty();
+    const bool tracks = telemetry || m_otherSource;
     const auto tenths = static_cast<long long>(m_moment.seconds * 10 + 0.5);
     std::string text =
         "Evidence pack of a dash-camera recording\n\n"
@@ -406,9 +409,15 @@ std::string EvidencePack::ReadmeText() const {
         "\nPosition:  " + Fixed(m_moment.seconds, 3) + " s into the movie (" +
         std::to_string(tenths / 600) + ":" + (tenths / 10 % 60 < 10 ? "0" : "") +
         std::to_string(tenths / 10 % 60) + "." + std::to_string(tenths % 10) + ")\nTelemetry: " +
-        (telemetry ? FileName(m_moment.telemetryPath)
-                   : std::string("none: no telemetry file was found for the movie, so this "
-                                 "pack holds no telemetry copy, GPS track or G-force events")) +
+        (telemetry       ? FileName(m_moment.telemetryPath)
+         : m_otherSource ? std::string("no telemetry file was found for the movie; the GPS "
+                                       "track and G-force events\n           are those the "
+                                       "player found in another source (a GPX or NMEA log\n"
+                                       "           or the movie itself), placed on the "
+                                       "movie's seconds")
+                         : std::string("none: no telemetry file was found for the movie, so "
+                                       "this pack holds no telemetry copy, GPS track or G-force "
+                                       "events")) +
         "\n\nFiles\n  " + FileName(m_moment.moviePath) +
         "\n      the original movie, copied bit for bit (read back from the disk and compared "
         "by SHA-256),\n      with its modification time\n";
@@ -422,7 +431,7 @@ std::string EvidencePack::ReadmeText() const {
             "\n      the page the player prints for the "
             "moment: frame, G-sensor values, speed and position of\n      that second, "
             "waveform strip (A4, 300 dpi)\n";
-    if (telemetry)
+    if (tracks)
         text += std::string("  ") + kGpx +
                 "\n      the recording's GPS track (GPX 1.1; times "
                 "as the camera clock gave them, no zone)\n  " +

@@ -89,6 +89,9 @@ private:
     std::vector<std::string> m_hashes; // beside m_files
     const volatile std::sig_atomic_t* m_stop = nullptr;
     std::string m_madeAt; // UTC, ISO 8601
+    // Without a telemetry file, the tracks and events come from the GPS the player found
+    // elsewhere (a GPX or NMEA log, the movie itself).
+    bool m_otherSource = false;
 };
 
 } // namespace quello

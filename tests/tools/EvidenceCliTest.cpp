@@ -55,27 +55,33 @@ json CsvEvents(const std::string& csv) {
 }
 
 // A new folder, an existing empty one (it keeps its mode) and a name with a trailing '/'; a
-// movie with its telemetry beside it, one with it in INFO, one without any and one whose name
-// the manifest has to escape.
+// movie with its telemetry beside it, one with it in INFO, one without any, one whose name
+// the manifest has to escape, and one whose GPS comes from a GPX beside it.
 TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
     const std::string card = QUELLO_DEMO_CARD "/DCIM/";
     const TempDir names;
     fs::copy_file(card + "100MEDIA/FILE0003.MOV", names.file("a\\b\nc.MOV"));
+    fs::copy_file(card + "101MEDIA/FILE0004.MOV", names.file("side.MOV"));
+    names.write("side.gpx",
+                RunQuello({"telemetry", card + "101MEDIA/FILE0004.DAT", "--format", "gpx"}).out);
     const struct {
         std::string movie;
         std::string telemetry; // empty: none
+        std::string tracked;   // what the tracks and events come from (empty: none)
         const char* dir;
         bool existing;
         const char* at;
         const char* position; // as the README gives it
     } cases[] = {
-        {card + "101MEDIA/FILE0004.MOV", card + "101MEDIA/FILE0004.DAT", "pack", false, "12.7",
-         "12.700 s into the movie (0:12.7)"},
-        {card + "100MEDIA/FILE0002.MOV", card + "INFO/FILE0002.DAT", "empty", true, "3",
-         "3.000 s into the movie (0:03.0)"},
-        {card + "100MEDIA/FILE0003.MOV", "", "bare/", false, "0",
+        {card + "101MEDIA/FILE0004.MOV", card + "101MEDIA/FILE0004.DAT",
+         card + "101MEDIA/FILE0004.DAT", "pack", false, "12.7", "12.700 s into the movie (0:12.7)"},
+        {card + "100MEDIA/FILE0002.MOV", card + "INFO/FILE0002.DAT", card + "INFO/FILE0002.DAT",
+         "empty", true, "3", "3.000 s into the movie (0:03.0)"},
+        {card + "100MEDIA/FILE0003.MOV", "", "", "bare/", false, "0",
          "0.000 s into the movie (0:00.0)"},
-        {names.file("a\\b\nc.MOV"), "", "odd", false, "1", "1.000 s into the movie (0:01.0)"},
+        {names.file("a\\b\nc.MOV"), "", "", "odd", false, "1", "1.000 s into the movie (0:01.0)"},
+        {names.file("side.MOV"), "", names.file("side.MOV"), "side", false, "5",
+         "5.000 s into the movie (0:05.0)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.movie);
@@ -99,10 +105,10 @@ TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
         std::set<std::string> expected = {"snapshot.jpg", "page.pdf", "README.txt",
                                           "MANIFEST.sha256"};
         std::vector<std::string> originals = {c.movie};
-        if (!c.telemetry.empty()) {
+        if (!c.telemetry.empty())
             originals.push_back(c.telemetry);
+        if (!c.tracked.empty())
             expected.insert({"track.gpx", "track.kml", "events.csv"});
-        }
         for (const std::string& original : originals) {
             const std::string name = fs::path(original).filename().string();
             expected.insert(name);
@@ -123,7 +129,7 @@ TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
                                         "Movie:     " + fs::path(c.movie).filename().string(),
                                         std::string("Position:  ") + c.position})
             EXPECT_NE(readme.find(word), std::string::npos) << word;
-        EXPECT_EQ(readme.find("Telemetry: none") == std::string::npos, !c.telemetry.empty());
+        EXPECT_EQ(readme.find("Telemetry: none") == std::string::npos, !c.tracked.empty());
         EXPECT_EQ(RunProgram({"djpeg", "-pnm", pack + "/snapshot.jpg"}).exitCode, 0);
         // The same bytes, Exif block included, as `quello snapshot` saves for the moment.
         const std::string shot = dir.file("shot.jpg");
@@ -131,11 +137,11 @@ TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
         EXPECT_EQ(TempDir::read(pack + "/snapshot.jpg"), TempDir::read(shot));
         const std::string page = RunProgram({"pdftotext", pack + "/page.pdf", "-"}).out;
         EXPECT_NE(page.find("G-Sensor [x:"), std::string::npos) << page;
-        if (c.telemetry.empty())
+        if (c.tracked.empty())
             continue;
 
         // The page shows the fix of the second on screen.
-        const std::string& dat = c.telemetry;
+        const std::string& dat = c.tracked;
         const json fix = json::parse(RunQuello({"telemetry", dat}).out)["fixes"][std::stoi(c.at)];
         const std::string latitude = fix["latitude"];
         EXPECT_NE(page.find("Latitude: " + latitude), std::string::npos) << page;
