@@ -2,7 +2,7 @@
 
 #include "PlaybackController.h"
 
-#include "device/DeviceDrive.h"
+#include "device/MovieThresholds.h"
 #include "outputs/EvidencePack.h"
 #include "outputs/PrintCapture.h"
 #include "recordings/RecordingLibrary.h"
@@ -46,11 +46,9 @@ void ExportEvidence(QWidget* window, PlaybackController& playback, CMyWaveForm& 
         const RecordingEntry& entry = library.entry(index);
         // The events are found as the window marks them: at the sensitivity of the card the
         // movie lies on.
-        EvidenceMoment moment{
-            entry.moviePath, entry.telemetryPath, engine.GetPositionSeconds(), {}};
-        if (const auto card = FindCardAbove(entry.moviePath, 3))
-            moment.thresholds = ThresholdsForSensitivity(card->sensitivity(0), card->sensitivity(1),
-                                                         card->sensitivity(2));
+        const EvidenceMoment moment{entry.moviePath, entry.telemetryPath,
+                                    engine.GetPositionSeconds(),
+                                    ThresholdsForMovie(entry.moviePath)};
         EvidencePack pack(moment);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         std::optional<PrintedFix> fix;

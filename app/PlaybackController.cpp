@@ -3,7 +3,7 @@
 #include "LibraryController.h"
 #include "WarningBox.h"
 
-#include "device/DeviceDrive.h"
+#include "device/MovieThresholds.h"
 #include "playback/CVideoHost.h"
 #include "recordings/GoToTime.h"
 #include "recordings/MovieHeader.h"
@@ -133,11 +133,8 @@ bool PlaybackController::GoToTime(const QString& text) {
 }
 
 void PlaybackController::FindEvents(const std::string& moviePath) {
-    GForceThresholds thresholds;
-    if (const auto card = FindCardAbove(moviePath, 3))
-        thresholds = ThresholdsForSensitivity(card->sensitivity(0), card->sensitivity(1),
-                                              card->sensitivity(2));
-    m_events = FindGForceEvents(m_telemetry.samples, m_telemetry.sampleCount, thresholds);
+    m_events = FindGForceEvents(m_telemetry.samples, m_telemetry.sampleCount,
+                                ThresholdsForMovie(moviePath));
     std::vector<int> marks;
     for (const GForceEvent& e : m_events)
         marks.push_back(static_cast<int>(std::lround(e.peak * 10)));

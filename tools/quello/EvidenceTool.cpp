@@ -4,8 +4,8 @@
 #include "MomentPage.h"
 #include "MovieMoment.h"
 
-#include "device/DeviceDrive.h"
 #include "device/MovieGpsOptions.h"
+#include "device/MovieThresholds.h"
 #include "outputs/EvidencePack.h"
 #include "playback/CMediaGraph.h"
 #include "recordings/MovieHeader.h"
@@ -33,12 +33,9 @@ void OnStopSignal(int) {
 
 // The thresholds the player marks the events with: the card's, when the movie lies on one.
 EvidenceMoment MomentOf(const MovieMoment& moment) {
-    EvidenceMoment evidence{moment.movie, {}, moment.seconds, {}};
+    EvidenceMoment evidence{moment.movie, {}, moment.seconds, ThresholdsForMovie(moment.movie)};
     if (!FindTelemetryFile(moment.movie, evidence.telemetryPath))
         evidence.telemetryPath.clear();
-    if (const auto card = FindCardAbove(moment.movie, 3))
-        evidence.thresholds = ThresholdsForSensitivity(card->sensitivity(0), card->sensitivity(1),
-                                                       card->sensitivity(2));
     return evidence;
 }
 
