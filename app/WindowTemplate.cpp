@@ -167,11 +167,14 @@ WindowControls WindowTemplate::Build(QWidget* window) {
         Place(new QLabel(QStringLiteral("0Km/H "), window), kIdSpeedText, OtherRect(kIdSpeedText));
     c.speedText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     c.speedText->setAttribute(Qt::WA_TransparentForMouseEvents);
-    // Beside it, on the free part of the panel; hidden for the camera's own telemetry.
+    // Between the waveform and the speed, in two lines at most, above the buttons; hidden for
+    // the camera's own telemetry.
     const QRect speed = OtherRect(kIdSpeedText);
     c.gpsNote = new QLabel(window);
     c.gpsNote->setObjectName(QStringLiteral("gpsNote"));
-    c.gpsNote->setGeometry(speed.x() - 230, speed.y(), 220, speed.height());
+    c.gpsNote->setGeometry(QRect(QPoint(OtherRect(kIdWaveform).right() + 8, speed.top() - 10),
+                                 QPoint(speed.left() - 12, speed.bottom() + 7)));
+    c.gpsNote->setWordWrap(true);
     c.gpsNote->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     c.gpsNote->setAttribute(Qt::WA_TransparentForMouseEvents);
     c.gpsNote->hide();
