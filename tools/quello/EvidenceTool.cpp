@@ -83,10 +83,5 @@ int RunEvidence(int argc, char** argv, std::ostream& out, std::ostream& err) {
 } // namespace quello
 
 int main(int argc, char** argv) {
-    try {
-        return quello::RunEvidence(argc, argv, std::cout, std::cerr);
-    } catch (const std::exception& e) {
-        std::cerr << "quello evidence: " << e.what() << "\n";
-    }
-    return quello::kExitFailed;
+    return quello::MovieMoment::Main(argc, argv, "evidence", quello::RunEvidence);
 }

@@ -8,6 +8,9 @@
 
 #include <QFile>
 
+#include <exception>
+#include <iostream>
+
 #include <charconv>
 #include <cmath>
 #include <ostream>
@@ -81,6 +84,15 @@ int MovieMoment::OpenIn(CMediaGraph& graph, const char* command, std::ostream& e
         return kExitFailed;
     }
     return kExitOk;
+}
+
+int MovieMoment::Main(int argc, char** argv, const char* command, Runner run) {
+    try {
+        return run(argc, argv, std::cout, std::cerr);
+    } catch (const std::exception& e) {
+        std::cerr << "quello " << command << ": " << e.what() << "\n";
+    }
+    return kExitFailed;
 }
 
 } // namespace quello

@@ -26,6 +26,11 @@ struct MovieMoment {
     // Opens the movie in `graph` (no window, no sound), checks that the moment lies within it
     // and seeks there exactly. Returns 0, or 1 after a one-line message naming `command`.
     int OpenIn(CMediaGraph& graph, const char* command, std::ostream& err) const;
+
+    // A helper program's main: runs `run` on stdout and stderr and turns an exception that
+    // escapes it into a one-line message naming `command` and exit code 1.
+    using Runner = int (*)(int argc, char** argv, std::ostream& out, std::ostream& err);
+    static int Main(int argc, char** argv, const char* command, Runner run);
 };
 
 } // namespace quello

@@ -60,10 +60,5 @@ int RunPrint(int argc, char** argv, std::ostream& out, std::ostream& err) {
 } // namespace quello
 
 int main(int argc, char** argv) {
-    try {
-        return quello::RunPrint(argc, argv, std::cout, std::cerr);
-    } catch (const std::exception& e) {
-        std::cerr << "quello print: " << e.what() << "\n";
-    }
-    return quello::kExitFailed;
+    return quello::MovieMoment::Main(argc, argv, "print", quello::RunPrint);
 }

@@ -64,10 +64,5 @@ int RunSnapshot(int argc, char** argv, std::ostream& out, std::ostream& err) {
 } // namespace quello
 
 int main(int argc, char** argv) {
-    try {
-        return quello::RunSnapshot(argc, argv, std::cout, std::cerr);
-    } catch (const std::exception& e) {
-        std::cerr << "quello snapshot: " << e.what() << "\n";
-    }
-    return quello::kExitFailed;
+    return quello::MovieMoment::Main(argc, argv, "snapshot", quello::RunSnapshot);
 }
