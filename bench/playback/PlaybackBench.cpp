@@ -2,11 +2,11 @@
 // (letterbox 730x410) at 1x, 2x, 4x, 8x, -2x and -8x, and prints per rate the process CPU %,
 // frames rendered and dropped, the mean render time, how fast the position advanced against
 // the rate in real time and how many distinct frames a second reached the host, next to the
-// CPU % of
-// `ffmpeg -re -i MOVIE -f null -` (decode only) on the same file. Then times open -> first
-// frame, exact seek and one-frame step (median of 20) against bare libmpv doing the same, and
-// the engine's exact one-frame step back across a key frame against its step forward.
-// Usage: playback_bench [SECONDS_PER_RATE]   (default 8)
+// CPU % of `ffmpeg -re -i MOVIE -f null -` (decode only) on the same stretch of the file, which
+// takes turns with the engine at 1x for ROUNDS rounds. Then times open -> first frame, exact
+// seek and one-frame step (median of 20) against bare libmpv doing the same, and the engine's
+// exact one-frame step back across a key frame against its step forward.
+// Usage: playback_bench [SECONDS_PER_RATE [ROUNDS]]   (default 8 and 5)
 #include "BareMpv.h"
 
 #include "playback/CMediaGraph.h"
@@ -96,6 +96,11 @@ bool PumpUntilRendered(CMediaGraph& graph, std::int64_t before) {
     return true;
 }
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 // `prepare` runs before each timed run, outside the time.
 double MedianMs(int runs, const std::function<bool()>& run,
                 const std::function<void()>& prepare = {}) {
@@ -109,8 +114,7 @@ double MedianMs(int runs, const std::function<bool()>& run,
             return -1;
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return Median(times);
 }
 
 } // namespace
@@ -121,6 +125,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     const double secondsPerRate = argc > 1 ? std::atof(argv[1]) : 8.0;
+    const int rounds = std::max(1, argc > 2 ? std::atoi(argv[2]) : 5);
 
     QTemporaryDir dir;
     const QByteArray movie = QFile::encodeName(dir.filePath("bench-1080p30.mp4"));
@@ -153,16 +158,71 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const double decodeCpu = RunForCpu(
-        {"ffmpeg", "-nostdin", "-re", "-i", movie.constData(), "-f", "null", "-", nullptr});
-    std::printf("\ndecode only (ffmpeg -re -i MOVIE -f null -): CPU %.1f %%\n\n", decodeCpu);
-
     CMediaGraph graph;
     graph.SetAudioOutput("null");
     Drain drain(graph);
     CVideoHost host;
     host.resize(730, 546);
     host.show();
+
+    // Steady state: a direction change near the end costs libmpv a second or two of decoding
+    // before the first backward frame, which is not what is measured here.
+    constexpr double kWarmUp = 1.0;
+    struct Row {
+        double cpu = -1, played = 0, renderMs = 0, wallSeconds = 1;
+        std::int64_t rendered = 0, dropped = 0;
+    };
+    const auto playAt = [&](int rateIndex, double rate) {
+        Row row;
+        if (graph.OpenMovie(QString::fromUtf8(movie), &host, &drain) != 0)
+            return row;
+        const double duration = graph.GetDurationSeconds();
+        if (rate < 0)
+            graph.SetPositionSeconds(duration - 0.2);
+        graph.SetRateIndex(rateIndex);
+        graph.TogglePlayPause();
+        Pump(kWarmUp);
+        const EngineStatistics before = graph.GetStatistics();
+        row.wallSeconds =
+            std::min(secondsPerRate, 0.85 * (duration - 0.5) / std::abs(rate) - kWarmUp);
+        const double cpuBefore = CpuSeconds(RUSAGE_SELF);
+        const double positionBefore = graph.GetPositionSeconds();
+        Pump(row.wallSeconds);
+        row.cpu = 100.0 * (CpuSeconds(RUSAGE_SELF) - cpuBefore) / row.wallSeconds;
+        row.played = graph.GetPositionSeconds() - positionBefore;
+        const EngineStatistics after = graph.GetStatistics();
+        row.rendered = after.framesRendered - before.framesRendered;
+        row.dropped = after.framesDropped - before.framesDropped;
+        row.renderMs = after.meanRenderMs;
+        graph.CloseMovie();
+        return row;
+    };
+
+    // The machine's speed drifts by more than the difference being measured: ffmpeg and the
+    // engine at 1x take turns on the same stretch of the movie, and each pair gives a ratio.
+    const QByteArray decodeSeconds = QByteArray::number(kWarmUp + secondsPerRate);
+    std::vector<double> decodeCpus, ratios;
+    Row first;
+    for (int round = 0; round < rounds; ++round) {
+        const double decodeCpu =
+            RunForCpu({"ffmpeg", "-nostdin", "-re", "-t", decodeSeconds.constData(), "-i",
+                       movie.constData(), "-f", "null", "-", nullptr});
+        const Row row = playAt(0, 1.0);
+        if (decodeCpu <= 0 || row.cpu < 0) {
+            std::fprintf(stderr, "ffmpeg or the engine could not play the movie\n");
+            return 1;
+        }
+        if (round == 0)
+            first = row;
+        decodeCpus.push_back(decodeCpu);
+        ratios.push_back(row.cpu / decodeCpu);
+        std::printf("1x round %d: decode only %.1f %%, engine %.1f %%, ratio %.2fx\n", round + 1,
+                    decodeCpu, row.cpu, row.cpu / decodeCpu);
+    }
+    const double decodeCpu = Median(decodeCpus);
+    std::printf("\ndecode only (ffmpeg -re -i MOVIE -f null -): CPU %.1f %% (median); "
+                "1x ratio median of %d rounds %.2fx\n\n",
+                decodeCpu, rounds, Median(ratios));
 
     std::printf("%-6s %8s %10s %9s %9s %14s %12s %10s %8s\n", "rate", "CPU %", "vs decode",
                 "rendered", "dropped", "render ms/frm", "played s", "of rate", "fps");
@@ -173,35 +233,15 @@ int main(int argc, char** argv) {
     } rates[] = {{0, "1x", 1}, {1, "2x", 2},   {2, "4x", 4},
                  {3, "8x", 8}, {5, "-2x", -2}, {7, "-8x", -8}};
     for (const auto& rate : rates) {
-        if (graph.OpenMovie(QString::fromUtf8(movie), &host, &drain) != 0) {
+        const Row row = rate.index == 0 ? first : playAt(rate.index, rate.rate);
+        if (row.cpu < 0) {
             std::fprintf(stderr, "OpenMovie failed\n");
             return 1;
         }
-        const double duration = graph.GetDurationSeconds();
-        if (rate.rate < 0)
-            graph.SetPositionSeconds(duration - 0.2);
-        graph.SetRateIndex(rate.index);
-        // Steady state: a direction change near the end costs libmpv a second or two of
-        // decoding before the first backward frame, which is not what is measured here.
-        constexpr double kWarmUp = 1.0;
-        graph.TogglePlayPause();
-        Pump(kWarmUp);
-        const EngineStatistics before = graph.GetStatistics();
-        const double wallSeconds =
-            std::min(secondsPerRate, 0.85 * (duration - 0.5) / std::abs(rate.rate) - kWarmUp);
-        const double cpuBefore = CpuSeconds(RUSAGE_SELF);
-        const double positionBefore = graph.GetPositionSeconds();
-        Pump(wallSeconds);
-        const double cpu = 100.0 * (CpuSeconds(RUSAGE_SELF) - cpuBefore) / wallSeconds;
-        const double played = graph.GetPositionSeconds() - positionBefore;
-        const EngineStatistics after = graph.GetStatistics();
-        const std::int64_t rendered = after.framesRendered - before.framesRendered;
-        std::printf("%-6s %8.1f %9.2fx %9lld %9lld %14.2f %12.2f %10.2f %8.1f\n", rate.name, cpu,
-                    cpu / decodeCpu, static_cast<long long>(rendered),
-                    static_cast<long long>(after.framesDropped - before.framesDropped),
-                    after.meanRenderMs, played, played / (rate.rate * wallSeconds),
-                    rendered / wallSeconds);
-        graph.CloseMovie();
+        std::printf("%-6s %8.1f %9.2fx %9lld %9lld %14.2f %12.2f %10.2f %8.1f\n", rate.name,
+                    row.cpu, row.cpu / decodeCpu, static_cast<long long>(row.rendered),
+                    static_cast<long long>(row.dropped), row.renderMs, row.played,
+                    row.played / (rate.rate * row.wallSeconds), row.rendered / row.wallSeconds);
     }
 
     constexpr int kRuns = 20;
