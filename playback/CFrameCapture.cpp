@@ -53,7 +53,13 @@ std::vector<unsigned char> DibFromScreenshot(const mpv_node& result) {
 
 int CFrameCapture::Request(CMpvClient& client) {
     m_answer.reset();
-    return client.Command(Reply(kCaptureReply, ++m_serial), {"screenshot-raw", "video"});
+    // The picture on screen goes through libswscale's fast paths; the frame a user saves
+    // goes through zimg, whose colours are the accurate ones. libmpv runs these requests in their
+    // order, so only the capture sees zimg allowed.
+    client.SetString("sws-allow-zimg", "yes");
+    const int rc = client.Command(Reply(kCaptureReply, ++m_serial), {"screenshot-raw", "video"});
+    client.SetString("sws-allow-zimg", "no");
+    return rc;
 }
 
 void CFrameCapture::HandleReply(const mpv_event& event) {

@@ -84,7 +84,9 @@ bool BareMpv::Open(const std::string& path) {
                                 {"hr-seek", "yes"},
                                 {"pause", "yes"},
                                 {"hwdec", "auto-copy"},
-                                {"zimg-scaler", "bilinear"},
+                                {"sws-allow-zimg", "no"},
+                                {"sws-scaler", "area"},
+                                {"sws-fast", "yes"},
                                 {"audio-pitch-correction", "no"},
                                 {"ao", "null"}};
     for (const auto& option : options)
