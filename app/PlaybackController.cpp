@@ -240,8 +240,7 @@ void PlaybackController::ReloadTelemetry() {
 }
 
 void PlaybackController::ShowTelemetry() {
-    m_controls.waveform->SetGSensorData(m_telemetry.samples, m_telemetry.sampleCount);
-    m_controls.waveform->SetSpeedData(m_telemetry.speeds, m_telemetry.fixCount);
+    m_controls.waveform->SetTelemetry(m_telemetry);
     m_controls.waveform->repaint();
 }
 

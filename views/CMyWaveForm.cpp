@@ -99,6 +99,15 @@ void CMyWaveForm::SetGSensorData(const GSensorSample* samples, int count) {
         m_speedView = true;
 }
 
+void CMyWaveForm::SetTelemetry(const TelemetrySet& telemetry) {
+    static const GSensorSample still[kMaxPoints] = {};
+    if (telemetry.sampleCount > 0)
+        SetGSensorData(telemetry.samples, telemetry.sampleCount);
+    else
+        SetGSensorData(still, std::min(telemetry.fixCount * 10, kMaxPoints));
+    SetSpeedData(telemetry.speeds, telemetry.fixCount);
+}
+
 void CMyWaveForm::SetSpeedData(const std::int32_t* speeds, int count) {
     m_speedCount = 0;
     InvalidateAll();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "recordings/GSensorSample.h"
+#include "recordings/TelemetrySet.h"
 
 #include <QFont>
 #include <QImage>
@@ -45,6 +46,11 @@ public:
     void SetGSensorData(const GSensorSample* samples, int count);
     // Copies count speeds in km/h (one per second); same count rule as SetGSensorData.
     void SetSpeedData(const std::int32_t* speeds, int count);
+    // Both of the above from a recording's telemetry. A track without G-sensor samples (a GPS
+    // log, another camera's GPS) is given still zero samples for the seconds of its fixes, as a
+    // camera without a sensor writes them: the strip shows its speed curve, and the cursor and
+    // the speed read-outs follow the playing time.
+    void SetTelemetry(const TelemetrySet& telemetry);
     // Moves the cursor to a sample index (tenths of a second); indices outside
     // 0..sampleCount() are ignored. Repaints.
     void SetCursor(int sampleIndex);

@@ -194,6 +194,10 @@ TEST_F(PlayerWindow, GpsOfAnotherCameraFromASideFileShiftedFromTheLibraryMenu) {
     EXPECT_EQ(note->text(), "GPS: GPX file");
     EXPECT_EQ(Column(*window, 0), QStringList{""});
     EXPECT_STREQ(window->telemetry().fixes[0].latitude, "24.500000");
+    // No G-sensor in a GPX: the strip shows the speed curve with a cursor over its seconds.
+    EXPECT_TRUE(Waveform()->isSpeedView());
+    EXPECT_EQ(Waveform()->speedCount(), window->telemetry().fixCount);
+    EXPECT_EQ(Waveform()->sampleCount(), 10 * window->telemetry().fixCount);
 
     auto menu = OnNextMenuChoose(QStringLiteral("Shift GPS time…"));
     auto shift = OnNext<QDialog>([](QDialog* d) {

@@ -17,8 +17,7 @@ namespace {
 void LoadWaveform(CMyWaveForm& waveform, const TelemetrySet& telemetry, const std::string& movie,
                   double duration, double seconds) {
     waveform.resize(DialogUnitsToPixels(kWaveformTemplateRect).size());
-    waveform.SetGSensorData(telemetry.samples, telemetry.sampleCount);
-    waveform.SetSpeedData(telemetry.speeds, telemetry.fixCount);
+    waveform.SetTelemetry(telemetry);
 
     std::tm created{};
     auto headerDuration = static_cast<std::uint32_t>(duration);
