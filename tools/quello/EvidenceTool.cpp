@@ -4,21 +4,13 @@
 #include "MomentPage.h"
 #include "MovieMoment.h"
 
-#include "device/MovieGpsOptions.h"
 #include "device/MovieThresholds.h"
 #include "outputs/EvidencePack.h"
 #include "playback/CMediaGraph.h"
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetrySet.h"
-#include "recordings/TelemetrySources.h"
 
-#include <QApplication>
-
-#include <clocale>
 #include <csignal>
-#include <exception>
-#include <iostream>
-#include <memory>
 #include <ostream>
 
 namespace quello {
@@ -56,26 +48,16 @@ int RunEvidence(int argc, char** argv, std::ostream& out, std::ostream& err) {
         std::signal(signal, OnStopSignal);
     pack.SetStopFlag(&g_stop);
 
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    QApplication app(argc, argv);
-    // libmpv refuses to start under a numeric locale other than "C".
-    std::setlocale(LC_NUMERIC, "C");
-
-    CMediaGraph graph;
-    if (const int rc = moment->OpenIn(graph, "evidence", err); rc != kExitOk)
-        return rc;
-    // The telemetry as the player loads it, for the page and the snapshot's facts alike.
-    auto telemetry = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
-    LoadMovieTelemetry(moment->movie, GpsOptionsForMovie(moment->movie), *telemetry);
-    const PrintPageContent page =
-        CaptureMomentPage(graph, moment->movie, moment->seconds, *telemetry);
-    if (!pack.Write(moment->output, graph, page, *telemetry)) {
-        err << "quello evidence: " << pack.error() << "\n";
-        return kExitFailed;
-    }
-    out << moment->output << "\n";
-    return kExitOk;
+    return RunOnMomentPage(
+        argc, argv, *moment, "evidence", err,
+        [&](CMediaGraph& graph, const PrintPageContent& page, const TelemetrySet& telemetry) {
+            if (!pack.Write(moment->output, graph, page, telemetry)) {
+                err << "quello evidence: " << pack.error() << "\n";
+                return kExitFailed;
+            }
+            out << moment->output << "\n";
+            return kExitOk;
+        });
 }
 
 } // namespace

@@ -1,5 +1,11 @@
 #include "MomentPage.h"
 
+#include "Command.h"
+#include "MovieMoment.h"
+
+#include "device/MovieGpsOptions.h"
+#include "recordings/TelemetrySources.h"
+
 #include "outputs/PrintCapture.h"
 #include "playback/CMediaGraph.h"
 #include "recordings/MovieHeader.h"
@@ -7,7 +13,11 @@
 #include "res/skin/WindowLayout.h"
 #include "views/CMyWaveForm.h"
 
+#include <QApplication>
+
+#include <clocale>
 #include <ctime>
+#include <memory>
 #include <optional>
 
 namespace quello {
@@ -39,6 +49,26 @@ PrintPageContent CaptureMomentPage(CMediaGraph& graph, const std::string& movie,
     LoadWaveform(waveform, telemetry, movie, graph.GetDurationSeconds(), seconds);
     std::optional<PrintedFix> fix;
     return CapturePrintContent(graph, waveform, telemetry, fix);
+}
+
+int RunOnMomentPage(int argc, char** argv, const MovieMoment& moment, const char* command,
+                    std::ostream& err, const MomentPageUse& use) {
+    // Nothing is shown: the page is drawn off screen, with or without a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own notes (a missing runtime folder, font fallbacks) are not the helper's messages.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QApplication app(argc, argv);
+    // libmpv refuses to start under a numeric locale other than "C".
+    std::setlocale(LC_NUMERIC, "C");
+
+    CMediaGraph graph;
+    if (const int rc = moment.OpenIn(graph, command, err); rc != kExitOk)
+        return rc;
+    auto telemetry = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
+    LoadMovieTelemetry(moment.movie, GpsOptionsForMovie(moment.movie), *telemetry);
+    const PrintPageContent page =
+        CaptureMomentPage(graph, moment.movie, moment.seconds, *telemetry);
+    return use(graph, page, *telemetry);
 }
 
 } // namespace quello

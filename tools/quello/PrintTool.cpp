@@ -6,18 +6,8 @@
 #include "MomentPage.h"
 #include "MovieMoment.h"
 
-#include "device/MovieGpsOptions.h"
-#include "playback/CMediaGraph.h"
-#include "recordings/TelemetrySet.h"
-#include "recordings/TelemetrySources.h"
-
-#include <QApplication>
 #include <QPrinter>
 
-#include <clocale>
-#include <exception>
-#include <iostream>
-#include <memory>
 #include <ostream>
 
 namespace quello {
@@ -29,30 +19,17 @@ int RunPrint(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                            "quello print MOVIE --at SECONDS -o OUT.pdf", err);
     if (!moment)
         return kExitUsage;
-    // Nothing is shown: the page is drawn off screen, with or without a display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt's own notes (a missing runtime folder, font fallbacks) are not this command's
-    // messages: it reports its one line of failure itself.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    QApplication app(argc, argv);
-    // libmpv refuses to start under a numeric locale other than "C".
-    std::setlocale(LC_NUMERIC, "C");
-
-    CMediaGraph graph;
-    if (const int rc = moment->OpenIn(graph, "print", err); rc != kExitOk)
-        return rc;
-    auto telemetry = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
-    LoadMovieTelemetry(moment->movie, GpsOptionsForMovie(moment->movie), *telemetry);
-    const PrintPageContent content =
-        CaptureMomentPage(graph, moment->movie, moment->seconds, *telemetry);
-    QPrinter printer(QPrinter::HighResolution);
-    SetUpPagePdfPrinter(printer);
-    if (!SavePrintPagePdf(printer, content, moment->output)) {
-        err << "quello print: cannot write " << moment->output << "\n";
-        return kExitFailed;
-    }
-    out << moment->output << "\n";
-    return kExitOk;
+    return RunOnMomentPage(argc, argv, *moment, "print", err,
+                           [&](CMediaGraph&, const PrintPageContent& page, const TelemetrySet&) {
+                               QPrinter printer(QPrinter::HighResolution);
+                               SetUpPagePdfPrinter(printer);
+                               if (!SavePrintPagePdf(printer, page, moment->output)) {
+                                   err << "quello print: cannot write " << moment->output << "\n";
+                                   return kExitFailed;
+                               }
+                               out << moment->output << "\n";
+                               return kExitOk;
+                           });
 }
 
 } // namespace
