@@ -1,6 +1,7 @@
 #include "GpsFolderSettings.h"
 
 #include "base/AtomicFile.h"
+#include "base/SplitFields.h"
 #include "base/WholeFile.h"
 
 #include <algorithm>
@@ -24,17 +25,6 @@ bool IsStorableName(const std::string& name) {
     return !name.empty() && IsStorablePath(name) && name.find('/') == std::string::npos;
 }
 
-std::vector<std::string> Split(std::string_view line) {
-    std::vector<std::string> fields;
-    for (std::size_t start = 0;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields.emplace_back(line.substr(start, tab - start));
-        if (tab == std::string_view::npos)
-            return fields;
-        start = tab + 1;
-    }
-}
-
 std::string FilePath(const std::string& folder) {
     return (folder.empty() ? std::string(".") : folder) + "/" + GpsFolderSettings::kFileName;
 }
@@ -54,7 +44,7 @@ bool GpsFolderSettings::Load(const std::string& folder) {
         rest.remove_prefix(std::min(end + 1, rest.size()));
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        const std::vector<std::string> f = Split(line);
+        const std::vector<std::string_view> f = SplitFields(line, '\t');
         if (f[0] == "offset" && f.size() == 3) {
             // A hand-written "+3600" counts too; from_chars takes no plus sign.
             const bool plus = f[2].size() > 1 && f[2][0] == '+' && f[2][1] != '-';
@@ -63,11 +53,11 @@ bool GpsFolderSettings::Load(const std::string& folder) {
             std::int64_t seconds = 0;
             const auto [at, error] = std::from_chars(first, last, seconds);
             if (error == std::errc() && at == last)
-                SetOffsetSeconds(f[1], seconds);
+                SetOffsetSeconds(std::string(f[1]), seconds);
         } else if (f[0] == "gpx" && f.size() == 3 && !f[2].empty()) {
-            SetUserGpx(f[1], f[2]);
+            SetUserGpx(std::string(f[1]), std::string(f[2]));
         } else if (f[0] == "folder-gpx" && f.size() == 2) {
-            SetFolderGpx(f[1]);
+            SetFolderGpx(std::string(f[1]));
         }
     }
     return true;

@@ -1,6 +1,7 @@
 #include "NmeaTrackReader.h"
 
 #include "TelemetryRoute.h"
+#include "base/SplitFields.h"
 #include "base/WholeFile.h"
 
 #include <cmath>
@@ -23,17 +24,6 @@ struct Epoch {
     bool hasPosition = false;
     TrackPoint point;
 };
-
-std::vector<std::string_view> Fields(std::string_view body) {
-    std::vector<std::string_view> fields;
-    for (std::size_t start = 0;;) {
-        const std::size_t comma = body.find(',', start);
-        fields.push_back(body.substr(start, comma - start));
-        if (comma == std::string_view::npos)
-            return fields;
-        start = comma + 1;
-    }
-}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -113,7 +103,7 @@ public:
     explicit LogReader(std::vector<TrackPoint>& points) : m_points(points) {}
 
     void Take(std::string_view body) {
-        const std::vector<std::string_view> f = Fields(body);
+        const std::vector<std::string_view> f = SplitFields(body, ',');
         // A talker and a sentence type; 'P' starts a maker's own sentence, none of ours.
         if (f[0].size() != 5 || f[0][0] < 'A' || f[0][0] > 'Z' || f[0][0] == 'P')
             return;
