@@ -32,16 +32,30 @@ protected:
                 box->accept();
             } else if (auto* f = qobject_cast<QFileDialog*>(modal)) {
                 startedIn = f->directory().absolutePath();
-                // selectFile() leaves the name field alone once it has the focus, which
-                // arrives at an unknown moment: the name is typed into the field instead.
-                if (f->fileMode() == QFileDialog::Directory)
-                    f->setDirectory(answer);
-                else
-                    f->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(answer);
-                answer.isEmpty() ? f->reject() : static_cast<QDialog*>(f)->accept();
+                Answer(f);
             }
         });
         poll.start(10);
+    }
+    // The dialog's folder model fills in the background and may select a row at any moment;
+    // a selected row outranks the typed name, and a selected folder makes the dialog open it
+    // instead of accepting. So the selection is cleared, the name typed and the dialog accepted
+    // with no event in between, and a dialog that still refuses fails the test, never hangs it.
+    void Answer(QFileDialog* f) {
+        if (answer.isEmpty()) {
+            f->reject();
+            return;
+        }
+        if (f->fileMode() == QFileDialog::Directory)
+            f->setDirectory(answer);
+        f->findChild<QListView*>(QStringLiteral("listView"))->clearSelection();
+        f->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+            ->setText(f->fileMode() == QFileDialog::Directory ? QString() : answer);
+        static_cast<QDialog*>(f)->accept(); // public there, virtual: the file dialog's own
+        if (f->isVisible()) {
+            ADD_FAILURE() << "the file dialog did not take " << answer.toStdString();
+            f->reject();
+        }
     }
     QString Path(const char* name) { return QString::fromStdString(dir.file(name)); }
     QString Write(const char* name) {
