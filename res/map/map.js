@@ -13,6 +13,11 @@ var routeLayer;
 var bridge;
 var tilesLoaded = 0;
 var drawnUnreported = -1; // a route drawn before the channel to the program was up
+// The routes' bounds, kept fitted into the map as its size changes until the user zooms or pans
+// by hand: the map's window gets its real size only after the page has drawn the route.
+var routeBounds = null;
+var userMoved = false;
+var moving = 0; // > 0 while the page itself moves the map
 
 var TILE_URL = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
 var ATTRIBUTION =
@@ -38,6 +43,15 @@ function initialize() {
     CoordinateGrid().addTo(map);
     L.control.scale({ imperial: false }).addTo(map);
     routeLayer = L.layerGroup().addTo(map);
+    // Leaflet reports the page's own moves as well; those run inside Moving().
+    map.on("movestart zoomstart", function () {
+        if (!moving)
+            userMoved = true;
+    });
+    map.on("resize", function () {
+        if (!userMoved)
+            FitRoute();
+    });
     if (typeof QWebChannel !== "undefined" && typeof qt !== "undefined")
         new QWebChannel(qt.webChannelTransport, function (channel) {
             bridge = channel.objects.bridge;
@@ -90,12 +104,41 @@ function SetRoute(route, trip) {
         routeLayer.addLayer(line);
         bounds.extend(line.getBounds());
     }
-    if (bounds.isValid())
-        map.fitBounds(bounds, { animate: false, padding: [12, 12], maxZoom: 17 });
+    routeBounds = bounds.isValid() ? bounds : null;
+    userMoved = false;
+    FitRoute();
     if (bridge)
         bridge.routeDrawn(current.length);
     else
         drawnUnreported = current.length;
+}
+
+// Runs a move of the page's own, which must not count as the user's.
+function Moving(move) {
+    moving++;
+    try {
+        move();
+    } finally {
+        moving--;
+    }
+}
+
+// The margin the fitted route keeps from the map's edges, and within which the marker may move
+// without panning the map.
+function Margin() {
+    var size = map.getSize();
+    return Math.max(12, Math.round(Math.min(size.x, size.y) * 0.08));
+}
+
+function FitRoute() {
+    var size = map.getSize();
+    // A hidden or not yet laid out map has no size to fit into: fitted when it gets one.
+    if (!routeBounds || size.x <= 2 * Margin() || size.y <= 2 * Margin())
+        return;
+    var margin = Margin();
+    Moving(function () {
+        map.fitBounds(routeBounds, { animate: false, padding: [margin, margin], maxZoom: 17 });
+    });
 }
 
 function Positions(points) {
@@ -173,8 +216,17 @@ function PlaceMarker(lgt, lat) {
         marker.setLatLng(position);
     else
         marker = L.marker(position, { keyboard: false }).addTo(map);
-    // Without animation the map shows the fix at once, also while the view is hidden.
-    map.panTo(position, { animate: false });
+    // The map follows only a marker about to leave the view: panning on every fix would push
+    // the fitted route out of view. Without animation the map shows the fix at once, also while
+    // the view is hidden.
+    var point = map.latLngToContainerPoint(position);
+    var size = map.getSize();
+    var margin = Margin();
+    if (point.x < margin || point.y < margin || point.x > size.x - margin ||
+        point.y > size.y - margin)
+        Moving(function () {
+            map.panTo(position, { animate: false });
+        });
 }
 
 function ShowGpsInfo(show) {

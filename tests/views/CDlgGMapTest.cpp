@@ -114,6 +114,7 @@ TEST(CDlgGMap, LoadsHiddenFollowsPositionsAndGoesNowhereElse) {
         {"not a number", "22.5x", "114.0", "5", sydney},
         {"out of range", "91.000000", "114.000000", "5", sydney},
         {"back again", "22.500000", "114.000000", "5", home},
+        {"within the view", "22.501000", "114.001000", "6", "22.501000,114.001000 22.500,114.000"},
         {"markup", "22.5", "114.0", "<img src=x onerror=alert(1)><b>bold</b>", home},
     };
     QString text = " Lgt:22.500000   Lat:114.000000   30Km/H";
@@ -178,6 +179,20 @@ TEST(CDlgGMap, DrawsTheRouteReportsClicksAndWorksOffline) {
                   .toList(),
               (QVariantList{2, 3}))
         << "an empty route draws no line; the current one is drawn last, on top";
+    // Fitted to the map as shown, again when its size changes, until the user zooms by hand.
+    f.map->show();
+    const char* fill = "(function () { var a = map.latLngToContainerPoint([22.40, 113.90]), "
+                       "b = map.latLngToContainerPoint([22.52, 114.02]), s = map.getSize(); "
+                       "return Math.max((b.x - a.x) / s.x, (a.y - b.y) / s.y); })()";
+    for (const QSize size : {QSize(327, 254), QSize(640, 500), QSize(200, 150)}) {
+        f.host.resize(size);
+        const double filled = f.eval(fill).toDouble();
+        EXPECT_TRUE(filled >= 0.45 && filled <= 1) << filled << " at " << size.width();
+    }
+    f.eval("map.zoomOut(1, {animate: false}); 0");
+    const int zoom = f.eval("map.getZoom()").toInt();
+    f.host.resize(327, 254);
+    EXPECT_EQ(f.eval("map.getZoom()").toInt(), zoom) << "refitted over the user's zoom";
     EXPECT_TRUE(f.eval("map.getBounds().contains([[22.40, 113.90], [22.52, 114.02]])").toBool());
 
     f.eval("routeLayer.getLayers()[1].fire('click', {latlng: L.latLng(22.51, 474.01)}); 0");
