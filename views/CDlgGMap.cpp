@@ -166,7 +166,11 @@ void CDlgGMap::PlaceWindow() {
     const bool wanted = isVisible() && !m_covered && m_topLevel->isVisible() &&
                         !(m_topLevel->windowState() & Qt::WindowMinimized);
     if (wanted) {
-        m_window->setGeometry(QRect(mapToGlobal(QPoint(0, 0)), size()));
+        // From the main window's own geometry rather than mapToGlobal(): under a window
+        // manager that places the main window after mapping it, its QWindow can keep the
+        // position it was mapped at while the widget already has the real one.
+        const QPoint origin = m_topLevel->geometry().topLeft() + mapTo(m_topLevel, QPoint(0, 0));
+        m_window->setGeometry(QRect(origin, size()));
         m_window->show();
     } else {
         m_window->hide();
