@@ -37,11 +37,17 @@ bool FromSideFiles(const std::string& moviePath, const TrackWindow& window, Tele
             source = TelemetrySource::Gpx;
             return true;
         }
-    for (const char* extension : {".nmea", ".NMEA", ".txt", ".TXT"})
-        if (ReadNmeaTrack(base + extension, points) && Place(points, window, out)) {
+    NmeaTrack log;
+    for (const char* extension : {".nmea", ".NMEA", ".txt", ".TXT"}) {
+        if (!ReadNmeaTrack(base + extension, log))
+            continue;
+        if (!log.dated)
+            PlaceTimesOfDay(log.points, window);
+        if (Place(log.points, window, out)) {
             source = TelemetrySource::Nmea;
             return true;
         }
+    }
     return false;
 }
 

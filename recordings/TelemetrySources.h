@@ -39,7 +39,8 @@ struct TelemetryLoad {
 //      it, also when it holds no line: it is the recording's own record;
 //   2. the user's GPX (options.userGpx): an explicit choice outranks what lies beside the movie;
 //   3. a side file with the movie's base name: ".gpx" or ".GPX", then an NMEA log ".nmea",
-//      ".NMEA", ".txt" or ".TXT";
+//      ".NMEA", ".txt" or ".TXT" (a log that gives no date is put on the movie's own date by
+//      PlaceTimesOfDay());
 //   4. GPS embedded in the movie, through ExifTool (a missing program is no source).
 // Sources 2-4 need the movie's start time and length, and count only when at least one of their
 // points falls within the recording once placed by PlaceTrack() with options.offsetSeconds;
