@@ -63,7 +63,8 @@ TelemetrySource FromTracks(const RecordingEntry& entry, const GpsOptions& option
     TelemetrySource source = TelemetrySource::None;
     if (FromSideFiles(entry.moviePath, window, source, out))
         return source;
-    if (ReadEmbeddedTrack(entry.moviePath, options.exiftool, points) && Place(points, window, out))
+    if (options.embedded && ReadEmbeddedTrack(entry.moviePath, options.exiftool, points) &&
+        Place(points, window, out))
         return TelemetrySource::Embedded;
     out = TelemetrySet{};
     return TelemetrySource::None;

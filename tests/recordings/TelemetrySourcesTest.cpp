@@ -4,6 +4,7 @@
 #include "recordings/TelemetrySources.h"
 #include "recordings/TelemetryParser.h"
 #include "tests/support/MovieBytes.h"
+#include "tests/support/NmeaText.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
 
@@ -293,15 +294,11 @@ TEST(TelemetrySources, NmeaLogsDatedByZdaOrByTheRecording) {
         std::string text;
         for (std::string s : sentences) {
             const bool spoilt = s.back() == '!';
-            s = s[0] == 'G'
+            text += test::NmeaSentence(
+                s[0] == 'G'
                     ? "GPGGA," + s.substr(1) + ".00,4046.014,N,07358.266,W,1,08,1.0,10,M,,M,,"
-                    : "GNZDA," + s.substr(1, 6) + ".00," + s.substr(8, 10) + ",00,00";
-            unsigned sum = spoilt;
-            for (char c : s)
-                sum ^= static_cast<unsigned char>(c);
-            char checksum[8];
-            std::snprintf(checksum, sizeof checksum, "*%02X\r\n", sum);
-            text += "$" + s + checksum;
+                    : "GNZDA," + s.substr(1, 6) + ".00," + s.substr(8, 10) + ",00,00",
+                spoilt);
         }
         return text;
     };
