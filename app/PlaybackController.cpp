@@ -50,6 +50,12 @@ PlaybackController::PlaybackController(QWidget* window, const WindowControls& co
       m_syncTimer(new QTimer(this)),
       m_telemetryLoader(new TelemetryLoader(
           [this](const TelemetryLoader::Loaded& loaded) { OnTelemetryLoaded(loaded); }, this)),
+      m_tripLoader(new TripRouteLoader(
+          [this](const TripRouteLoader::Routes& routes) {
+              m_route.SetOthers(routes);
+              ShowRoute();
+          },
+          this)),
       m_frameCommands(window, m_engine, m_telemetry, m_created, *controls.waveform) {
     // Named so measurements can find the tick.
     m_syncTimer->setObjectName(QStringLiteral("syncTimer"));
@@ -81,6 +87,12 @@ void PlaybackController::SetMap(CDlgGMap* map) {
 void PlaybackController::ShowRoute() {
     if (m_map)
         m_map->SetRoute(m_route.current(), m_route.others());
+}
+
+void PlaybackController::ClearRoute() {
+    m_tripLoader->Cancel();
+    m_route.Clear();
+    ShowRoute();
 }
 
 void PlaybackController::OnRouteClicked(double latitude, double longitude) {
@@ -170,8 +182,7 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
     const RecordingEntry& entry = library.entry(index);
     if (m_engine.OpenMovie(FromPath(entry.moviePath), m_controls.video, this) != 0) {
         ShowWarning(m_window, "playFailedBox", QStringLiteral("Play movie file failed!"));
-        m_route.Clear();
-        ShowRoute();
+        ClearRoute();
     } else {
         const int duration = static_cast<int>(m_engine.GetDurationSeconds());
         m_controls.position->setRange(0, duration * 1000 / 100);
@@ -225,8 +236,10 @@ void PlaybackController::OnTelemetryLoaded(const TelemetryLoader::Loaded& loaded
     FindEvents(library.entry(index).moviePath);
     if (loaded.load.source != TelemetrySource::None)
         m_library.MarkTelemetryFound(index);
+    // This recording's route shows at once; its trip's follow from the worker.
     m_route.Build(library, index, m_telemetry);
     ShowRoute();
+    m_tripLoader->Start(m_route.otherEntries());
     const QString note = TelemetryLoader::SourceNote(loaded);
     m_controls.gpsNote->setText(note);
     m_controls.gpsNote->setVisible(!note.isEmpty());
@@ -309,8 +322,7 @@ void PlaybackController::ReleaseBeforeRemoval() {
     m_controls.waveform->ClearData();
     m_events.clear();
     m_controls.position->SetMarks({});
-    m_route.Clear();
-    ShowRoute();
+    ClearRoute();
     if (m_map)
         m_map->SetLgtLat(QString(), QString(), QString());
 }

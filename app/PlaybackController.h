@@ -2,6 +2,7 @@
 
 #include "FrameCommands.h"
 #include "TelemetryLoader.h"
+#include "TripRouteLoader.h"
 #include "WindowTemplate.h"
 
 #include "playback/CMediaGraph.h"
@@ -123,6 +124,8 @@ private:
     void ShowIdleReadOuts();
     // Hands the current route and its trip's to the map.
     void ShowRoute();
+    // Drops the trip's routes and any still being loaded, and clears them off the map.
+    void ClearRoute();
     // Finds the current recording's G-force events, with the thresholds of the card the movie
     // lies on when there is one, and marks them on the waveform and the position slider.
     void FindEvents(const std::string& moviePath);
@@ -149,6 +152,7 @@ private:
     std::tm m_created{};                // the recording's creation time as stored; tm_mday 0: none
     int m_clockStartSecond = 0;         // the recording's creation time as seconds since midnight
     TelemetryLoader* m_telemetryLoader; // a child: a result still on its way dies with it
+    TripRouteLoader* m_tripLoader;      // a child, as m_telemetryLoader
     FrameCommands m_frameCommands;
 };
 

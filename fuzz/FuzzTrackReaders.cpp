@@ -46,10 +46,17 @@ void CheckPlaced(const std::vector<TrackPoint>& points) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::vector<TrackPoint> points;
-    if (!ReadNmeaTrack(fuzz::WriteScratchFile("B.nmea", data, size), points))
+    NmeaTrack log;
+    if (!ReadNmeaTrack(fuzz::WriteScratchFile("B.nmea", data, size), log))
         fuzz::Fail("a readable NMEA log was refused");
-    CheckPlaced(points);
+    if (!log.dated && !log.points.empty()) {
+        // Undated: on the day of a recording starting a little before the first time of day.
+        const std::int64_t day = 1778889600; // 2026-05-16
+        PlaceTimesOfDay(log.points,
+                        {day + std::int64_t(std::floor(log.points[0].utc)) - 3, 200, 0});
+    }
+    CheckPlaced(log.points);
+    std::vector<TrackPoint> points;
     if (ReadGpxTrack(fuzz::WriteScratchFile("B.gpx", data, size), points))
         CheckPlaced(points);
     return 0;

@@ -4,6 +4,7 @@
 #include "base/SplitFields.h"
 #include "base/WholeFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -20,7 +21,7 @@ constexpr double kDay = 86400;
 // One time of day of the log, merged from its sentences.
 struct Epoch {
     double timeOfDay = 0;       // seconds since midnight UTC
-    std::optional<double> date; // UTC seconds of that day's midnight, from RMC
+    std::optional<double> date; // UTC seconds of that day's midnight, from RMC or ZDA
     bool hasPosition = false;
     TrackPoint point;
 };
@@ -84,6 +85,20 @@ std::optional<double> Date(std::string_view text) {
     return UtcSecondsOf(year, month, day, 0, 0, 0);
 }
 
+// ZDA's "dd", "mm" and "yyyy" fields.
+std::optional<double> ZdaDate(std::string_view dayText, std::string_view monthText,
+                              std::string_view yearText) {
+    int day, month, century, year;
+    if (dayText.size() != 2 || monthText.size() != 2 || yearText.size() != 4 ||
+        !TwoDigits(dayText, 0, day) || !TwoDigits(monthText, 0, month) ||
+        !TwoDigits(yearText, 0, century) || !TwoDigits(yearText, 2, year))
+        return std::nullopt;
+    year += century * 100;
+    if (!IsCalendarTime(year, month, day, 0, 0, 0))
+        return std::nullopt;
+    return UtcSecondsOf(year, month, day, 0, 0, 0);
+}
+
 // "ddmm.mmmm" (or "dddmm.mmmm") and its hemisphere letter.
 std::optional<double> Degrees(std::string_view text, std::string_view hemisphere, char negative,
                               char positive, double limit) {
@@ -100,7 +115,7 @@ std::optional<double> Degrees(std::string_view text, std::string_view hemisphere
 
 class LogReader {
 public:
-    explicit LogReader(std::vector<TrackPoint>& points) : m_points(points) {}
+    explicit LogReader(NmeaTrack& track) : m_track(track) {}
 
     void Take(std::string_view body) {
         const std::vector<std::string_view> f = SplitFields(body, ',');
@@ -118,11 +133,16 @@ public:
                              TakePosition(f[1], f[2], f[3], f[4], f[5]);
         else if (kind == "VTG" && f.size() >= 9 && m_motionTarget)
             TakeVtg(f);
+        else if (kind == "ZDA" && f.size() >= 5)
+            m_motionTarget = TakeZda(f) && m_motionTarget;
     }
 
-    // Dates every epoch from its nearest dated neighbour, then hands out the usable ones.
+    // Dates every epoch from its nearest dated neighbour, then hands out the usable ones; by
+    // time of day alone when nothing in the log was dated.
     void Finish() {
         Close();
+        m_track.dated = std::any_of(m_epochs.begin(), m_epochs.end(),
+                                    [](const Epoch& e) { return e.date.has_value(); });
         std::optional<double> date;
         double lastTime = 0;
         for (Epoch& e : m_epochs)
@@ -131,10 +151,10 @@ public:
         for (auto it = m_epochs.rbegin(); it != m_epochs.rend(); ++it)
             Carry(*it, date, lastTime, -1);
         for (Epoch& e : m_epochs) {
-            if (!e.hasPosition || !e.date)
+            if (!e.hasPosition)
                 continue;
-            e.point.utc = *e.date + e.timeOfDay;
-            m_points.push_back(e.point);
+            e.point.utc = e.date.value_or(0) + e.timeOfDay;
+            m_track.points.push_back(e.point);
         }
     }
 
@@ -142,12 +162,31 @@ private:
     bool TakeRmc(const std::vector<std::string_view>& f) {
         if (!TakePosition(f[1], f[3], f[4], f[5], f[6]))
             return false;
-        m_current->date = Date(f[9]);
+        Dates(Date(f[9]));
         if (const auto knots = ParsePlainDecimal(f[7], 1e5); knots && *knots >= 0)
             m_current->point.speedKmh = *knots * kKnotsToKmh;
         if (const auto course = ParsePlainDecimal(f[8], 1e5); course && *course >= 0)
             m_current->point.course = *course;
         return true;
+    }
+
+    // Dates the epoch of the ZDA's time of day, opening one without a position when the time
+    // is new. Returns whether the current epoch is still the one before the ZDA.
+    bool TakeZda(const std::vector<std::string_view>& f) {
+        const auto timeOfDay = TimeOfDay(f[1]);
+        const auto date = ZdaDate(f[2], f[3], f[4]);
+        if (!timeOfDay || !date)
+            return true;
+        const bool same = m_current && m_current->timeOfDay == *timeOfDay;
+        if (!same)
+            Open(*timeOfDay);
+        Dates(date);
+        return same;
+    }
+
+    void Dates(std::optional<double> date) {
+        if (!m_current->date)
+            m_current->date = date;
     }
 
     void TakeVtg(const std::vector<std::string_view>& f) {
@@ -166,15 +205,18 @@ private:
         const auto lon = Degrees(longitude, east, 'W', 'E', 180);
         if (!timeOfDay || !lat || !lon)
             return false;
-        if (!m_current || m_current->timeOfDay != *timeOfDay) {
-            Close();
-            m_current = Epoch{};
-            m_current->timeOfDay = *timeOfDay;
-        }
+        if (!m_current || m_current->timeOfDay != *timeOfDay)
+            Open(*timeOfDay);
         m_current->hasPosition = true;
         m_current->point.latitude = *lat;
         m_current->point.longitude = *lon;
         return true;
+    }
+
+    void Open(double timeOfDay) {
+        Close();
+        m_current = Epoch{};
+        m_current->timeOfDay = timeOfDay;
     }
 
     void Close() {
@@ -196,7 +238,7 @@ private:
         lastTime = e.timeOfDay;
     }
 
-    std::vector<TrackPoint>& m_points;
+    NmeaTrack& m_track;
     std::vector<Epoch> m_epochs;
     std::optional<Epoch> m_current;
     bool m_motionTarget = false;
@@ -204,12 +246,12 @@ private:
 
 } // namespace
 
-bool ReadNmeaTrack(const std::string& path, std::vector<TrackPoint>& points) {
-    points.clear();
+bool ReadNmeaTrack(const std::string& path, NmeaTrack& track) {
+    track = NmeaTrack{};
     std::string log;
     if (!ReadWholeFile(path, kMaxLogBytes, log))
         return false;
-    LogReader reader(points);
+    LogReader reader(track);
     std::string_view rest = log;
     while (!rest.empty()) {
         const std::size_t end = rest.find('\n');

@@ -37,11 +37,17 @@ bool FromSideFiles(const std::string& moviePath, const TrackWindow& window, Tele
             source = TelemetrySource::Gpx;
             return true;
         }
-    for (const char* extension : {".nmea", ".NMEA", ".txt", ".TXT"})
-        if (ReadNmeaTrack(base + extension, points) && Place(points, window, out)) {
+    NmeaTrack log;
+    for (const char* extension : {".nmea", ".NMEA", ".txt", ".TXT"}) {
+        if (!ReadNmeaTrack(base + extension, log))
+            continue;
+        if (!log.dated)
+            PlaceTimesOfDay(log.points, window);
+        if (Place(log.points, window, out)) {
             source = TelemetrySource::Nmea;
             return true;
         }
+    }
     return false;
 }
 
@@ -57,7 +63,8 @@ TelemetrySource FromTracks(const RecordingEntry& entry, const GpsOptions& option
     TelemetrySource source = TelemetrySource::None;
     if (FromSideFiles(entry.moviePath, window, source, out))
         return source;
-    if (ReadEmbeddedTrack(entry.moviePath, options.exiftool, points) && Place(points, window, out))
+    if (options.embedded && ReadEmbeddedTrack(entry.moviePath, options.exiftool, points) &&
+        Place(points, window, out))
         return TelemetrySource::Embedded;
     out = TelemetrySet{};
     return TelemetrySource::None;

@@ -27,6 +27,9 @@ struct GpsOptions {
     std::string userGpx;            // the user's GPX for this recording; empty: none
     std::int64_t offsetSeconds = 0; // the user's clock correction, added to each GPS time
     ExifToolRun exiftool;           // how embedded GPS is extracted (program, time limit)
+    // False: GPS embedded in the movie is not looked for at all, so ExifTool never runs; for
+    // callers that load many recordings at once and can't wait seconds for each.
+    bool embedded = true;
 };
 
 struct TelemetryLoad {
@@ -39,8 +42,10 @@ struct TelemetryLoad {
 //      it, also when it holds no line: it is the recording's own record;
 //   2. the user's GPX (options.userGpx): an explicit choice outranks what lies beside the movie;
 //   3. a side file with the movie's base name: ".gpx" or ".GPX", then an NMEA log ".nmea",
-//      ".NMEA", ".txt" or ".TXT";
-//   4. GPS embedded in the movie, through ExifTool (a missing program is no source).
+//      ".NMEA", ".txt" or ".TXT" (a log that gives no date is put on the movie's own date by
+//      PlaceTimesOfDay());
+//   4. GPS embedded in the movie, through ExifTool (a missing program is no source), unless
+//      options.embedded is false.
 // Sources 2-4 need the movie's start time and length, and count only when at least one of their
 // points falls within the recording once placed by PlaceTrack() with options.offsetSeconds;
 // otherwise the next one is tried. Nothing found: `out` is empty and the source is None.

@@ -13,6 +13,7 @@ namespace {
 constexpr double kRadian = 3.14159265358979323846 / 180;
 constexpr double kEarthRadiusKm = 6371.0088;
 constexpr int kSamplesPerSecond = 10;
+constexpr double kDay = 86400;
 
 double DistanceKm(const TrackPoint& a, const TrackPoint& b) {
     const double dLat = (b.latitude - a.latitude) * kRadian;
@@ -119,6 +120,16 @@ bool PlaceTrack(const std::vector<TrackPoint>& points, const TrackWindow& window
         set.sampleCount = std::max(set.sampleCount, heldUntil);
     }
     return set.fixCount > 0 || set.sampleCount > 0;
+}
+
+void PlaceTimesOfDay(std::vector<TrackPoint>& points, const TrackWindow& window) {
+    const double begin = double(window.start) - double(window.offsetSeconds);
+    const double end = begin + double(window.durationSeconds);
+    const double midnight = std::floor(begin / kDay) * kDay;
+    for (TrackPoint& p : points) {
+        const double nextDay = midnight + kDay + p.utc;
+        p.utc = midnight + p.utc < begin && nextDay < end ? nextDay : midnight + p.utc;
+    }
 }
 
 } // namespace quello

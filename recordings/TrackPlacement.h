@@ -37,4 +37,12 @@ struct TrackWindow {
 bool PlaceTrack(const std::vector<TrackPoint>& points, const TrackWindow& window,
                 TelemetrySet& set);
 
+// Puts points known only by their time of day (utc holding seconds since midnight UTC, as an
+// undated NMEA log gives them) on the recording's own date. The recording spans
+// [start - offset, start - offset + durationSeconds) in UTC; a point lands on the midnight that
+// span starts in, or on the next one when the span crosses midnight and the point's time falls
+// in its part after it. A point that falls outside the span either way keeps the first day, for
+// PlaceTrack() to drop. Plain function: safe on any thread.
+void PlaceTimesOfDay(std::vector<TrackPoint>& points, const TrackWindow& window);
+
 } // namespace quello

@@ -2,7 +2,6 @@
 
 #include "RecordingLibrary.h"
 #include "RecordingTrip.h"
-#include "TelemetryParser.h"
 
 #include <memory>
 
@@ -10,19 +9,11 @@ namespace quello {
 
 void TripRoute::Build(const RecordingLibrary& library, int current, const TelemetrySet& telemetry) {
     Clear();
-    const std::vector<int> trip = FindTrip(library, current);
-    // One set for all the others: it is too large for the stack and need not be kept.
-    std::unique_ptr<TelemetrySet> other;
-    for (int entry : trip) {
-        Member member{entry, library.entry(entry).moviePath, {}};
+    for (int entry : FindTrip(library, current)) {
+        Member member{entry, library.entry(entry), {}};
         if (entry == current) {
             m_current = static_cast<int>(m_members.size());
             member.route = RouteOf(telemetry);
-        } else if (!library.entry(entry).telemetryPath.empty()) {
-            if (!other)
-                other = std::make_unique<TelemetrySet>();
-            if (ParseTelemetryFile(library.entry(entry).telemetryPath, *other))
-                member.route = RouteOf(*other);
         }
         m_members.push_back(std::move(member));
     }
@@ -46,6 +37,38 @@ std::vector<std::vector<RoutePoint>> TripRoute::others() const {
     return routes;
 }
 
+std::vector<RecordingEntry> TripRoute::otherEntries() const {
+    std::vector<RecordingEntry> entries;
+    for (std::size_t i = 0; i < m_members.size(); ++i)
+        if (static_cast<int>(i) != m_current)
+            entries.push_back(m_members[i].recording);
+    return entries;
+}
+
+std::vector<TripRoute::Loaded> TripRoute::LoadOthers(const std::vector<RecordingEntry>& entries,
+                                                     const OptionsFor& optionsFor) {
+    std::vector<Loaded> routes;
+    // One set for all: it is too large for the stack and need not be kept.
+    std::unique_ptr<TelemetrySet> set;
+    for (const RecordingEntry& entry : entries) {
+        GpsOptions options = optionsFor(entry.moviePath);
+        options.embedded = false;
+        if (!set)
+            set = std::make_unique<TelemetrySet>();
+        LoadRecordingTelemetry(entry, options, *set);
+        routes.push_back({entry.moviePath, RouteOf(*set)});
+    }
+    return routes;
+}
+
+void TripRoute::SetOthers(const std::vector<Loaded>& routes) {
+    for (const Loaded& loaded : routes)
+        for (std::size_t i = 0; i < m_members.size(); ++i)
+            if (static_cast<int>(i) != m_current &&
+                m_members[i].recording.moviePath == loaded.moviePath)
+                m_members[i].route = loaded.route;
+}
+
 std::optional<TripRoute::Target> TripRoute::Hit(const RecordingLibrary& library, double latitude,
                                                 double longitude) const {
     std::vector<std::vector<RoutePoint>> routes;
@@ -56,7 +79,9 @@ std::optional<TripRoute::Target> TripRoute::Hit(const RecordingLibrary& library,
         return std::nullopt;
     const Member& member = m_members[static_cast<std::size_t>(hit->route)];
     const int second = member.route[static_cast<std::size_t>(hit->point)].second;
-    const auto same = [&](int i) { return library.entry(i).moviePath == member.moviePath; };
+    const auto same = [&](int i) {
+        return library.entry(i).moviePath == member.recording.moviePath;
+    };
     if (member.entry < library.entryCount() && same(member.entry))
         return Target{member.entry, second};
     for (int i = 0; i < library.entryCount(); ++i)

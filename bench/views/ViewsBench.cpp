@@ -182,6 +182,8 @@ void BM_RouteLoadToDrawn(benchmark::State& state) {
         drawn.clear();
         ParseTelemetryFile(trip.library.entry(0).telemetryPath, *telemetry);
         route.Build(trip.library, 0, *telemetry);
+        // In the player on a worker; here in line, as part of the way to the drawn routes.
+        route.SetOthers(TripRoute::LoadOthers(route.otherEntries(), SavedGpsOptions));
         m.map->SetRoute(route.current(), route.others());
         if (!drawn.wait(60000))
             qFatal("the route was not drawn");

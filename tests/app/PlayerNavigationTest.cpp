@@ -1,6 +1,7 @@
 // The window's ways through a drive: the route on the map, the G-force events, the keys.
 #include "PlayerWindow.h"
 
+#include "tests/support/NmeaText.h"
 #include "views/CDlgGMap.h"
 
 #include <QWebEnginePage>
@@ -15,8 +16,9 @@ QByteArray Fix(const char* lat, const char* lon) {
     return QByteArray("[G]\t2026/05/16\t09:41:07\tN") + lat + "\tE" + lon + "\t40\t90\n";
 }
 
-// The route of the recording and of the one that follows it is drawn from the usable fixes; a
-// click on it plays on from the clicked fix's second, in the recording it belongs to.
+// The route of the recording and of those that follow it (one with a .DAT, one with an undated
+// NMEA log beside it, read off the GUI thread) is drawn from the usable fixes; a click on it
+// plays on from the clicked fix's second, in the recording it belongs to.
 TEST_F(PlayerWindow, RouteClicksSeekAndOpenTheTripsRecording) {
     QFile source(Media("long.mov"));
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));
@@ -27,6 +29,11 @@ TEST_F(PlayerWindow, RouteClicksSeekAndOpenTheTripsRecording) {
     Write("B.DAT", Fix("24.200000", "121.700000") + Fix("24.210000", "121.710000"));
     ASSERT_TRUE(window->AddRecording(Write("A.MOV", Dated(movie, kStart))));
     ASSERT_TRUE(window->AddRecording(Write("B.MOV", Dated(movie, kStart + 12))));
+    // C starts at 01:47:04 UTC; its log has no date, so it is put on C's.
+    Write("C.nmea", QByteArray::fromStdString(
+                        NmeaSentence("GPGGA,014705.00,2418.000,N,12148.000,E,1,08,1.0,10,M,,M,,") +
+                        NmeaSentence("GPGGA,014706.00,2418.600,N,12148.600,E,1,08,1.0,10,M,,M,,")));
+    ASSERT_TRUE(window->AddRecording(Write("C.MOV", Dated(movie, kStart + 24))));
     CDlgGMap* map = nullptr;
     ASSERT_TRUE(
         WaitFor([&] { return (map = window->findChild<CDlgGMap*>()) && map->pageLoaded(); }));
@@ -39,17 +46,19 @@ TEST_F(PlayerWindow, RouteClicksSeekAndOpenTheTripsRecording) {
     };
     const QString lines =
         "routeLayer.getLayers().map(function (l) { return l.getLatLngs().length; })";
-    ASSERT_TRUE(WaitFor([&] {
-        return eval(lines).toList() == QVariantList{2, 2};
-    })) << "the trip's other recording first, then this one without its junk fix";
     const struct {
-        int line;
+        int line; // the trip's other recordings first, then this one
         const char* at;
         int row;
         double second;
-    } clicks[] = {
-        {1, "24.1101, 121.6099", 0, 3}, {0, "24.2, 121.7", 1, 1}, {0, "24.1, 121.6", 0, 2}};
+    } clicks[] = {{2, "24.1101, 121.6099", 0, 3},
+                  {0, "24.2, 121.7", 1, 1},
+                  {0, "24.1, 121.6", 0, 2},
+                  {1, "24.31, 121.81", 2, 3}};
     for (const auto& c : clicks) {
+        ASSERT_TRUE(WaitFor([&] {
+            return eval(lines).toList() == QVariantList{2, 2, 2};
+        })) << "every recording of the trip without its junk fix";
         eval(QString("routeLayer.getLayers()[%1].fire('click', {latlng: L.latLng(%2)}); 0")
                  .arg(c.line)
                  .arg(c.at));

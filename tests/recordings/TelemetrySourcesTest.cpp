@@ -4,6 +4,7 @@
 #include "recordings/TelemetrySources.h"
 #include "recordings/TelemetryParser.h"
 #include "tests/support/MovieBytes.h"
+#include "tests/support/NmeaText.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
 
@@ -254,10 +255,6 @@ TEST(TelemetrySources, BrokenSideFilesGiveNoTelemetry) {
     std::string badSums = nmea;
     for (std::size_t at = 0; (at = badSums.find('*', at)) != std::string::npos;)
         badSums[++at] ^= 1;
-    std::string noDates;
-    for (std::size_t at = 0, end; (end = nmea.find('\n', at)) != std::string::npos; at = end + 1)
-        if (nmea.compare(at, 6, "$GPGGA") == 0)
-            noDates += nmea.substr(at, end + 1 - at);
     const struct {
         const char* name;
         const char* file;
@@ -273,7 +270,6 @@ TEST(TelemetrySources, BrokenSideFilesGiveNoTelemetry) {
          "<trkpt lat=\"40.7669\" lon=\"-73.9711\"><time>&t;</time></trkpt></trkseg></trk></gpx>"},
         {"NMEA cut mid-sentence", "B.nmea", nmea.substr(0, 40)},
         {"NMEA checksums all wrong", "B.txt", badSums},
-        {"NMEA without RMC has no dates", "B.nmea", noDates},
         {"text that is no NMEA", "B.txt", "$ hello *\n$GPRMC,*00\n$GPRMC\n,,,,\n"},
     };
     auto set = std::make_unique<TelemetrySet>();
@@ -285,6 +281,70 @@ TEST(TelemetrySources, BrokenSideFilesGiveNoTelemetry) {
             card.write("B.MOV", test::CameraMovie(kDrive1904, 1000, 8000)), GpsOptions{}, *set);
         EXPECT_EQ(load.source, TelemetrySource::None);
         EXPECT_EQ(Dump(*set), "F0 S0");
+    }
+}
+
+// A log dated by ZDA alone, or not at all. A ZDA dates the fixes around it, a day back across
+// midnight, and is no fix itself; without a date, the fixes whose time of day falls within the
+// recording (its clock less the offset) are put on its date; a log of another date stays out.
+TEST(TelemetrySources, NmeaLogsDatedByZdaOrByTheRecording) {
+    // "G094108": a GGA fix at 09:41:08; "Z094110 16,05,2026": a ZDA; a trailing '!' spoils the
+    // checksum.
+    const auto log = [](std::initializer_list<std::string> sentences) {
+        std::string text;
+        for (std::string s : sentences) {
+            const bool spoilt = s.back() == '!';
+            text += test::NmeaSentence(
+                s[0] == 'G'
+                    ? "GPGGA," + s.substr(1) + ".00,4046.014,N,07358.266,W,1,08,1.0,10,M,,M,,"
+                    : "GNZDA," + s.substr(1, 6) + ".00," + s.substr(8, 10) + ",00,00",
+                spoilt);
+        }
+        return text;
+    };
+    constexpr std::int64_t kMidnight = 1778889600; // 2026-05-16 00:00:00
+    constexpr std::int64_t kMorning = 9 * 3600 + 41 * 60 + 8, kLate = 86400 - 2;
+    const struct {
+        const char* name;
+        std::int64_t start, offset; // the recording's clock from kMidnight, the user's offset
+        std::string log;
+        const char* slots; // 'x' a fix, '.' an empty slot; empty: no telemetry
+    } cases[] = {
+        {"ZDA at the end", kMorning, 0,
+         log({"G094108", "G094109", "G094111", "G094112", "Z094110 16,05,2026"}), "xx.xx"},
+        {"ZDA after midnight at the end", kLate, 0,
+         log({"G235958", "G235959", "G000000", "G000001", "Z000030 17,05,2026"}), "xxxx"},
+        {"ZDA at the start", kMorning, 0,
+         log({"Z094100 16,05,2026", "G094108", "G094109", "G094110"}), "xxx"},
+        {"ZDA of another day", kMorning, 0, log({"G094108", "G094109", "Z094110 15,05,2026"}), ""},
+        {"ZDAs with a bad checksum or date", kMorning, 0,
+         log({"G094108", "G094109", "Z094110 15,05,2026!", "Z094111 30,02,2026"}), "xx"},
+        {"no date", kMorning, 0, log({"G094106", "G094108", "G094110", "G094113"}), "x.x"},
+        {"no date, recording across midnight", kLate, 0,
+         log({"G235957", "G235959", "G000001", "G000003"}), ".x.x"},
+        {"no date, the offset moves the recording a day back", 86400 + 3600, 7200,
+         log({"G230001", "G230002"}), ".xx"},
+        {"no date, all outside the recording", kMorning, 0, log({"G094100", "G094200"}), ""},
+    };
+    auto set = std::make_unique<TelemetrySet>();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempDir card;
+        card.write("C.nmea", c.log);
+        const std::int64_t start = kMidnight + c.start;
+        const RecordingEntry entry{
+            card.write(
+                "C.MOV",
+                test::CameraMovie(std::uint64_t(start) + test::kSecondsFrom1904To1970, 1000, 5000)),
+            "", true, start, 5};
+        GpsOptions options;
+        options.offsetSeconds = c.offset;
+        const TelemetryLoad load = LoadRecordingTelemetry(entry, options, *set);
+        EXPECT_EQ(TelemetrySourceName(load.source), std::string(*c.slots ? "nmea" : "none"));
+        std::string slots;
+        for (int i = 0; i < set->fixCount; ++i)
+            slots += set->fixes[i].latitude[0] ? 'x' : '.';
+        EXPECT_EQ(slots, c.slots) << Dump(*set);
     }
 }
 

@@ -2,8 +2,10 @@
 #include "recordings/RecordingLibrary.h"
 #include "recordings/RecordingTrip.h"
 #include "recordings/TelemetryRoute.h"
+#include "recordings/TelemetrySources.h"
 
 #include "tests/support/MovieBytes.h"
+#include "tests/support/NmeaText.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -125,6 +127,7 @@ TEST(TripRoute, ClickFindsTheRecordingAndSecondOfTheNearestFix) {
 
     TripRoute route;
     route.Build(library, 1, *telemetry);
+    route.SetOthers(TripRoute::LoadOthers(route.otherEntries(), SavedGpsOptions));
     ASSERT_EQ(route.current().size(), 2u);
     ASSERT_EQ(route.others().size(), 1u);
     EXPECT_EQ(route.others()[0].size(), 2u) << "read from the trip's other telemetry file";
@@ -144,6 +147,72 @@ TEST(TripRoute, ClickFindsTheRecordingAndSecondOfTheNearestFix) {
     EXPECT_FALSE(route.Hit(library, 22.61, 114.11)) << "a recording no longer in the library";
     route.Clear();
     EXPECT_FALSE(route.Hit(library, 22.5, 114.0));
+}
+
+// The trip's other recordings are routed from every source the player would open them with
+// (the camera's file, side GPX and NMEA logs, the GPX the user chose for the folder and the
+// recording's offset) but GPS inside the movie; a click on them plays that recording.
+TEST(TripRoute, OtherRecordingsAreRoutedFromTheirGpsFilesButNotTheMovie) {
+    constexpr std::int64_t kStart = 1778924468; // 2026-05-16 09:41:08 UTC: A for 10 s, then B
+    const auto gpx = [](const char* hour) {
+        std::string text = "<gpx><trk><trkseg>";
+        for (const char* at : {"19", "20"})
+            text += std::string("<trkpt lat=\"40.77\" lon=\"-73.9") + at + "\"><time>2026-05-16T" +
+                    hour + ":41:" + at + "Z</time></trkpt>";
+        return text + "</trkseg></trk></gpx>";
+    };
+    const std::string nmea =
+        test::NmeaSentence("GPRMC,094119.00,A,4046.200,N,07355.140,W,0.0,0.0,160526,,,A") +
+        test::NmeaSentence("GPRMC,094120.00,A,4046.200,N,07355.200,W,0.0,0.0,160526,,,A");
+    const std::string dat = "[G]\t2026/05/16\t09:41:19\tN40.770000\tW73.919000\t40\t0\n"
+                            "[G]\t2026/05/16\t09:41:20\tN40.770000\tW73.920000\t40\t0\n";
+    const std::string embedded =
+        test::FreeGpsMovie(std::uint64_t(kStart + 10) + kSecondsFrom1904To1970, 10, 'J',
+                           {{2026, 5, 16, 9, 41, 19, 'N', 'W', 4046.2f, 7355.14f, 0, 0, {}},
+                            {2026, 5, 16, 9, 41, 20, 'N', 'W', 4046.2f, 7355.2f, 0, 0, {}}});
+    const struct {
+        const char* name;
+        std::vector<std::pair<const char*, std::string>> files; // beside the movies
+        std::vector<int> seconds;                               // B's route
+    } cases[] = {
+        {"camera's file", {{"B.DAT", dat}}, {1, 2}},
+        {"side GPX", {{"B.gpx", gpx("09")}}, {2, 3}},
+        {"side NMEA log", {{"B.nmea", nmea}}, {2, 3}},
+        {"folder GPX and offset",
+         {{"drive.gpx", gpx("10")},
+          {".quello-gps", "folder-gpx\tdrive.gpx\noffset\tB.MOV\t-3600\n"}},
+         {2, 3}},
+        {"GPS in the movie", {{"B.MOV", embedded}}, {}},
+    };
+    const auto none = std::make_unique<TelemetrySet>();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        dir.write("B.MOV",
+                  CameraMovie(std::uint64_t(kStart + 10) + kSecondsFrom1904To1970, 1000, 10000));
+        for (const auto& [name, content] : c.files)
+            dir.write(name, content);
+        RecordingLibrary library;
+        RecordingRow row;
+        ASSERT_TRUE(library.Add(
+            dir.write("A.MOV",
+                      CameraMovie(std::uint64_t(kStart) + kSecondsFrom1904To1970, 1000, 10000)),
+            row));
+        ASSERT_TRUE(library.Add(dir.file("B.MOV"), row));
+        TripRoute route;
+        route.Build(library, 0, *none);
+        ASSERT_EQ(route.others().size(), 1u);
+        EXPECT_TRUE(route.others()[0].empty()) << "read apart, not while building";
+        route.SetOthers(TripRoute::LoadOthers(route.otherEntries(), SavedGpsOptions));
+        std::vector<int> seconds;
+        const std::vector<std::vector<RoutePoint>> others = route.others();
+        for (const RoutePoint& p : others[0])
+            seconds.push_back(p.second);
+        EXPECT_EQ(seconds, c.seconds);
+        const auto target = route.Hit(library, 40.77, -73.92);
+        EXPECT_EQ(target ? target->entry * 100 + target->second : -1,
+                  c.seconds.empty() ? -1 : 100 + c.seconds.back());
+    }
 }
 
 } // namespace
