@@ -84,9 +84,12 @@ QWidget* CPlayerDlg::control(int id) const {
 void CPlayerDlg::ConnectCommands() {
     PlaybackController* playback = m_playback;
     LibraryController* library = m_library;
+    // A command runs once the button has finished with the click that triggered it. Several
+    // open a modal dialog or message box, whose event loop would otherwise run inside the
+    // button's release handling, before Qt has finished delivering that release.
     auto onClick = [this](int id, auto handler) {
         auto* button = qobject_cast<QAbstractButton*>(control(id));
-        connect(button, &QAbstractButton::clicked, this, handler);
+        connect(button, &QAbstractButton::clicked, this, handler, Qt::QueuedConnection);
     };
     onClick(kIdClose, [this] { accept(); });
     onClick(kIdMinimize, [this] { showMinimized(); });

@@ -124,7 +124,15 @@ protected:
     QStringList Rows() { return Column(*window); }
     MediaState State() { return window->engine().GetState(); }
     double Position() { return window->engine().GetPositionSeconds(); }
-    void Click(int id) { QTest::mouseClick(Control(id), Qt::LeftButton); }
+    // A button's command runs from the event loop once the click is over.
+    void Click(int id) {
+        QTest::mouseClick(Control(id), Qt::LeftButton);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    }
+    void Trigger(int id) {
+        Control<QAbstractButton>(id)->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    }
     QPoint RowPoint(int row) { return List()->visualRect(List()->model()->index(row, 1)).center(); }
     void ClickRow(int row) {
         QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, RowPoint(row));

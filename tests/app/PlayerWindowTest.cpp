@@ -175,7 +175,7 @@ TEST_F(PlayerWindow, ControlsKeysAndMenusDrivePlaybackAndTheWindowManagersCloseI
     auto click = [this](int id) -> Act { return [this, id] { Click(id); }; };
     auto key = [this](Qt::Key k) -> Act { return [this, k] { QTest::keyClick(window.get(), k); }; };
     // "4X" is hidden in the layout; its command still works when given.
-    const Act rate4 = [this] { Control<QAbstractButton>(kIdRate4)->click(); };
+    const Act rate4 = [this] { Trigger(kIdRate4); };
     auto fromPause = [this](int id) -> Act {
         return [this, id] {
             Click(kIdPause);
@@ -373,7 +373,7 @@ TEST_F(PlayerWindow, ACardPulledWhilePlayingEndsStoppedAndTheNextRecordingPlays)
                                Movie(QString("%1/M1.MOV").arg(name))};
         AddMovies(m);
         DoubleClickRow(0);
-        Control<QAbstractButton>(kIdRate4)->click();
+        Trigger(kIdRate4);
         ASSERT_TRUE(WaitFor([&] { return speed->text() == "30Km/H "; }));
         pull(m[0]);
         QFile::remove(dat);
