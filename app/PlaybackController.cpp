@@ -3,6 +3,7 @@
 #include "LibraryController.h"
 #include "WarningBox.h"
 
+#include "device/MovieGpsOptions.h"
 #include "device/MovieThresholds.h"
 #include "playback/CVideoHost.h"
 #include "recordings/GoToTime.h"
@@ -50,12 +51,11 @@ PlaybackController::PlaybackController(QWidget* window, const WindowControls& co
       m_syncTimer(new QTimer(this)),
       m_telemetryLoader(new TelemetryLoader(
           [this](const TelemetryLoader::Loaded& loaded) { OnTelemetryLoaded(loaded); }, this)),
-      m_tripLoader(new TripRouteLoader(
-          [this](const TripRouteLoader::Routes& routes) {
-              m_route.SetOthers(routes);
-              ShowRoute();
-          },
-          this)),
+      m_tripLoader(this,
+                   [this](const std::vector<TripRoute::Loaded>& routes) {
+                       m_route.SetOthers(routes);
+                       ShowRoute();
+                   }),
       m_frameCommands(window, m_engine, m_telemetry, m_created, *controls.waveform) {
     // Named so measurements can find the tick.
     m_syncTimer->setObjectName(QStringLiteral("syncTimer"));
@@ -90,7 +90,7 @@ void PlaybackController::ShowRoute() {
 }
 
 void PlaybackController::ClearRoute() {
-    m_tripLoader->Cancel();
+    m_tripLoader.Cancel();
     m_route.Clear();
     ShowRoute();
 }
@@ -239,7 +239,11 @@ void PlaybackController::OnTelemetryLoaded(const TelemetryLoader::Loaded& loaded
     // This recording's route shows at once; its trip's follow from the worker.
     m_route.Build(library, index, m_telemetry);
     ShowRoute();
-    m_tripLoader->Start(m_route.otherEntries());
+    // With the options each movie would be opened with, as read from a card that may be slow.
+    if (std::vector<RecordingEntry> others = m_route.otherEntries(); !others.empty())
+        m_tripLoader.Start([others = std::move(others)] {
+            return TripRoute::LoadOthers(others, GpsOptionsForMovie);
+        });
     const QString note = TelemetryLoader::SourceNote(loaded);
     m_controls.gpsNote->setText(note);
     m_controls.gpsNote->setVisible(!note.isEmpty());

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "FrameCommands.h"
+#include "LatestJob.h"
 #include "TelemetryLoader.h"
-#include "TripRouteLoader.h"
 #include "WindowTemplate.h"
 
 #include "playback/CMediaGraph.h"
@@ -152,7 +152,8 @@ private:
     std::tm m_created{};                // the recording's creation time as stored; tm_mday 0: none
     int m_clockStartSecond = 0;         // the recording's creation time as seconds since midnight
     TelemetryLoader* m_telemetryLoader; // a child: a result still on its way dies with it
-    TripRouteLoader* m_tripLoader;      // a child, as m_telemetryLoader
+    // The routes of the trip's other recordings, read on a worker from their files.
+    LatestJob<std::vector<TripRoute::Loaded>> m_tripLoader;
     FrameCommands m_frameCommands;
 };
 

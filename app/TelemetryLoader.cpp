@@ -2,9 +2,6 @@
 
 #include "device/MovieGpsOptions.h"
 
-#include <QFutureWatcher>
-#include <QtConcurrent/QtConcurrentRun>
-
 namespace quello {
 
 namespace {
@@ -21,11 +18,10 @@ std::shared_ptr<TelemetryLoader::Loaded> Load(const RecordingEntry& entry,
 } // namespace
 
 TelemetryLoader::TelemetryLoader(Handler handler, QObject* parent)
-    : QObject(parent), m_handler(std::move(handler)) {}
+    : QObject(parent), m_handler(std::move(handler)),
+      m_job(this, [this](const std::shared_ptr<Loaded>& loaded) { m_handler(*loaded); }) {}
 
-TelemetryLoader::~TelemetryLoader() {
-    Cancel();
-}
+TelemetryLoader::~TelemetryLoader() = default;
 
 void TelemetryLoader::Start(const RecordingEntry& entry) {
     Cancel();
@@ -35,14 +31,8 @@ void TelemetryLoader::Start(const RecordingEntry& entry) {
         return;
     }
     m_handler(Loaded{});
-    m_watcher = new QFutureWatcher<std::shared_ptr<Loaded>>(this);
-    connect(m_watcher, &QFutureWatcherBase::finished, this, [this] {
-        const std::shared_ptr<Loaded> loaded = m_watcher->result();
-        m_watcher->deleteLater();
-        m_watcher = nullptr;
-        m_handler(*loaded);
-    });
-    m_watcher->setFuture(QtConcurrent::run(Load, entry, options));
+    // ExifTool has a time limit: an overtaken load ends on its own.
+    m_job.Start([entry, options] { return Load(entry, options); });
 }
 
 QString TelemetryLoader::SourceNote(const Loaded& loaded) {
@@ -76,12 +66,7 @@ QString TelemetryLoader::SourceNote(const Loaded& loaded) {
 }
 
 void TelemetryLoader::Cancel() {
-    if (!m_watcher)
-        return;
-    // The worker runs to its end on its own (ExifTool has a time limit); its result is dropped.
-    m_watcher->disconnect(this);
-    m_watcher->deleteLater();
-    m_watcher = nullptr;
+    m_job.Cancel();
 }
 
 } // namespace quello

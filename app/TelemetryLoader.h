@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LatestJob.h"
+
 #include "recordings/RecordingEntry.h"
 #include "recordings/TelemetrySources.h"
 
@@ -9,8 +11,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-
-template <typename T> class QFutureWatcher;
 
 namespace quello {
 
@@ -39,7 +39,7 @@ public:
 
     void Start(const RecordingEntry& entry);
     void Cancel();
-    bool busy() const { return m_watcher != nullptr; }
+    bool busy() const { return m_job.busy(); }
 
     // What the window says about a loaded set: where its GPS came from when that is not the
     // camera's own file, and the clock shift applied; empty for the camera's file or nothing.
@@ -47,7 +47,7 @@ public:
 
 private:
     Handler m_handler;
-    QFutureWatcher<std::shared_ptr<Loaded>>* m_watcher = nullptr;
+    LatestJob<std::shared_ptr<Loaded>> m_job;
 };
 
 } // namespace quello
