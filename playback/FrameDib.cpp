@@ -1,6 +1,6 @@
 #include "playback/FrameDib.h"
 
-#include "outputs/JpegWriter.h"
+#include "imaging/JpegWriter.h"
 
 #include <climits>
 #include <cstdint>

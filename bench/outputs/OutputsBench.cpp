@@ -3,7 +3,7 @@
 //
 //   outputs_bench [work-folder]     (default: a new folder under the system temp folder)
 
-#include "outputs/JpegWriter.h"
+#include "imaging/JpegWriter.h"
 #include "outputs/KmlConverter.h"
 
 #include <algorithm>

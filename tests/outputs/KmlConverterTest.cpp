@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <tuple>
@@ -16,6 +18,7 @@
 namespace quello {
 namespace {
 
+namespace fs = std::filesystem;
 using test::TempDir;
 
 const std::string kDescription = "GPS Log data.";
@@ -80,6 +83,10 @@ TEST(KmlConverter, LogLinesYieldTheseCoordinates) {
         {"Escaped",
          "t\tN<&>\tE'\"\x01\xEF\xBF\xBF\r\n",
          {"&apos;&quot;\xEF\xBF\xBD\xEF\xBF\xBD,&lt;&amp;&gt;"}},
+        // U+FFFE and U+FFFF, which XML cannot carry, between the code points around them.
+        {"NoncharactersReplaced",
+         "t\tN\xEF\xBF\xBD\xEF\xBF\xBEx\tE\xEF\xBE\xBF\xEF\xBF\xBF\xF0\x90\x80\x80\n",
+         {"\xEF\xBE\xBF\xEF\xBF\xBD\xF0\x90\x80\x80,\xEF\xBF\xBD\xEF\xBF\xBDx"}},
     };
     for (const auto& [name, log, tuples] : cases) {
         SCOPED_TRACE(name);
@@ -140,7 +147,18 @@ TEST(KmlConverter, FailuresReturnTheirCodeAndWriteNothing) {
     }
 }
 
-// The disk fills up while a long document is written: the old one stays, nothing else is left.
+// The bytes this process has read from files and pipes so far.
+long long BytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    for (long long value; io >> key >> value;)
+        if (key == "rchar:")
+            return value;
+    return -1;
+}
+
+// The disk fills up while a long document is written: the old one stays, nothing else is left,
+// and the conversion stops there rather than reading on through the log (a gigabyte of it).
 TEST(KmlConverter, AFullDiskFailsAndKeepsTheOldDocument) {
     TempDir dir;
     const test::TmpfsMount disk(dir.makeDir("out"), 1 << 20);
@@ -151,7 +169,12 @@ TEST(KmlConverter, AFullDiskFailsAndKeepsTheOldDocument) {
     std::string path = "stale", log;
     for (int i = 0; i < 4000; ++i)
         log += "t\tN22.543210\tE114.057800\r\n";
-    EXPECT_EQ(ConvertLogToKml(dir.write("big.log", log), kDescription, dir.file("out"), path), -4);
+    const std::string logPath = dir.write("big.log", log);
+    fs::resize_file(logPath, 1 << 30); // the rest a hole of NUL bytes
+    const long long before = BytesRead();
+    ASSERT_GE(before, 0) << "no read count in /proc/self/io";
+    EXPECT_EQ(ConvertLogToKml(logPath, kDescription, dir.file("out"), path), -4);
+    EXPECT_LT(BytesRead() - before, 1 << 20);
     EXPECT_EQ(path + TempDir::read(dir.file("out/big.kml")), "old"); // no path, the old document
     EXPECT_EQ(dir.entries(dir.file("out")), (std::set<std::string>{".filler", "big.kml"}));
 }

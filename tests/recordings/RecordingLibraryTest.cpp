@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -218,28 +219,39 @@ TEST(RecordingLibrary, DuplicatesAndClear) {
 }
 
 // Removing a row moves the later ones up, empties the freed slot and keeps the current index
-// on the same recording where it can (the window's tests remove rows before and at it).
+// on the same recording where it can (the window's tests remove rows before and at it). The
+// library takes 512 rows and refuses the next; a full one still removes and clears without
+// touching a slot past its last.
 TEST(RecordingLibrary, RemovalKeepsCurrentOnTheSameRecording) {
     const struct {
         const char* name;
+        int added; // "/a" to "/e", then "/5", "/6"...
         int current, remove;
         const char* after; // State()
     } cases[] = {
-        {"current row moves to its predecessor", 3, 3, "4 2: /a /b /c /e - -"},
-        {"row after current leaves it", 1, 3, "4 1: /a /b /c /e - -"},
-        {"nothing chosen stays -1", -1, 2, "4 -1: /a /b /d /e - -"},
-        {"last row", 4, 4, "4 3: /a /b /c /d - -"},
-        {"out of range changes nothing", 2, 5, "5 2: /a /b /c /d /e -"},
-        {"negative changes nothing", 2, -1, "5 2: /a /b /c /d /e -"},
+        {"current row moves to its predecessor", 5, 3, 3, "4 2: /a /b /c /e - -"},
+        {"row after current leaves it", 5, 1, 3, "4 1: /a /b /c /e - -"},
+        {"nothing chosen stays -1", 5, -1, 2, "4 -1: /a /b /d /e - -"},
+        {"last row", 5, 4, 4, "4 3: /a /b /c /d - -"},
+        {"out of range changes nothing", 5, 2, 5, "5 2: /a /b /c /d /e -"},
+        {"negative changes nothing", 5, 2, -1, "5 2: /a /b /c /d /e -"},
+        {"first row of a full library", 512, 511, 0, "511 510: /b /c /d /e /5 /6"},
+        {"513th row refused, 512 out of range", 513, 7, 512, "512 7: /a /b /c /d /e /5"},
     };
     for (const auto& c : cases) {
-        RecordingLibrary lib;
+        SCOPED_TRACE(c.name);
+        auto lib = std::make_unique<RecordingLibrary>();
         RecordingRow row;
-        for (const char* path : {"/a", "/b", "/c", "/d", "/e"})
-            lib.Add(path, row);
-        lib.SetCurrentIndex(c.current);
-        lib.Remove(c.remove);
-        EXPECT_EQ(State(lib), c.after) << c.name;
+        for (int i = 0; i < c.added; ++i) {
+            const std::string path =
+                i < 5 ? std::string("/") + char('a' + i) : "/" + std::to_string(i);
+            ASSERT_EQ(lib->Add(path, row), i < RecordingLibrary::kCapacity) << path;
+        }
+        lib->SetCurrentIndex(c.current);
+        lib->Remove(c.remove);
+        EXPECT_EQ(State(*lib), c.after);
+        lib->Clear();
+        EXPECT_EQ(lib->entryCount(), 0);
     }
 }
 

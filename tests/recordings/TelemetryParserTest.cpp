@@ -92,6 +92,8 @@ TEST(ParseTelemetryFile, FollowsTheLineRulesUpToItsLimits) {
          "S2 F0 (1,2,3) (4,5,6)"},
         {"CR LF across the piece end", "[S]\t1\t2\t3" + pad.substr(1) + "\r\n[S]\t4\t5\t6\n",
          "S2 F0 (1,2,3) (4,5,6)"},
+        {"CR alone at the piece end", "[S]\t1\t2\t3" + pad.substr(1) + "\r[S]\t4\t5\t6\n",
+         "S2 F0 (1,2,3) (4,5,6)"},
         // Reading stops at 3000 samples or 300 fix slots.
         {"nothing read after 3000 samples", Repeat(kS, 3000) + kG,
          "S3000 F300 " + kTenSamples + Repeat("[-] ", 10) + "last -1"},

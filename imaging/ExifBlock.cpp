@@ -1,4 +1,4 @@
-#include "outputs/ExifBlock.h"
+#include "imaging/ExifBlock.h"
 
 #include "quello/Version.h"
 

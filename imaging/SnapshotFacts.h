@@ -5,7 +5,7 @@
 namespace quello {
 
 // What the Exif block of a saved frame tells about the moment the frame shows. A plain value
-// without platform types; FactsForMoment (outputs/MomentFacts.h) fills it from a recording.
+// without platform types; the layers above fill it from a recording (FactsForMoment).
 // What belongs to every file (the program that wrote it, the picture's size and orientation)
 // is added by the JPEG writer itself.
 struct SnapshotFacts {

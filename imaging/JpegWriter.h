@@ -1,6 +1,6 @@
 #pragma once
 
-#include "outputs/SnapshotFacts.h"
+#include "imaging/SnapshotFacts.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "outputs/JpegWriter.h"
+#include "imaging/JpegWriter.h"
 
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"

@@ -1,6 +1,6 @@
 #include "JpegWriter.h"
 
-#include "outputs/ExifBlock.h"
+#include "imaging/ExifBlock.h"
 #include "recordings/base/AtomicFile.h"
 
 #include <csetjmp>

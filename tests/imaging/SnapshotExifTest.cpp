@@ -1,4 +1,4 @@
-#include "outputs/JpegWriter.h"
+#include "imaging/JpegWriter.h"
 #include "outputs/MomentFacts.h"
 #include "recordings/TelemetrySet.h"
 
