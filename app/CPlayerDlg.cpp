@@ -284,6 +284,18 @@ bool CPlayerDlg::PrintCurrentFrameOn(QPrinter& printer) {
 
 // --- Window-level handlers -----------------------------------------------------------------
 
+bool CPlayerDlg::event(QEvent* event) {
+    // Without a window manager nobody gives the keyboard back when a dialog over the window
+    // closes: X returns the focus to the root window, and the keys would reach nothing until
+    // the next click. Where a window manager does it, asking again changes nothing.
+    if (event->type() == QEvent::WindowUnblocked && isVisible() && !isMinimized())
+        QTimer::singleShot(0, this, [this] {
+            if (!QApplication::activeModalWidget() || QApplication::activeModalWidget() == this)
+                activateWindow();
+        });
+    return QDialog::event(event);
+}
+
 bool CPlayerDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
