@@ -239,8 +239,10 @@ void PlaybackController::OnTelemetryLoaded(const TelemetryLoader::Loaded& loaded
     // This recording's route shows at once; its trip's follow from the worker.
     m_route.Build(library, index, m_telemetry);
     ShowRoute();
-    // With the options each movie would be opened with, as read from a card that may be slow.
-    if (std::vector<RecordingEntry> others = m_route.otherEntries(); !others.empty())
+    // With the options each movie would be opened with, as read from a card that may be slow;
+    // once per opening, when this recording's own load has ended.
+    if (std::vector<RecordingEntry> others = m_route.otherEntries();
+        !loaded.pending && !others.empty())
         m_tripLoader.Start([others = std::move(others)] {
             return TripRoute::LoadOthers(others, GpsOptionsForMovie);
         });

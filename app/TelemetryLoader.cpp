@@ -30,7 +30,9 @@ void TelemetryLoader::Start(const RecordingEntry& entry) {
         m_handler(*Load(entry, options));
         return;
     }
-    m_handler(Loaded{});
+    Loaded pending;
+    pending.pending = true;
+    m_handler(pending);
     // ExifTool has a time limit: an overtaken load ends on its own.
     m_job.Start([entry, options] { return Load(entry, options); });
 }

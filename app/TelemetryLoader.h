@@ -20,9 +20,9 @@ namespace quello {
 // movie's folder and the card's time zone set the track and the clock offset.
 //
 // GUI thread only. The handler runs on the GUI thread, inside Start() for a telemetry file; for
-// the other sources it runs inside Start() with an empty set (nothing shows the recording
-// before its own), and again with the result. Only the latest Start() is answered: a result that
-// Start() or Cancel() overtook is dropped, as is one still running when the loader is
+// the other sources it runs inside Start() with an empty set marked pending (nothing shows the
+// recording before its own), and again with the result. Only the latest Start() is answered: a
+// result that Start() or Cancel() overtook is dropped, as is one still running when the loader is
 // destroyed.
 class TelemetryLoader : public QObject {
     Q_OBJECT
@@ -31,6 +31,7 @@ public:
         TelemetrySet set{};
         TelemetryLoad load;
         std::int64_t offsetSeconds = 0; // the clock offset asked for (the user's and the card's)
+        bool pending = false;           // the empty set handed out while the worker still reads
     };
     using Handler = std::function<void(const Loaded&)>;
 

@@ -49,12 +49,10 @@ std::vector<TripRoute::Loaded> TripRoute::LoadOthers(const std::vector<Recording
                                                      const OptionsFor& optionsFor) {
     std::vector<Loaded> routes;
     // One set for all: it is too large for the stack and need not be kept.
-    std::unique_ptr<TelemetrySet> set;
+    const auto set = std::make_unique<TelemetrySet>();
     for (const RecordingEntry& entry : entries) {
         GpsOptions options = optionsFor(entry.moviePath);
         options.embedded = false;
-        if (!set)
-            set = std::make_unique<TelemetrySet>();
         LoadRecordingTelemetry(entry, options, *set);
         routes.push_back({entry.moviePath, RouteOf(*set)});
     }
