@@ -65,8 +65,8 @@ struct LibrarySpan {
 
 struct LibraryMatch {
     LibraryRecording recording;
-    std::vector<LibrarySpan> spans;     // where it was within the radius (near queries only)
-    std::vector<GForceEvent> events;    // the matching events (event queries only)
+    std::vector<LibrarySpan> spans;  // where it was within the radius (near queries only)
+    std::vector<GForceEvent> events; // the matching events (event queries only)
 };
 
 // The library's index: an SQLite database `library.sqlite` in the library folder, in WAL mode,
@@ -96,6 +96,9 @@ public:
     // Only the index and its -wal/-shm files are touched.
     OpenResult Recreate(const std::string& libraryRoot);
     const std::string& error() const;
+    // Whether SQLite has found the index damaged since Open(): a query that fails this way
+    // (a page hit for the first time) calls for the same rebuild as OpenResult::Malformed.
+    bool malformed() const;
 
     // One write transaction, taken with the write lock (BEGIN IMMEDIATE). Between BeginWrite()
     // and Commit() the caller may move files into place: no other writer runs meanwhile.
@@ -115,15 +118,16 @@ public:
     // size and modification time, gives the hash it had; then it need not be read again.
     std::optional<std::string> KnownSource(const std::string& card, const std::string& sourcePath,
                                            std::int64_t size, std::int64_t mtime);
-    bool RememberSource(const std::string& card, const std::string& sourcePath,
-                        std::int64_t size, std::int64_t mtime, const std::string& sha256);
+    bool RememberSource(const std::string& card, const std::string& sourcePath, std::int64_t size,
+                        std::int64_t mtime, const std::string& sha256);
 
     // Stores a recording with its companions, fixes and events; inside the caller's
-    // transaction if one is open, else in its own. False when its movie's content or path is
-    // already stored (nothing is written then) or on a database error.
+    // transaction if one is open, else in its own. False when its movie's content or path, or
+    // a companion's path, is already stored (nothing is written then; error() names the stored
+    // path) or on a database error. Fixes without a valid latitude and longitude are left
+    // out. On success `recording.id` is set, and `tripId` to the id when it was 0.
     bool AddRecording(LibraryRecording& recording, const std::vector<LibraryFile>& companions,
-                      const std::vector<LibraryFix>& fixes,
-                      const std::vector<GForceEvent>& events);
+                      const std::vector<LibraryFix>& fixes, const std::vector<GForceEvent>& events);
     // Stores a GPS log or a settings file on its own.
     bool AddFile(const LibraryFile& file);
 
@@ -131,7 +135,8 @@ public:
     // ended, within kTripJoinSeconds) and stores their trip ids.
     bool UpdateTrips();
 
-    // The record of one import: started now, finished with its counts.
+    // The record of one import: started now, finished with its counts (and the time of
+    // FinishImport). BeginImport returns 0 on a database error.
     std::int64_t BeginImport(const std::string& card, const std::string& source,
                              std::int64_t startedAt);
     bool FinishImport(std::int64_t importId, int copied, int skipped, int failed,
@@ -143,8 +148,12 @@ public:
     std::optional<LibraryRecording> RecordingAt(const std::string& path);
     std::vector<LibraryFix> Fixes(std::int64_t recordingId);
 
-    // Recordings matching every given condition, ordered by start. Place queries use the
-    // spatial index (SQLite R*Tree) for the box around the point, then the exact distance.
+    // Recordings matching every given condition, ordered by start, then path. Place queries
+    // use the spatial index (SQLite R*Tree) for the box around the point, then the exact
+    // great-circle distance; seconds one apart join into one span. A time window matches the
+    // recordings it overlaps, ends included; recordings without a start time never match
+    // one. Empty with error() set for a place off the globe, a radius not above 0, or a
+    // database error.
     std::vector<LibraryMatch> Find(const LibraryQuery& query);
 
     // The schema version this program writes.
