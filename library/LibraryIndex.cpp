@@ -370,8 +370,13 @@ LibraryIndex::OpenResult LibraryIndex::Open(const std::string& libraryRoot) {
     m->error.clear();
     m->malformed = false;
     const OpenResult result = m->Setup(libraryRoot + "/" + kIndexFile);
-    if (result != OpenResult::Ok)
+    if (result != OpenResult::Ok) {
+        // Closing would checkpoint the journal into a file this program should not change
+        // (damaged, or a newer one's) and delete the journal with what it held.
+        if (m->db)
+            sqlite3_db_config(m->db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         m->Close();
+    }
     return result;
 }
 
