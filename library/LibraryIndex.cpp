@@ -644,6 +644,19 @@ bool LibraryIndex::AddFile(const LibraryFile& file) {
     return m->EndScope(own, ok);
 }
 
+bool LibraryIndex::ClearAll() {
+    bool own = false;
+    if (!m->BeginScope(own))
+        return false;
+    // Children before the rows they point at.
+    static constexpr const char* kTables[] = {"fix_box",    "fixes",   "events", "files",
+                                              "recordings", "sources", "imports"};
+    bool ok = true;
+    for (const char* table : kTables)
+        ok = ok && m->Exec((std::string("DELETE FROM ") + table).c_str());
+    return m->EndScope(own, ok);
+}
+
 bool LibraryIndex::UpdateTrips() {
     struct Entry {
         std::int64_t id, tripId;

@@ -131,6 +131,10 @@ public:
     // Stores a GPS log or a settings file on its own.
     bool AddFile(const LibraryFile& file);
 
+    // Deletes every row (recordings, files, fixes, events, sources, imports) for a rebuild from
+    // the files; inside the caller's transaction, so that a failed rebuild keeps the old index.
+    bool ClearAll();
+
     // Joins recordings into trips again (each starts where the one before of the same card
     // ended, within kTripJoinSeconds) and stores their trip ids.
     bool UpdateTrips();

@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include <ostream>
+
 #include <charconv>
 
 namespace quello {
@@ -54,6 +56,19 @@ std::optional<int> ParseInt(const std::string& text, int min, int max) {
     if (begin == end || ec != std::errc() || ptr != end || value < min || value > max)
         return std::nullopt;
     return value;
+}
+
+bool OneFolderArgument(const char* command, const std::vector<std::string>& args,
+                       std::string& folder, std::ostream& err) {
+    const CommandLine line(args, {});
+    if (!line.ok() || line.positional().size() != 1) {
+        err << "quello " << command << ": "
+            << (line.ok() ? "give exactly one library folder" : line.error()) << " (usage: quello "
+            << command << " LIBRARY)\n";
+        return false;
+    }
+    folder = line.positional().front();
+    return true;
 }
 
 } // namespace quello

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iosfwd>
 #include <map>
 #include <optional>
 #include <set>
@@ -29,6 +30,11 @@ private:
     std::map<std::string, std::string> m_options;
     std::string m_error;
 };
+
+// The one folder a command takes and nothing else ("quello index LIBRARY"): false, with a
+// one-line message on `err`, for anything else.
+bool OneFolderArgument(const char* command, const std::vector<std::string>& args,
+                       std::string& folder, std::ostream& err);
 
 // Parses a whole decimal integer (optional sign, digits, nothing else) within [min, max].
 std::optional<int> ParseInt(const std::string& text, int min, int max);

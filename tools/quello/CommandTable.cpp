@@ -3,12 +3,15 @@
 #include "CardCommand.h"
 #include "EventsCommand.h"
 #include "EvidenceCommand.h"
+#include "ImportCommand.h"
+#include "IndexCommand.h"
 #include "InfoCommand.h"
 #include "KmlCommand.h"
 #include "PrintCommand.h"
 #include "SettingsCommand.h"
 #include "SnapshotCommand.h"
 #include "TelemetryCommand.h"
+#include "VerifyCommand.h"
 
 #include "quello/Version.h"
 
@@ -25,9 +28,9 @@ template <typename T> std::unique_ptr<Command> Make() {
 
 // The dispatch table, in the order `quello --help` lists the commands.
 constexpr std::unique_ptr<Command> (*kFactories[])() = {
-    Make<InfoCommand>,  Make<TelemetryCommand>, Make<KmlCommand>,
-    Make<CardCommand>,  Make<SettingsCommand>,  Make<SnapshotCommand>,
-    Make<PrintCommand>, Make<EventsCommand>,    Make<EvidenceCommand>,
+    Make<InfoCommand>,     Make<TelemetryCommand>, Make<KmlCommand>,   Make<CardCommand>,
+    Make<SettingsCommand>, Make<SnapshotCommand>,  Make<PrintCommand>, Make<EventsCommand>,
+    Make<EvidenceCommand>, Make<ImportCommand>,    Make<IndexCommand>, Make<VerifyCommand>,
 };
 
 } // namespace

@@ -1,0 +1,315 @@
+// The library through the real `quello` program: import from a card and from folders, the
+// second import that reads nothing, find, verify and rebuild, and the faults of a real import
+// (made to happen by tests/support/ImportFaults.c, preloaded).
+#include "tests/support/MovieBytes.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/SetupCfg.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <map>
+#include <sys/stat.h>
+#include <thread>
+
+namespace quello::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::int64_t kStart = 1778924460; // 2026-05-16 09:41:00 on the camera clock
+
+// A movie whose header says when it started, padded with bytes of its own, so that each
+// seed gives other content.
+std::string Movie(std::int64_t start, int seconds, int seed, std::size_t bytes = 200000) {
+    std::string payload(bytes, '\0');
+    for (std::size_t i = 0; i < bytes; ++i)
+        payload[i] = char((i * 131 + std::size_t(seed) * 7919) >> 3);
+    return CameraMovie(std::uint64_t(start) + kSecondsFrom1904To1970, 1000,
+                       std::uint64_t(seconds) * 1000) +
+           Box("mdat", payload);
+}
+
+// The camera's telemetry: ten samples and a fix a second, the car going north from `lat`; a
+// hard braking at second 5 when `braking`.
+std::string Dat(int seconds, double lat, bool braking) {
+    std::string text;
+    for (int s = 0; s < seconds; ++s) {
+        for (int k = 0; k < 10; ++k)
+            text += std::string("[S]\t") + (braking && s == 5 && k < 3 ? "-700" : "10") +
+                    "\t0\t1000\r\n";
+        char line[128];
+        std::snprintf(line, sizeof line,
+                      "[G]\t2026/05/16\t09:41:%02d\tN%.6f\tE114.050000\t50\t0\r\n", s % 60,
+                      lat + s * 0.0001);
+        text += line;
+    }
+    return text;
+}
+
+void SetTime(const std::string& path, std::int64_t time) {
+    const struct timespec times[2] = {{time, 0}, {time, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// A camera card: FILE0001 (telemetry in DCIM/INFO, a braking), FILE0002 (locked by the
+// camera, telemetry beside it), a GPS log and the settings file.
+std::string MakeCard(const TempDir& dir, const std::string& name) {
+    dir.write(name + "/setup.cfg", SetupCfg());
+    const std::string media = name + "/DCIM/100MEDIA/";
+    SetTime(dir.write(media + "FILE0001.MOV", Movie(kStart, 60, 1)), kStart + 60);
+    SetTime(dir.write(name + "/DCIM/INFO/FILE0001.DAT", Dat(60, 22.6, true)), kStart + 60);
+    SetTime(dir.write(media + "FILE0002.MOV", Movie(kStart + 60, 60, 2)), kStart + 120);
+    SetTime(dir.write(media + "FILE0002.DAT", Dat(60, 22.606, false)), kStart + 120);
+    ::chmod(dir.file(media + "FILE0002.MOV").c_str(), 0444);
+    dir.write(name + "/GPSLOG/20260516.log",
+              "$GPRMC,094100,A,2236.0,N,11403.0,E,27,0,160526,,*00\n");
+    return dir.file(name);
+}
+
+// Every file below a folder with its size, time, mode and content: what "unchanged" means.
+std::map<std::string, std::string> Tree(const std::string& root) {
+    std::map<std::string, std::string> tree;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        struct stat st {};
+        ::lstat(e.path().c_str(), &st);
+        std::string facts = std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) +
+                            " " + std::to_string(st.st_mode);
+        if (e.is_regular_file())
+            facts += " " + TempDir::read(e.path());
+        tree[fs::relative(e.path(), root).string()] = facts;
+    }
+    return tree;
+}
+
+std::vector<std::string> Stored(const std::string& library, const char* ending) {
+    std::vector<std::string> found;
+    if (!fs::exists(library))
+        return found;
+    for (const auto& e : fs::recursive_directory_iterator(library)) {
+        const std::string rel = fs::relative(e.path(), library).string();
+        if (rel.size() >= std::strlen(ending) &&
+            rel.compare(rel.size() - std::strlen(ending), std::string::npos, ending) == 0)
+            found.push_back(rel);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::vector<std::string> Leftovers(const std::string& library) {
+    std::vector<std::string> found;
+    if (fs::exists(library))
+        for (const auto& e : fs::recursive_directory_iterator(library))
+            if (e.path().filename().string().rfind(".quello-part-", 0) == 0)
+                found.push_back(e.path().string());
+    return found;
+}
+
+// `quello` with the fault library preloaded and `env` set.
+ProgramResult RunFaulty(const std::vector<std::string>& env, std::vector<std::string> args) {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    std::vector<std::string> argv = {"/usr/bin/env", std::string("LD_PRELOAD=") + IMPORT_FAULTS_LIB,
+                                     std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
+                                         ":verify_asan_link_order=0"};
+    argv.insert(argv.end(), env.begin(), env.end());
+    argv.push_back(QUELLO_BIN);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv);
+}
+
+nlohmann::json Find(const std::string& library, std::vector<std::string> args) {
+    args.insert(args.begin(), {"find", library});
+    const ProgramResult r = RunQuello(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return nlohmann::json::parse(r.out, nullptr, false);
+}
+
+std::vector<std::string> Paths(const nlohmann::json& matches) {
+    std::vector<std::string> paths;
+    for (const auto& m : matches)
+        paths.push_back(m.value("path", ""));
+    return paths;
+}
+
+TEST(LibraryCli, ImportsACardKeepsItUnchangedAndFindsItsMoments) {
+    const TempDir dir;
+    const std::string card = MakeCard(dir, "card");
+    const std::string library = dir.file("library");
+    const auto before = Tree(card);
+
+    ProgramResult r = RunQuello({"import", card, "--to", library});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("copied 5 files (2 recordings"), std::string::npos) << r.out;
+    EXPECT_EQ(Tree(card), before);
+    const std::string day = library + "/2026/2026-05-16/";
+    EXPECT_EQ(TempDir::read(day + "094100_FILE0001.MOV"), Movie(kStart, 60, 1));
+    EXPECT_EQ(TempDir::read(day + "094100_FILE0001.DAT"), Dat(60, 22.6, true));
+    EXPECT_EQ(TempDir::read(day + "094200_FILE0002.DAT"), Dat(60, 22.606, false));
+    EXPECT_TRUE(fs::exists(day + "GPSLOG/20260516.log"));
+    EXPECT_EQ(Stored(library, "setup.cfg").size(), 1u);
+    struct stat st {};
+    ASSERT_EQ(::stat((day + "094200_FILE0002.MOV").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0222, 0u) << "the locked recording stays read-only";
+    EXPECT_EQ(st.st_mtim.tv_sec, kStart + 120) << "the modification time is kept";
+
+    // The second import recognises every file without reading one: reads of the card fail.
+    r = RunFaulty({"QUELLO_FAULT_EIO=" + card + "/DCIM@0"}, {"import", card, "--to", library});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("copied 0 files"), std::string::npos) << r.out;
+
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<std::string> paths;
+    } queries[] = {
+        {"near the first",
+         {"--near", "22.6020,114.05", "--radius", "30"},
+         {"2026/2026-05-16/094100_FILE0001.MOV"}},
+        {"near both ends",
+         {"--near", "22.6060,114.05", "--radius", "60"},
+         {"2026/2026-05-16/094100_FILE0001.MOV", "2026/2026-05-16/094200_FILE0002.MOV"}},
+        {"nowhere", {"--near", "48.85,2.35"}, {}},
+        {"a braking", {"--events", "braking"}, {"2026/2026-05-16/094100_FILE0001.MOV"}},
+        {"locked", {"--protected", "yes"}, {"2026/2026-05-16/094200_FILE0002.MOV"}},
+        {"from the second minute",
+         {"--from", "2026-05-16 09:42:30"},
+         {"2026/2026-05-16/094200_FILE0002.MOV"}},
+        {"the day before", {"--to", "2026-05-15"}, {}},
+    };
+    std::map<std::string, nlohmann::json> answers;
+    for (const auto& q : queries) {
+        SCOPED_TRACE(q.name);
+        answers[q.name] = Find(library, q.args);
+        EXPECT_EQ(Paths(answers[q.name]), q.paths);
+    }
+    const auto near = answers["near the first"];
+    ASSERT_EQ(near.size(), 1u);
+    EXPECT_EQ(near[0]["seconds"].dump(), R"([{"from":19,"to":23}])");
+
+    // The index is rebuilt from the files alone, damaged or not, to the same answers.
+    for (const bool damage : {false, true}) {
+        SCOPED_TRACE(damage ? "damaged" : "removed");
+        if (damage)
+            dir.write("library/library.sqlite", std::string(8192, 'x'));
+        else
+            fs::remove(library + "/library.sqlite");
+        if (damage) {
+            r = RunQuello({"find", library, "--events"});
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_NE(r.err.find("quello index"), std::string::npos) << r.err;
+        }
+        r = RunQuello({"index", library});
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        for (const auto& q : queries)
+            EXPECT_EQ(Find(library, q.args), answers[q.name]) << q.name;
+    }
+    EXPECT_EQ(TempDir::read(day + "094100_FILE0001.MOV"), Movie(kStart, 60, 1));
+
+    // A byte that changed on the disk is found by verify.
+    r = RunQuello({"verify", library});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    dir.write("library/2026/2026-05-16/094100_FILE0001.DAT", Dat(60, 22.7, true));
+    r = RunQuello({"verify", library});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("094100_FILE0001.DAT: changed since import"), std::string::npos) << r.out;
+}
+
+// Each fault fails what it hits and nothing else: no partial file under any name, no index row
+// for a file that is not there, a non-zero exit; the next import completes the library.
+TEST(LibraryCli, AFaultMidImportLeavesNothingHalfDoneAndTheNextImportCompletes) {
+    const struct {
+        const char* name;
+        std::vector<std::string> env;
+        int exitCode;
+        const char* says; // in the output
+        int moviesStored; // after the faulty import
+    } cases[] = {
+        {"a file vanished", {"QUELLO_FAULT_GONE=FILE0002.MOV"}, 1, "FILE0002.MOV: open", 1},
+        {"a read error", {"QUELLO_FAULT_EIO=FILE0001.MOV@65536"}, 1, "FILE0001.MOV: read", 1},
+        {"a copy read back wrong once", {"QUELLO_FAULT_FLIP=FILE0001:1"}, 0, "copied 5", 2},
+        {"a copy always read back wrong",
+         {"QUELLO_FAULT_FLIP=FILE0001:2"},
+         1,
+         "read back differs",
+         1},
+        {"killed mid-copy", {"QUELLO_FAULT_KILL=65536"}, 128 + 9, "", 0},
+        {"too little space", {"QUELLO_FAULT_FREE=100000000"}, 1, "not enough free space", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempDir dir;
+        const std::string card = MakeCard(dir, "card");
+        const std::string library = dir.file("library");
+        ProgramResult r = RunFaulty(c.env, {"import", card, "--to", library});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
+        EXPECT_EQ(int(Stored(library, ".MOV").size()), c.moviesStored);
+        if (c.exitCode != 128 + 9) {
+            EXPECT_EQ(Leftovers(library), std::vector<std::string>());
+        }
+        if (c.moviesStored > 0) {
+            EXPECT_EQ(Find(library, {}).size(), std::size_t(c.moviesStored));
+        }
+
+        r = RunQuello({"import", card, "--to", library});
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_EQ(Stored(library, ".MOV").size(), 2u);
+        EXPECT_EQ(Stored(library, ".DAT").size(), 2u);
+        EXPECT_EQ(Leftovers(library), std::vector<std::string>());
+        r = RunQuello({"verify", library});
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    }
+}
+
+TEST(LibraryCli, AFullLibraryDiskStopsTheImportCleanly) {
+    const TempDir dir;
+    const std::string card = MakeCard(dir, "card");
+    const std::string library = dir.makeDir("library");
+    const TmpfsMount disk(library, 300000); // room for the first recording only
+    if (!disk.error().empty())
+        GTEST_SKIP() << disk.error();
+    const ProgramResult r =
+        RunFaulty({"QUELLO_FAULT_FREE=10000000000"}, {"import", card, "--to", library});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("disk is full"), std::string::npos) << r.out;
+    EXPECT_EQ(Leftovers(library), std::vector<std::string>());
+    EXPECT_EQ(Stored(library, ".MOV").size(), Find(library, {}).size());
+}
+
+// Two imports at once of sources that share a recording; a card whose clock was reset and
+// whose names repeat those in the library with other content: every content once, every
+// recording kept.
+TEST(LibraryCli, OverlappingImportsAndRepeatedNamesKeepEveryContentOnce) {
+    const TempDir dir;
+    const std::string card = MakeCard(dir, "card");
+    dir.write("folder/FILE0002.MOV", Movie(kStart + 60, 60, 2));
+    dir.write("folder/FILE0003.MOV", Movie(kStart + 120, 60, 3));
+    const std::string library = dir.file("library");
+    ProgramResult first, second;
+    std::thread other([&] { first = RunQuello({"import", card, "--to", library}); });
+    second = RunQuello({"import", dir.file("folder"), "--to", library});
+    other.join();
+    EXPECT_EQ(first.exitCode, 0) << first.out << first.err;
+    EXPECT_EQ(second.exitCode, 0) << second.out << second.err;
+    EXPECT_EQ(Stored(library, ".MOV").size(), 3u);
+
+    // Reset clock: two recordings at the same moment of 2000 with the names of the card's.
+    dir.write("reset/DCIM/100MEDIA/FILE0001.MOV", Movie(946684800, 60, 11));
+    dir.write("reset/DCIM/100MEDIA/FILE0002.MOV", Movie(946684800, 60, 12));
+    dir.write("again/FILE0001.MOV", Movie(kStart, 60, 13));
+    const ProgramResult third =
+        RunQuello({"import", dir.file("reset"), dir.file("again"), "--to", library});
+    EXPECT_EQ(third.exitCode, 0) << third.out << third.err;
+    EXPECT_EQ(Stored(library, ".MOV"),
+              (std::vector<std::string>{
+                  "2000/2000-01-01/000000_FILE0001.MOV", "2000/2000-01-01/000000_FILE0002.MOV",
+                  "2026/2026-05-16/094100_FILE0001-2.MOV", "2026/2026-05-16/094100_FILE0001.MOV",
+                  "2026/2026-05-16/094200_FILE0002.MOV", "2026/2026-05-16/094300_FILE0003.MOV"}));
+    EXPECT_EQ(RunQuello({"verify", library}).exitCode, 0);
+}
+
+} // namespace
+} // namespace quello::test
