@@ -3,6 +3,7 @@
 #include "CardCommand.h"
 #include "EventsCommand.h"
 #include "EvidenceCommand.h"
+#include "FindCommand.h"
 #include "InfoCommand.h"
 #include "KmlCommand.h"
 #include "PrintCommand.h"
@@ -25,9 +26,9 @@ template <typename T> std::unique_ptr<Command> Make() {
 
 // The dispatch table, in the order `quello --help` lists the commands.
 constexpr std::unique_ptr<Command> (*kFactories[])() = {
-    Make<InfoCommand>,  Make<TelemetryCommand>, Make<KmlCommand>,
-    Make<CardCommand>,  Make<SettingsCommand>,  Make<SnapshotCommand>,
-    Make<PrintCommand>, Make<EventsCommand>,    Make<EvidenceCommand>,
+    Make<InfoCommand>,     Make<TelemetryCommand>, Make<KmlCommand>,   Make<CardCommand>,
+    Make<SettingsCommand>, Make<SnapshotCommand>,  Make<PrintCommand>, Make<EventsCommand>,
+    Make<EvidenceCommand>, Make<FindCommand>,
 };
 
 } // namespace
