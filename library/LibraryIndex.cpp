@@ -802,11 +802,13 @@ bool LibraryIndex::Impl::NearSpans(
     std::unordered_map<std::int64_t, std::vector<int>> seconds;
     for (const Box& box : BoxesAround(lat, lon, q.radiusMetres)) {
         // A box's run: the ids from the box's own up to kFixesPerBox, of the same recording.
+        // The '+' keeps the planner on that range of ids rather than on all the recording's
+        // fixes through their index.
         sqlite3_stmt* s = Use("SELECT f.recording_id, f.second, f.latitude, f.longitude "
                               "FROM fix_box AS b "
                               "CROSS JOIN fixes AS head ON head.id = b.id "
                               "CROSS JOIN fixes AS f ON f.id >= b.id AND f.id < b.id + ? "
-                              "AND f.recording_id = head.recording_id "
+                              "AND +f.recording_id = head.recording_id "
                               "WHERE b.max_lat >= ? AND b.min_lat <= ? "
                               "AND b.max_lon >= ? AND b.min_lon <= ?",
                               kFixesPerBox, box.minLat, box.maxLat, box.minLon, box.maxLon);
