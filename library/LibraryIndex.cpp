@@ -26,7 +26,7 @@ constexpr int kFixesPerBox = 32;
 
 // The steps from one schema version to the next: kMigrations[v] turns version v into v + 1.
 // Plain SQL types and statements throughout, so that the tables could live on a database
-// server; the spatial index (fix_box) is the one SQLite-only part.
+// server; the spatial index (fix_box) is the one thing only SQLite has.
 const std::vector<std::vector<const char*>> kMigrations = {
     {
         "CREATE TABLE recordings ("
