@@ -21,10 +21,12 @@ constexpr char kIndexFile[] = "library.sqlite";
 constexpr int kBusyTimeoutMs = 10000;
 constexpr double kEarthRadiusMetres = 6371008.8;
 constexpr double kPi = 3.14159265358979323846;
+// Fixes under one box of the spatial index: 16 s of road, some 200 m in town.
+constexpr int kFixesPerBox = 32;
 
 // The steps from one schema version to the next: kMigrations[v] turns version v into v + 1.
 // Plain SQL types and statements throughout, so that the tables could live on a database
-// server; the spatial index (fix_box) is the one SQLite-only part.
+// server; the spatial index (fix_box) is the one thing only SQLite has.
 const std::vector<std::vector<const char*>> kMigrations = {
     {
         "CREATE TABLE recordings ("
@@ -347,7 +349,7 @@ struct LibraryIndex::Impl {
     bool Insert(LibraryRecording& recording, const std::vector<LibraryFile>& companions,
                 const std::vector<LibraryFix>& fixes, const std::vector<GForceEvent>& events);
     bool TakenBy(const LibraryFile& file, std::optional<std::string>& taken);
-    bool AddFix(std::int64_t recordingId, const LibraryFix& fix);
+    bool AddFixes(std::int64_t recordingId, const std::vector<LibraryFix>& fixes);
     std::vector<LibraryMatch> Find(const LibraryQuery& query);
     bool NearSpans(const LibraryQuery& query,
                    std::unordered_map<std::int64_t, std::vector<LibrarySpan>>& spans);
@@ -381,8 +383,10 @@ LibraryIndex::OpenResult LibraryIndex::Open(const std::string& libraryRoot) {
 }
 
 LibraryIndex::OpenResult LibraryIndex::Impl::Setup(const std::string& path) {
+    // One object per thread: SQLite's own locking of the connection is not needed.
     const int rc =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        sqlite3_open_v2(path.c_str(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         Fail(rc, "cannot open " + path);
         return OpenResult::Failed;
@@ -552,15 +556,55 @@ bool LibraryIndex::Impl::TakenBy(const LibraryFile& file, std::optional<std::str
     return !failed;
 }
 
-bool LibraryIndex::Impl::AddFix(std::int64_t recordingId, const LibraryFix& f) {
-    if (!Run("INSERT INTO fixes (recording_id, second, latitude, longitude, speed, heading) "
-             "VALUES (?, ?, ?, ?, ?, ?)",
-             recordingId, f.second, f.latitude, f.longitude, f.speed, f.heading))
-        return false;
-    const std::int64_t id = sqlite3_last_insert_rowid(db);
-    return Run("INSERT INTO fix_box (id, min_lat, max_lat, min_lon, max_lon) "
-               "VALUES (?, ?, ?, ?, ?)",
-               id, f.latitude, f.latitude, f.longitude, f.longitude);
+// The fixes of a recording, in runs of up to kFixesPerBox consecutive ids, each run with one
+// box in the spatial index named by its first fix's id. A box per fix would cost ten times as
+// much to store (an R*Tree insert is several times a row's), and the runs still narrow a place
+// query down to a few hundred metres of road. Each run is one multi-row statement; the ids are
+// given, not left to the database, so that a run is a block of ids by construction.
+bool LibraryIndex::Impl::AddFixes(std::int64_t recordingId, const std::vector<LibraryFix>& fixes) {
+    std::vector<const LibraryFix*> placeable;
+    for (const LibraryFix& f : fixes)
+        if (PlaceableFix(f))
+            placeable.push_back(&f);
+    std::int64_t next = 0;
+    if (placeable.empty() || !ReadInt("SELECT MAX(id) FROM fixes", next))
+        return placeable.empty();
+    ++next;
+    for (std::size_t at = 0; at < placeable.size(); at += kFixesPerBox) {
+        const int count =
+            static_cast<int>(std::min<std::size_t>(kFixesPerBox, placeable.size() - at));
+        std::string sql = "INSERT INTO fixes (id, recording_id, second, latitude, longitude, "
+                          "speed, heading) VALUES (?, ?, ?, ?, ?, ?, ?)";
+        for (int i = 1; i < count; ++i)
+            sql += ", (?, ?, ?, ?, ?, ?, ?)";
+        sqlite3_stmt* s = Use(sql);
+        if (!s)
+            return false;
+        const LibraryFix& head = *placeable[at];
+        Box box{head.latitude, head.latitude, head.longitude, head.longitude};
+        for (int i = 0, column = 0; i < count; ++i) {
+            const LibraryFix& f = *placeable[at + static_cast<std::size_t>(i)];
+            BindOne(s, ++column, next + i);
+            BindOne(s, ++column, recordingId);
+            BindOne(s, ++column, f.second);
+            BindOne(s, ++column, f.latitude);
+            BindOne(s, ++column, f.longitude);
+            BindOne(s, ++column, f.speed);
+            BindOne(s, ++column, f.heading);
+            box = {std::min(box.minLat, f.latitude), std::max(box.maxLat, f.latitude),
+                   std::min(box.minLon, f.longitude), std::max(box.maxLon, f.longitude)};
+        }
+        const int rc = sqlite3_step(s);
+        sqlite3_reset(s);
+        if (rc != SQLITE_DONE)
+            return Fail(rc, "the library's index cannot be written");
+        if (!Run("INSERT INTO fix_box (id, min_lat, max_lat, min_lon, max_lon) "
+                 "VALUES (?, ?, ?, ?, ?)",
+                 next, box.minLat, box.maxLat, box.minLon, box.maxLon))
+            return false;
+        next += count;
+    }
+    return true;
 }
 
 bool LibraryIndex::Impl::Insert(LibraryRecording& r, const std::vector<LibraryFile>& companions,
@@ -597,9 +641,8 @@ bool LibraryIndex::Impl::Insert(LibraryRecording& r, const std::vector<LibraryFi
     for (const LibraryFile& f : companions)
         if (!Run(insertFile, f.path, f.sha256, f.size, f.mtime, f.kind, id))
             return false;
-    for (const LibraryFix& f : fixes)
-        if (PlaceableFix(f) && !AddFix(id, f))
-            return false;
+    if (!AddFixes(id, fixes))
+        return false;
     for (const GForceEvent& e : events)
         if (!Run("INSERT INTO events (recording_id, kind, start_second, peak_second, end_second, "
                  "peak_g) VALUES (?, ?, ?, ?, ?, ?)",
@@ -771,11 +814,17 @@ bool LibraryIndex::Impl::NearSpans(
     const double lat = *q.nearLatitude, lon = *q.nearLongitude;
     std::unordered_map<std::int64_t, std::vector<int>> seconds;
     for (const Box& box : BoxesAround(lat, lon, q.radiusMetres)) {
+        // A box's run: the ids from the box's own up to kFixesPerBox, of the same recording.
+        // The '+' keeps the planner on that range of ids rather than on all the recording's
+        // fixes through their index.
         sqlite3_stmt* s = Use("SELECT f.recording_id, f.second, f.latitude, f.longitude "
-                              "FROM fix_box AS b CROSS JOIN fixes AS f ON f.id = b.id "
+                              "FROM fix_box AS b "
+                              "CROSS JOIN fixes AS head ON head.id = b.id "
+                              "CROSS JOIN fixes AS f ON f.id >= b.id AND f.id < b.id + ? "
+                              "AND +f.recording_id = head.recording_id "
                               "WHERE b.max_lat >= ? AND b.min_lat <= ? "
                               "AND b.max_lon >= ? AND b.min_lon <= ?",
-                              box.minLat, box.maxLat, box.minLon, box.maxLon);
+                              kFixesPerBox, box.minLat, box.maxLat, box.minLon, box.maxLon);
         bool failed = false;
         while (Row(s, &failed))
             if (GreatCircleMetres(lat, lon, sqlite3_column_double(s, 2),
@@ -786,6 +835,8 @@ bool LibraryIndex::Impl::NearSpans(
     }
     for (auto& [id, list] : seconds) {
         std::sort(list.begin(), list.end());
+        // The boxes of the two halves of the antimeridian may both bring a run's fixes.
+        list.erase(std::unique(list.begin(), list.end()), list.end());
         auto& out = spans[id];
         for (int second : list) {
             if (!out.empty() && second <= out.back().to + 1)

@@ -376,7 +376,13 @@ TEST(LibraryIndex, FindCombinesPlaceTimeEventsAndProtection) {
     LibraryRecording n = Recording("N", 0);
     n.hasStart = false;
     add(n, {{0, pLat, pLon, 0, 0}}, {});
-    add(Recording("E", kMorning + 86400 * 30), {{0, 0.0, -179.9999, 0, 0}, {1, 89.9999, 179, 0, 0}},
+    // Sixteen seconds standing at the antimeridian, then one by the pole: boxes of their own.
+    add(Recording("E", kMorning + 86400 * 30),
+        Track(17,
+              [](int s, double& lat, double& lon) {
+                  lat = s < 16 ? 0.0 : 89.9999;
+                  lon = s < 16 ? -179.9999 : 179;
+              }),
         {});
 
     const auto near = [](double lat, double lon, double radius) {
@@ -413,9 +419,9 @@ TEST(LibraryIndex, FindCombinesPlaceTimeEventsAndProtection) {
         {"near P", near(pLat, pLon, 20), "N[0-0] A[8-12,48-52] B[14-16]"},
         {"near P, wider", near(pLat, pLon, 25), "N[0-0] A[7-13,47-53] B[13-17]"},
         {"nowhere", near(-33.9, 151.2, 1000), ""},
-        {"across the antimeridian", near(0, 179.9999, 50), "E[0-0]"},
-        {"by the pole", near(90, 0, 200), "E[1-1]"},
-        {"the whole globe", near(0, 0, 3e7), "N[0-0] A[0-59] B[0-59] C[0-9] E[0-1]"},
+        {"across the antimeridian", near(0, 179.9999, 50), "E[0-15]"},
+        {"by the pole", near(90, 0, 200), "E[16-16]"},
+        {"the whole globe", near(0, 0, 3e7), "N[0-0] A[0-59] B[0-59] C[0-9] E[0-16]"},
         {"from A's end", window(60, std::nullopt), "A B C E"},
         {"from a second after A", window(61, std::nullopt), "B C E"},
         {"up to A's start", window(std::nullopt, 0), "A"},

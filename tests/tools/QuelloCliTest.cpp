@@ -78,11 +78,17 @@ TEST(QuelloCli, BadInputIsRefusedWithOneLineAndNothingWritten) {
         {"evidence @/card/junk.bin --at 1 -o @/none/pack", 1, "none: no such folder"},
         {"evidence @/nope --at 1 -o @/pack", 1, "nope: No such file"},
         {"evidence @/card/junk.bin --at 1 -o @/pack", 1, "not a playable movie"},
+        {"find @/card", 1, "the library has no index"},
+        {"find @/ro", 1, "the library's index is damaged; rebuild it"},
+        {"find @/card --radius 5", 2, "--radius goes with --near"},
+        {"find @/card --near 91,0", 2, "--near takes LAT,LON"},
+        {"find @/card --from 2026-02-29", 2, "--from takes"},
     };
     const TempDir dir;
     dir.write("card/junk.bin", std::string("\x00\xff\x13\x37", 4));
     const std::string cfg = dir.write("card/setup.cfg", SetupCfg());
     const std::string readOnly = dir.write("ro/setup.cfg", SetupCfg());
+    dir.write("ro/library.sqlite", std::string(4096, '\x5a'));
     ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
     ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
     const auto before = std::filesystem::last_write_time(cfg);

@@ -3,6 +3,7 @@
 #include "CardCommand.h"
 #include "EventsCommand.h"
 #include "EvidenceCommand.h"
+#include "FindCommand.h"
 #include "ImportCommand.h"
 #include "IndexCommand.h"
 #include "InfoCommand.h"
@@ -31,6 +32,7 @@ constexpr std::unique_ptr<Command> (*kFactories[])() = {
     Make<InfoCommand>,     Make<TelemetryCommand>, Make<KmlCommand>,   Make<CardCommand>,
     Make<SettingsCommand>, Make<SnapshotCommand>,  Make<PrintCommand>, Make<EventsCommand>,
     Make<EvidenceCommand>, Make<ImportCommand>,    Make<IndexCommand>, Make<VerifyCommand>,
+    Make<FindCommand>,
 };
 
 } // namespace
