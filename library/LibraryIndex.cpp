@@ -5,9 +5,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 #include <tuple>
 #include <unordered_map>
 
@@ -408,9 +410,31 @@ LibraryIndex::OpenResult LibraryIndex::Impl::Setup(const std::string& path) {
                 ", this one knows up to " + std::to_string(kSchemaVersion) + ")";
         return OpenResult::Newer;
     }
-    // WAL lets `quello find` read while an import writes; the mode is kept in the file.
-    if (!Exec("PRAGMA journal_mode = WAL"))
-        return failure();
+    // WAL lets `quello find` read while an import writes; the mode is kept in the file. The
+    // switch needs the file to itself and gets SQLITE_BUSY at once, without the busy handler,
+    // when a second program opens a new library at the same moment: it is tried again.
+    for (int waited = 0;; waited += 20) {
+        char* mode = nullptr;
+        const int rc = sqlite3_exec(
+            db, "PRAGMA journal_mode = WAL",
+            [](void* out, int, char** values, char**) {
+                *static_cast<char**>(out) = values[0] ? sqlite3_mprintf("%s", values[0]) : nullptr;
+                return 0;
+            },
+            &mode, nullptr);
+        const bool wal = rc == SQLITE_OK && mode && std::string(mode) == "wal";
+        sqlite3_free(mode);
+        if (wal)
+            break;
+        const bool busy =
+            rc == SQLITE_OK || (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
+        if (!busy || waited >= kBusyTimeoutMs) {
+            if (!Exec("PRAGMA journal_mode = WAL"))
+                return failure();
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     if (version < kSchemaVersion && !Migrate(version))
         return version > kSchemaVersion ? OpenResult::Newer : failure();
     for (const char* table : kTables)

@@ -7,6 +7,7 @@
  *                                vanished after it was listed)
  *   QUELLO_FAULT_KILL=N          the process kills itself (SIGKILL) once a copy in progress
  *                                reaches offset N (a power cut mid-copy)
+ *   QUELLO_FAULT_INTERRUPT=N     the same point raises SIGINT once instead (Ctrl+C)
  *   QUELLO_FAULT_FLIP=TEXT:K     the first K read-backs of a copy whose name holds TEXT see a
  *                                changed byte (the disk returned other bytes than written) */
 #define _GNU_SOURCE
@@ -75,10 +76,15 @@ ssize_t write(int fd, const void* buffer, size_t count) {
     if (!real)
         real = (ssize_t(*)(int, const void*, size_t))dlsym(RTLD_NEXT, "write");
     char path[4096];
+    static int interrupted;
     const char* kill = getenv("QUELLO_FAULT_KILL");
-    if (kill && PathOf(fd, path, sizeof path) && strstr(path, kPart) &&
-        lseek(fd, 0, SEEK_CUR) + (off_t)count > atoll(kill))
-        raise(SIGKILL);
+    const char* interrupt = interrupted ? NULL : getenv("QUELLO_FAULT_INTERRUPT");
+    const char* at = kill ? kill : interrupt;
+    if (at && PathOf(fd, path, sizeof path) && strstr(path, kPart) &&
+        lseek(fd, 0, SEEK_CUR) + (off_t)count > atoll(at)) {
+        interrupted = 1;
+        raise(kill ? SIGKILL : SIGINT);
+    }
     return real(fd, buffer, count);
 }
 
