@@ -151,6 +151,8 @@ std::string SizeText(std::int64_t bytes) {
 
 // One import's state while it runs.
 struct LibraryImport::Work {
+    // The record of the source's import, made when its first file is stored.
+    using LogFor = std::function<ImportLog&(const ImportSource&)>;
     std::string library;
     const std::atomic<bool>* cancel = nullptr;
     std::function<void(const ImportProgress&)> progress;
@@ -204,12 +206,12 @@ struct LibraryImport::Work {
     }
 
     void ImportRecording(const ImportSource& source, const SourceRecording& recording,
-                         ImportLog& log);
-    void ImportLogFile(const ImportSource& source, const SourceFile& file, ImportLog& log);
+                         const LogFor& logFor);
+    void ImportLogFile(const ImportSource& source, const SourceFile& file, const LogFor& logFor);
 };
 
 void LibraryImport::Work::ImportRecording(const ImportSource& source,
-                                          const SourceRecording& recording, ImportLog& log) {
+                                          const SourceRecording& recording, const LogFor& logFor) {
     const SourceFile& movie = recording.movie;
     state.current = movie.path;
     std::int64_t size = movie.size;
@@ -363,6 +365,7 @@ void LibraryImport::Work::ImportRecording(const ImportSource& source,
                                    {"mtime", movie.mtime},     {"sha256", row.sha256},
                                    {"path", row.path},         {"kind", "movie"},
                                    {"protected", locked}};
+    ImportLog& log = logFor(source);
     log.Append(line);
     for (std::size_t i = 0; i < companions.size(); ++i) {
         const auto& c = recording.companions[i];
@@ -381,7 +384,7 @@ void LibraryImport::Work::ImportRecording(const ImportSource& source,
 }
 
 void LibraryImport::Work::ImportLogFile(const ImportSource& source, const SourceFile& file,
-                                        ImportLog& log) {
+                                        const LogFor& logFor) {
     state.current = file.path;
     if (const auto known =
             index.KnownSource(source.identity(), file.relative, file.size, file.mtime);
@@ -446,12 +449,12 @@ void LibraryImport::Work::ImportLogFile(const ImportSource& source, const Source
             Fail(file.path, reason);
             return;
         }
-        log.Append({{"source", file.relative},
-                    {"size", file.size},
-                    {"mtime", file.mtime},
-                    {"sha256", result.sha256},
-                    {"path", path},
-                    {"kind", "gpslog"}});
+        logFor(source).Append({{"source", file.relative},
+                               {"size", file.size},
+                               {"mtime", file.mtime},
+                               {"sha256", result.sha256},
+                               {"path", path},
+                               {"kind", "gpslog"}});
         ++report.copied;
         report.copiedBytes += result.bytes;
     } else {
@@ -602,31 +605,50 @@ ImportReport LibraryImport::Run() {
     });
     work.Tell();
 
+    // Each source's import is recorded in the index, also when it brought nothing new; its
+    // record in the library (and the card's settings file) only once a file was stored.
     std::map<const ImportSource*, std::unique_ptr<ImportLog>> importLogs;
-    std::map<const ImportSource*, std::int64_t> importIds;
+    struct Tally {
+        std::int64_t id = 0;
+        int copied = 0, skipped = 0, failed = 0;
+        std::int64_t bytes = 0;
+    };
+    std::map<const ImportSource*, Tally> tallies;
     const std::int64_t now = Now();
-    auto logFor = [&](const ImportSource* source) -> ImportLog& {
-        auto& log = importLogs[source];
+    for (const auto& source : sources)
+        tallies[&source].id = work.index.BeginImport(source.identity(), source.root(), now);
+    const Work::LogFor logFor = [&](const ImportSource& source) -> ImportLog& {
+        auto& log = importLogs[&source];
         if (!log) {
             log = std::make_unique<ImportLog>();
-            log->Open(m_library, *source, now);
-            importIds[source] = work.index.BeginImport(source->identity(), source->root(), now);
+            log->Open(m_library, source, now);
         }
         return *log;
+    };
+    // What one file or recording added to the report, counted for its source.
+    const auto counted = [&](const ImportSource* source, const auto& step) {
+        const ImportReport before = report;
+        step();
+        Tally& tally = tallies[source];
+        tally.copied += report.copied - before.copied;
+        tally.skipped += report.skipped - before.skipped;
+        tally.failed += int(report.failed.size() - before.failed.size());
+        tally.bytes += report.copiedBytes - before.copiedBytes;
     };
     for (const auto& item : pending) {
         if (work.Stopped())
             break;
-        if (!Exists(item.source->root())) {
-            work.Fail(item.recording->movie.path, "the source is gone (the card was removed?)");
-            continue;
-        }
-        work.ImportRecording(*item.source, *item.recording, logFor(item.source));
+        counted(item.source, [&] {
+            if (!Exists(item.source->root()))
+                work.Fail(item.recording->movie.path, "the source is gone (the card was removed?)");
+            else
+                work.ImportRecording(*item.source, *item.recording, logFor);
+        });
     }
     for (const auto& [source, log] : logs) {
         if (work.Stopped())
             break;
-        work.ImportLogFile(*source, *log, logFor(source));
+        counted(source, [&] { work.ImportLogFile(*source, *log, logFor); });
     }
     // The card's settings as they were at this import, kept with its record.
     for (const auto& [source, log] : importLogs) {
@@ -640,9 +662,8 @@ ImportReport LibraryImport::Run() {
         work.Fail(m_library, "the library's disk is full; the import stopped");
     report.cancelled = work.Cancelled();
     work.index.UpdateTrips();
-    for (const auto& [source, id] : importIds)
-        work.index.FinishImport(id, report.copied, report.skipped, int(report.failed.size()),
-                                report.copiedBytes);
+    for (const auto& [source, tally] : tallies)
+        work.index.FinishImport(tally.id, tally.copied, tally.skipped, tally.failed, tally.bytes);
     report.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return report;
