@@ -1,6 +1,6 @@
 #include "VerifiedCopy.h"
 
-#include "Sha256.h"
+#include "recordings/base/Sha256.h"
 
 #include <cerrno>
 #include <cstdio>

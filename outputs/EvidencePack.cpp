@@ -9,10 +9,9 @@
 #include "recordings/TelemetryParser.h"
 #include "recordings/TelemetrySet.h"
 #include "recordings/base/AtomicFile.h"
+#include "recordings/base/Sha256.h"
 
 #include "quello/Version.h"
-
-#include <openssl/evp.h>
 
 #include <QDateTime>
 #include <QFile>
@@ -80,46 +79,32 @@ std::string Fixed(double value, int decimals) {
     return ec == std::errc() ? std::string(text, end) : std::string();
 }
 
-// Reads the whole file from `fd` into the hash; false on a read error or a stop.
-bool HashFd(int fd, EVP_MD_CTX* hash, const volatile std::sig_atomic_t* stop) {
-    std::vector<char> buffer(kChunk);
-    for (;;) {
-        if (stop && *stop)
-            return false;
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n == 0)
-            return true;
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (EVP_DigestUpdate(hash, buffer.data(), std::size_t(n)) != 1)
-            return false;
-    }
-}
-
 std::string HashFile(const std::string& path, const volatile std::sig_atomic_t* stop) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return {};
     // OpenSSL's SHA-256 uses the processor's SHA instructions: hashing a movie twice costs
     // less than copying it.
-    const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> hash(EVP_MD_CTX_new(),
-                                                                  EVP_MD_CTX_free);
-    const bool read = hash && EVP_DigestInit_ex(hash.get(), EVP_sha256(), nullptr) == 1 &&
-                      HashFd(fd, hash.get(), stop);
-    ::close(fd);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (!read || EVP_DigestFinal_ex(hash.get(), digest, &size) != 1)
-        return {};
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned int i = 0; i < size; ++i) {
-        text += kHex[digest[i] >> 4];
-        text += kHex[digest[i] & 15];
+    Sha256 hash;
+    std::vector<char> buffer(kChunk);
+    bool read = true;
+    for (;;) {
+        if (stop && *stop) {
+            read = false;
+            break;
+        }
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n == 0)
+            break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || !hash.Update(buffer.data(), std::size_t(n))) {
+            read = false;
+            break;
+        }
     }
-    return text;
+    ::close(fd);
+    return read ? hash.FinalHex() : std::string();
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
