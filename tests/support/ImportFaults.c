@@ -8,6 +8,7 @@
  *   QUELLO_FAULT_KILL=N          the process kills itself (SIGKILL) once a copy in progress
  *                                reaches offset N (a power cut mid-copy)
  *   QUELLO_FAULT_INTERRUPT=N     the same point raises SIGINT once instead (Ctrl+C)
+ *   QUELLO_FAULT_KILL_RENAMED=1  the process kills itself right after a copy took its name
  *   QUELLO_FAULT_FLIP=TEXT:K     the first K read-backs of a copy whose name holds TEXT see a
  *                                changed byte (the disk returned other bytes than written) */
 #define _GNU_SOURCE
@@ -140,5 +141,15 @@ int statvfs64(const char* path, struct statvfs64* fs) {
     const char* free = getenv("QUELLO_FAULT_FREE");
     if (result == 0 && free && fs->f_frsize > 0)
         fs->f_bavail = (fsblkcnt64_t)(atoll(free) / (long long)fs->f_frsize);
+    return result;
+}
+
+int renameat2(int from, const char* old, int to, const char* new, unsigned flags) {
+    static int (*real)(int, const char*, int, const char*, unsigned);
+    if (!real)
+        real = (int (*)(int, const char*, int, const char*, unsigned))dlsym(RTLD_NEXT, "renameat2");
+    const int result = real(from, old, to, new, flags);
+    if (result == 0 && getenv("QUELLO_FAULT_KILL_RENAMED") && strstr(old, kPart))
+        raise(SIGKILL);
     return result;
 }
