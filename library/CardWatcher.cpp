@@ -41,6 +41,11 @@ CardWatcher::~CardWatcher() {
 }
 
 void CardWatcher::SetLibrary(const QString& libraryRoot) {
+    // What was new to one library says nothing about another.
+    if (libraryRoot != m_library && !(m_offer == CardOffer{})) {
+        m_offer = {};
+        emit offerChanged();
+    }
     m_library = libraryRoot;
     Rescan();
 }

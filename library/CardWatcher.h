@@ -38,7 +38,8 @@ public:
                          const QString& mountTable = QStringLiteral("/proc/self/mountinfo"));
     ~CardWatcher() override;
 
-    // The library new recordings are counted against; empty stops offering. Searches again.
+    // The library new recordings are counted against; empty stops offering. Another library
+    // withdraws the offer at once; then it searches again.
     void SetLibrary(const QString& libraryRoot);
     const QString& library() const { return m_library; }
     // Replaces the search of the removable drives (FindDeviceDrive).
