@@ -10,6 +10,9 @@
 
 namespace quello {
 
+// The searches of the window's library list and map menu over the index. Plain values and
+// functions; each call uses the index it is given, so one thread per index as LibraryIndex asks.
+
 // How near a place a recording must have passed to be found there.
 inline constexpr double kPassingRadiusMetres = 100;
 
