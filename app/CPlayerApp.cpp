@@ -2,6 +2,7 @@
 
 #include "CPlayerDlg.h"
 #include "CommandLine.h"
+#include "LibrarySettings.h"
 #include "WindowTemplate.h"
 
 #include "quello/Version.h"
@@ -129,6 +130,18 @@ int CPlayerApp::Run() {
     for (const QString& path : unusable)
         std::fprintf(stderr, "quello-player: no such movie or folder: %s\n",
                      path.toLocal8Bit().constData());
+    // The library named, else the last one opened when nothing else is asked for; a card or
+    // movies named keep the list for them, and imports still go to the last library.
+    const QString remembered = RememberedLibrary();
+    if (!options.library.isEmpty() && !QFileInfo(options.library).isDir())
+        std::fprintf(stderr, "quello-player: no such library folder: %s\n",
+                     options.library.toLocal8Bit().constData());
+    else if (!options.library.isEmpty())
+        window.OpenLibrary(options.library);
+    else if (options.cardRoot.isEmpty() && options.paths.isEmpty() && IsLibraryFolder(remembered))
+        window.OpenLibrary(remembered);
+    else if (IsLibraryFolder(remembered))
+        window.SetImportLibrary(remembered);
     window.exec();
     return 0;
 }

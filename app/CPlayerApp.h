@@ -7,9 +7,9 @@
 namespace quello {
 
 // The application object: reads the command line
-// (quello-player [--card DIR] [MOVIE|FOLDER]...), owns the QApplication, runs the main window
-// until its close button ends it and returns the process's exit status. One instance, on the
-// main thread; argc and argv must outlive it.
+// (quello-player [--card DIR] [MOVIE|FOLDER]... or --library DIR), owns the QApplication, runs the
+// main window until its close button ends it and returns the process's exit status. One instance,
+// on the main thread; argc and argv must outlive it.
 class CPlayerApp {
 public:
     // Settings that must be made before any QApplication exists (the map's browser engine,

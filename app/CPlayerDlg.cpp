@@ -3,8 +3,13 @@
 #include "CAboutDlg.h"
 #include "EvidenceExport.h"
 #include "LibraryController.h"
+#include "LibrarySettings.h"
+#include "NoticeBar.h"
+#include "WarningBox.h"
 
 #include "device/CDlgSetting.h"
+#include "library/CardWatcher.h"
+#include "library/LibraryImportJob.h"
 #include "outputs/CDlgKMLConv.h"
 #include "playback/CVideoHost.h"
 #include "res/skin/WindowLayout.h"
@@ -17,8 +22,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QCursor>
+#include <QDateTime>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QIcon>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -30,6 +39,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTableWidget>
+#include <QTimeZone>
 
 #include <algorithm>
 #include <cmath>
@@ -40,7 +50,35 @@ static void InitAppResources() {
 
 namespace quello {
 
-CPlayerDlg::CPlayerDlg(QWidget* parent) : QDialog(parent) {
+namespace {
+
+QString FromPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+QString Plural(qint64 count, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
+QString Size(qint64 bytes) {
+    return QString::fromStdString(SizeText(bytes));
+}
+
+// "1:02" or "1:02:03".
+QString Elapsed(double seconds) {
+    const qint64 s = static_cast<qint64>(std::lround(seconds));
+    return s >= 3600 ? QStringLiteral("%1:%2:%3")
+                           .arg(s / 3600)
+                           .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(s % 60, 2, 10, QLatin1Char('0'))
+                     : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+CPlayerDlg::CPlayerDlg(QWidget* parent)
+    : QDialog(parent),
+      m_passingsJob(this, [this](const std::shared_ptr<Passings>& p) { ShowPassingsMenu(*p); }) {
     InitAppResources();
     setObjectName(QStringLiteral("ctl102"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
@@ -57,6 +95,9 @@ CPlayerDlg::CPlayerDlg(QWidget* parent) : QDialog(parent) {
     m_controls = WindowTemplate::Build(this);
     m_library = new LibraryController(this, m_controls.list);
     m_playback = new PlaybackController(this, m_controls, *m_library);
+    m_notice = new NoticeBar(this);
+    m_cardWatcher = new CardWatcher(this);
+    m_importJob = new LibraryImportJob(this);
     ConnectCommands();
 
     // The window-level event filter: slider grab, waveform right-click, library keys and menu.
@@ -139,6 +180,20 @@ void CPlayerDlg::ConnectCommands() {
     connect(library, &LibraryController::removingCurrent, playback,
             &PlaybackController::ReleaseBeforeRemoval);
     connect(library, &LibraryController::clearing, playback, &PlaybackController::StopPlayback);
+    connect(library, &LibraryController::dayRoutesRequested, playback,
+            &PlaybackController::ShowDayRoutes);
+    connect(library, &LibraryController::revealed, playback, &PlaybackController::PlayEntryFrom);
+
+    connect(m_cardWatcher, &CardWatcher::offerChanged, this, &CPlayerDlg::OnCardOffer);
+    connect(m_notice, &NoticeBar::actionClicked, this, [this] {
+        // Only an offer has an action: the card it names.
+        StartImport(m_cardWatcher->offer().card);
+    });
+    connect(m_notice, &NoticeBar::dismissed, this,
+            [this] { m_dismissedCard = m_cardWatcher->offer().card; });
+    connect(m_notice, &NoticeBar::cancelClicked, m_importJob, &LibraryImportJob::Cancel);
+    connect(m_importJob, &LibraryImportJob::progressed, this, &CPlayerDlg::OnImportProgress);
+    connect(m_importJob, &LibraryImportJob::finished, this, &CPlayerDlg::OnImportFinished);
 
     // Keyboard: what a desktop player offers. Application-wide so that the keys also work
     // on the full-screen picture; modal dialogs block them.
@@ -215,8 +270,9 @@ QStringList CPlayerDlg::AddStartupPaths(const QStringList& paths) {
 void CPlayerDlg::OnScanTimer() {
     m_scanTimer.stop();
     // A movie opened from a file manager is what the user wants to see: a card in a reader
-    // would add its movies, perhaps the same ones a second time.
-    if (!(m_cardRoot.isEmpty() && m_startupMovieRow >= 0))
+    // would add its movies, perhaps the same ones a second time. A library shown keeps the
+    // list: a card with new recordings is offered for import instead.
+    if (!(m_cardRoot.isEmpty() && m_startupMovieRow >= 0) && m_library->driveLibrary().isEmpty())
         ScanDeviceRecordings();
     if (m_startupMovieRow >= 0 && m_library->library().currentIndex() < 0)
         m_playback->OnRowChosen(m_startupMovieRow, true);
@@ -233,6 +289,8 @@ void CPlayerDlg::OnScanTimer() {
             m_map = new CDlgGMap(m_controls.mapHost);
             m_map->hide();
             m_playback->SetMap(m_map);
+            connect(m_map, &CDlgGMap::menuRequested, this,
+                    [this](double lat, double lon) { ShowMapMenu(lat, lon, QCursor::pos()); });
         }
     });
 }
@@ -387,6 +445,12 @@ void CPlayerDlg::ShowWindowMenu(const QPoint& globalPos) {
     menu.setObjectName(QStringLiteral("windowMenu"));
     QAction* minimize = menu.addAction(QStringLiteral("Minimize"));
     menu.addSeparator();
+    QAction* openLibrary = menu.addAction(QStringLiteral("Open library…"));
+    connect(openLibrary, &QAction::triggered, this, &CPlayerDlg::OpenLibraryCommand);
+    QAction* importCard = menu.addAction(QStringLiteral("Import card…"));
+    importCard->setEnabled(!m_importJob->running());
+    connect(importCard, &QAction::triggered, this, &CPlayerDlg::ImportCardCommand);
+    menu.addSeparator();
     QAction* goTo = menu.addAction(QStringLiteral("Go to time..."));
     connect(goTo, &QAction::triggered, this, &CPlayerDlg::GoToTimeCommand);
     QAction* evidence = menu.addAction(QStringLiteral("Export evidence…"));
@@ -439,6 +503,199 @@ void CPlayerDlg::GoToTimeCommand() {
 void CPlayerDlg::ShowAbout() {
     CAboutDlg about(this);
     about.exec();
+}
+
+// --- Library of drives -------------------------------------------------------------------------
+
+void CPlayerDlg::OpenLibrary(const QString& root) {
+    const QString absolute = QDir(root).absolutePath();
+    RememberLibrary(absolute);
+    m_library->OpenDriveLibrary(absolute);
+    SetImportLibrary(absolute);
+}
+
+void CPlayerDlg::SetImportLibrary(const QString& root) {
+    m_importLibrary = root.isEmpty() ? QString() : QDir(root).absolutePath();
+    // A card dismissed for one library is offered anew for another.
+    m_dismissedCard.clear();
+    m_cardWatcher->SetLibrary(m_importLibrary);
+}
+
+void CPlayerDlg::OpenLibraryCommand() {
+    QFileDialog dialog(this, QStringLiteral("Open a library of drives"),
+                       m_importLibrary.isEmpty() ? QDir::homePath() : m_importLibrary);
+    dialog.setObjectName(QStringLiteral("openLibraryDialog"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        OpenLibrary(dialog.selectedFiles().first());
+}
+
+bool CPlayerDlg::EnsureImportLibrary() {
+    if (!m_importLibrary.isEmpty())
+        return true;
+    QFileDialog dialog(this, QStringLiteral("Choose a folder for the library of drives"),
+                       QDir::homePath());
+    dialog.setObjectName(QStringLiteral("libraryFolderDialog"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    RememberLibrary(dialog.selectedFiles().first());
+    SetImportLibrary(dialog.selectedFiles().first());
+    return true;
+}
+
+void CPlayerDlg::ImportCardCommand() {
+    if (m_importJob->running())
+        return;
+    QString start = m_cardWatcher->card();
+    if (start.isEmpty())
+        start = m_cardRoot.isEmpty() ? QDir::homePath() : m_cardRoot;
+    QFileDialog dialog(this, QStringLiteral("Choose the camera card or folder to import"), start);
+    dialog.setObjectName(QStringLiteral("importSourceDialog"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString source = dialog.selectedFiles().first();
+    if (EnsureImportLibrary())
+        StartImport(source);
+}
+
+bool CPlayerDlg::StartImport(const QString& source) {
+    if (m_importLibrary.isEmpty() || source.isEmpty() ||
+        !m_importJob->Start(m_importLibrary, {source}))
+        return false;
+    m_notice->ShowProgress(QStringLiteral("Importing %1…").arg(QDir::toNativeSeparators(source)), 0,
+                           0);
+    return true;
+}
+
+void CPlayerDlg::OnImportProgress() {
+    if (!m_importJob->running())
+        return;
+    const ImportProgress p = m_importJob->progress();
+    m_notice->ShowProgress(QStringLiteral("Importing: %1 of %2 files, %3 of %4")
+                               .arg(p.filesDone)
+                               .arg(p.filesTotal)
+                               .arg(Size(p.bytesDone), Size(p.bytesTotal)),
+                           p.bytesDone, p.bytesTotal);
+}
+
+void CPlayerDlg::OnImportFinished() {
+    m_notice->hide();
+    const ImportReport& r = m_importJob->report();
+    QString text;
+    QStringList details;
+    if (!r.refusal.empty()) {
+        text = QStringLiteral("Nothing was imported: %1").arg(QString::fromStdString(r.refusal));
+    } else {
+        const double seconds = std::max(r.seconds, 0.001);
+        text = QStringLiteral("Copied %1 (%2, %3) in %4, %5/s.")
+                   .arg(Plural(r.recordings, "recording", "recordings"),
+                        Plural(r.copied, "file", "files"), Size(r.copiedBytes), Elapsed(r.seconds),
+                        Size(static_cast<qint64>(double(r.copiedBytes) / seconds)));
+        if (r.skipped > 0)
+            text += QStringLiteral(" Skipped %1 already in the library.")
+                        .arg(Plural(r.skipped, "file", "files"));
+        if (r.cancelled)
+            text += QStringLiteral(" Cancelled: the file being copied was removed.");
+        if (!r.failed.empty())
+            text +=
+                QStringLiteral(" %1 failed.").arg(Plural(qint64(r.failed.size()), "file", "files"));
+        for (const ImportFailure& f : r.failed)
+            details << QStringLiteral("%1: %2").arg(FromPath(f.path),
+                                                    QString::fromStdString(f.reason));
+    }
+    if (m_library->driveLibrary() == m_importJob->library())
+        m_library->RefreshDriveLibrary();
+    m_cardWatcher->Rescan();
+    QMessageBox box(r.ok() ? QMessageBox::Information : QMessageBox::Warning, windowTitle(), text,
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("importReportBox"));
+    if (!details.isEmpty())
+        box.setDetailedText(details.join(QLatin1Char('\n')));
+    box.exec();
+}
+
+void CPlayerDlg::OnCardOffer() {
+    const CardOffer& offer = m_cardWatcher->offer();
+    if (offer.card != m_dismissedCard)
+        m_dismissedCard.clear();
+    if (m_importJob->running())
+        return;
+    if (offer.card.isEmpty() || offer.card == m_dismissedCard) {
+        m_notice->hide();
+        return;
+    }
+    m_notice->ShowOffer(QStringLiteral("Camera card found: %1 (%2) —")
+                            .arg(Plural(offer.newRecordings, "new recording", "new recordings"),
+                                 Size(offer.newBytes)),
+                        QStringLiteral("Import"));
+}
+
+void CPlayerDlg::ShowMapMenu(double latitude, double longitude, const QPoint& globalPos) {
+    m_mapMenuPos = globalPos;
+    const QString root = m_library->driveLibrary();
+    auto passings = std::make_shared<Passings>();
+    passings->latitude = latitude;
+    passings->longitude = longitude;
+    if (root.isEmpty()) {
+        ShowPassingsMenu(*passings);
+        return;
+    }
+    m_passingsJob.Start([passings, root = QFile::encodeName(root).toStdString()] {
+        LibraryIndex index;
+        std::string error;
+        if (index.Open(root) != LibraryIndex::OpenResult::Ok)
+            passings->error = QString::fromStdString(index.error());
+        else if (!FindPassings(index, passings->latitude, passings->longitude, passings->found,
+                               error))
+            passings->error = QString::fromStdString(error);
+        return passings;
+    });
+}
+
+void CPlayerDlg::ShowPassingsMenu(const Passings& passings) {
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("mapMenu"));
+    const QString title = QStringLiteral("Recordings that passed here");
+    const QString root = m_library->driveLibrary();
+    // Without a library there is nothing to look in: the entry is there, greyed.
+    if (root.isEmpty()) {
+        menu.addAction(title)->setEnabled(false);
+        menu.exec(m_mapMenuPos);
+        return;
+    }
+    QMenu* passed = menu.addMenu(title);
+    passed->setObjectName(QStringLiteral("passedMenu"));
+    if (!passings.error.isEmpty())
+        passed->addAction(QStringLiteral("The library cannot be read: %1").arg(passings.error))
+            ->setEnabled(false);
+    else if (passings.found.empty())
+        passed->addAction(QStringLiteral("None within %1 m").arg(kPassingRadiusMetres))
+            ->setEnabled(false);
+    const QString place = QStringLiteral("%1,%2")
+                              .arg(passings.latitude, 0, 'f', 6)
+                              .arg(passings.longitude, 0, 'f', 6);
+    for (const LibraryPassing& p : passings.found) {
+        const LibraryRecording& r = p.recording;
+        const QString when =
+            r.hasStart ? QDateTime::fromSecsSinceEpoch(r.start + p.second, QTimeZone::utc())
+                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                       : QStringLiteral("%1 s in").arg(p.second);
+        const QString name = FromPath(r.path.substr(r.path.rfind('/') + 1));
+        QAction* item = passed->addAction(QStringLiteral("%1 — %2").arg(when, name));
+        const QString movie = root + QLatin1Char('/') + FromPath(r.path);
+        const double second = p.second;
+        // After the menu has closed: opening the recording may show a message of its own.
+        connect(item, &QAction::triggered, this, [this, movie, second, place] {
+            QTimer::singleShot(
+                0, this, [this, movie, second, place] { m_library->Reveal(movie, second, place); });
+        });
+    }
+    menu.exec(m_mapMenuPos);
 }
 
 } // namespace quello

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "LatestJob.h"
 #include "PlaybackController.h"
 #include "WindowTemplate.h"
+
+#include "library/LibrarySearch.h"
 
 #include "playback/CMediaGraph.h"
 #include "recordings/RecordingLibrary.h"
@@ -20,7 +23,10 @@ class QPrinter;
 namespace quello {
 
 class CDlgGMap;
+class CardWatcher;
 class LibraryController;
+class LibraryImportJob;
+class NoticeBar;
 
 // The player's one window: a frameless, fixed 1024 x 768 skinned dialog. It builds the
 // window template's controls (WindowTemplate), routes each command to the library controller
@@ -28,8 +34,13 @@ class LibraryController;
 // moving it by its title band, its menu, drops, the start-up card scan and the map, made after
 // the scan. The members named for the window's commands delegate to the controllers.
 //
+// With a library of drives it also runs the imports into it (LibraryImportJob, off the GUI
+// thread, its progress in the notice bar), offers the import of a camera card that has new
+// recordings (CardWatcher) and answers the map's menu with the recordings that passed a place.
+//
 // Everything runs on the GUI thread: commands, the 100 ms sync timer, the one-shot card scan
-// and the engine's notification event are serialised by the event loop.
+// and the engine's notification event are serialised by the event loop; the library's queries
+// and imports run on workers and answer through it.
 class CPlayerDlg : public QDialog {
     Q_OBJECT
 public:
@@ -48,6 +59,26 @@ public:
     // with a movie named and no card root set, the removable drives are not searched. Returns
     // the names that could not be used.
     QStringList AddStartupPaths(const QStringList& paths);
+
+    // --- Library of drives ----------------------------------------------------------------
+    // Lists the library at `root` by day instead of a card's recordings (the start-up card
+    // scan is then skipped), remembers it and makes it the library imports go to.
+    void OpenLibrary(const QString& root);
+    // The library imports go to and new card recordings are counted against (empty: none yet;
+    // the first import asks for one). Starts looking for camera cards.
+    void SetImportLibrary(const QString& root);
+    const QString& importLibrary() const { return m_importLibrary; }
+    // "Import card…": asks for the card or folder (and, the first time, the library).
+    void ImportCardCommand();
+    // Imports `source` into the import library; false while an import runs or with no library.
+    bool StartImport(const QString& source);
+    // The map's menu for a right click at a position: "Recordings that passed here", read
+    // from the library on a worker; the menu shows at `globalPos` when they have arrived.
+    void ShowMapMenu(double latitude, double longitude, const QPoint& globalPos);
+    LibraryController& libraryController() { return *m_library; }
+    CardWatcher& cardWatcher() { return *m_cardWatcher; }
+    LibraryImportJob& importJob() { return *m_importJob; }
+    NoticeBar& noticeBar() { return *m_notice; }
 
     // --- Recording library -------------------------------------------------------------
     bool AddRecording(const QString& moviePath); // false when the library is full
@@ -106,12 +137,31 @@ private:
     // Hands a key to the focused control when that control needs it; false when none does.
     static bool GiveKeyToFocusedControl(QKeyCombination key);
     void ShowAbout();
+    void OpenLibraryCommand();
+    // Asks for the library folder when there is none yet; false when the user cancels.
+    bool EnsureImportLibrary();
+    void OnCardOffer();
+    void OnImportProgress();
+    void OnImportFinished();
+    struct Passings {
+        double latitude = 0, longitude = 0;
+        std::vector<LibraryPassing> found;
+        QString error;
+    };
+    void ShowPassingsMenu(const Passings& passings);
 
     WindowControls m_controls;
     // Children of the window, deleted first by the destructor: they drive its widgets.
     LibraryController* m_library = nullptr;
     PlaybackController* m_playback = nullptr;
     CDlgGMap* m_map = nullptr; // made right after the start-up card scan
+    NoticeBar* m_notice = nullptr;
+    CardWatcher* m_cardWatcher = nullptr;
+    LibraryImportJob* m_importJob = nullptr;
+    QString m_importLibrary;
+    QString m_dismissedCard; // the card whose offer the user dismissed, while it stays mounted
+    QPoint m_mapMenuPos;
+    LatestJob<std::shared_ptr<Passings>> m_passingsJob;
 
     QTimer m_scanTimer; // "timer 2": fires once, runs the card scan
     QString m_cardRoot;

@@ -28,6 +28,18 @@ PlayerOptions ParsePlayerArguments(const QStringList& arguments) {
                 options.error = QStringLiteral("--card needs a folder");
                 return options;
             }
+        } else if (!optionsEnded && arg == QLatin1String("--library")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+                options.error = QStringLiteral("--library needs a folder");
+                return options;
+            }
+            options.library = arguments[++i];
+        } else if (!optionsEnded && arg.startsWith(QLatin1String("--library="))) {
+            options.library = arg.mid(10);
+            if (options.library.isEmpty()) {
+                options.error = QStringLiteral("--library needs a folder");
+                return options;
+            }
         } else if (!optionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
             options.error = QStringLiteral("unknown option %1").arg(arg);
             return options;
@@ -35,18 +47,25 @@ PlayerOptions ParsePlayerArguments(const QStringList& arguments) {
             options.paths << arg;
         }
     }
+    // The list shows either the library or the movies named.
+    if (!options.library.isEmpty() && !options.paths.isEmpty())
+        options.error =
+            QStringLiteral("--library lists the library: name no movies or folders with it");
     return options;
 }
 
 QString PlayerUsage() {
     return QStringLiteral(
         "Usage: quello-player [--card DIR] [MOVIE|FOLDER]...\n"
+        "       quello-player [--card DIR] --library DIR\n"
         "       quello-player --print-layout | --version\n"
         "Plays the recordings of a car camera with their G-sensor, speed and GPS telemetry.\n"
         "  --card DIR      read the camera card at DIR instead of searching the removable "
         "drives\n"
         "  MOVIE           a movie to play; the movies of its folder join the library\n"
         "  FOLDER          a folder whose *.MOV movies are added, sorted by name\n"
+        "  --library DIR   list the library of drives at DIR (made by quello import) by day;\n"
+        "                  without a card, movies or folders the last library opens\n"
         "  --print-layout  print the window's control rectangles as JSON and exit\n"
         "  --version       print the program's version and exit\n");
 }

@@ -5,9 +5,11 @@
 
 namespace quello {
 
-// What the player is asked to do at start: quello-player [--card DIR] [MOVIE|FOLDER]...
+// What the player is asked to do at start:
+// quello-player [--card DIR] [MOVIE|FOLDER]... | [--card DIR] --library DIR
 struct PlayerOptions {
     QString cardRoot;         // explicit camera card folder; empty = search the removable drives
+    QString library;          // a library of drives to list; empty = none named
     QStringList paths;        // movies and folders to add at start, in the order given
     bool help = false;        // --help / -h
     bool printLayout = false; // --print-layout

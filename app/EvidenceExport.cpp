@@ -2,7 +2,7 @@
 
 #include "PlaybackController.h"
 
-#include "device/MovieThresholds.h"
+#include "library/RecordingThresholds.h"
 #include "outputs/EvidencePack.h"
 #include "outputs/PrintCapture.h"
 #include "recordings/RecordingLibrary.h"
@@ -44,11 +44,11 @@ void ExportEvidence(QWidget* window, PlaybackController& playback, CMyWaveForm& 
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         const QString dir = dialog.selectedFiles().first();
         const RecordingEntry& entry = library.entry(index);
-        // The events are found as the window marks them: at the sensitivity of the card the
-        // movie lies on.
+        // The events are found as the window marks them: at the sensitivity of the library or
+        // card the movie lies in.
         const EvidenceMoment moment{entry.moviePath, entry.telemetryPath,
                                     engine.GetPositionSeconds(),
-                                    ThresholdsForMovie(entry.moviePath)};
+                                    ThresholdsForRecording(entry.moviePath)};
         EvidencePack pack(moment);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         std::optional<PrintedFix> fix;

@@ -1,17 +1,24 @@
 #include "LibraryController.h"
 
+#include "WarningBox.h"
+
 #include "device/DeviceDrive.h"
+#include "library/LibrarySearch.h"
+#include "recordings/MovieHeader.h"
 #include "recordings/MovieListing.h"
 #include "res/skin/WindowLayout.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTableWidget>
+#include <QTimeZone>
 #include <QTimer>
 #include <QUrl>
 
@@ -28,19 +35,83 @@ QString DialogStartDir(const QString& remembered) {
     return remembered.isEmpty() ? QDir::homePath() : remembered;
 }
 
+// What a list row holds, in its first item's data: a recording (no data), a day or a note.
+constexpr int kRowKindRole = Qt::UserRole;
+constexpr int kDayIndexRole = Qt::UserRole + 1;
+enum RowKind { kRecordingRow = 0, kDayRow = 1, kNoteRow = 2 };
+
+int RowKind(const QTableWidget* list, int row) {
+    const QTableWidgetItem* item =
+        row >= 0 && row < list->rowCount() ? list->item(row, 0) : nullptr;
+    return item ? item->data(kRowKindRole).toInt() : kNoteRow;
+}
+
+// "1:02:00", "4:05": hours only when there are any.
+QString Duration(std::int64_t seconds) {
+    const QString minutesSeconds =
+        QStringLiteral("%1:%2")
+            .arg(seconds / 60 % 60, seconds >= 3600 ? 2 : 1, 10, QLatin1Char('0'))
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return seconds >= 3600 ? QStringLiteral("%1:%2").arg(seconds / 3600).arg(minutesSeconds)
+                           : minutesSeconds;
+}
+
+QString Plural(int count, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
+const QString kSearchHelp = QStringLiteral(
+    "A day (2026-05-16), a month (2026-05) or a year; a place as latitude,longitude "
+    "(40.7646,-73.9729) for the recordings that passed within 100 m; an event: braking, "
+    "acceleration, turn, impact; or protected");
+
 } // namespace
 
 LibraryController::LibraryController(QWidget* window, QTableWidget* list)
-    : QObject(window), m_window(window), m_list(list), m_gpsChoices(window) {
+    : QObject(window), m_window(window), m_list(list), m_gpsChoices(window),
+      m_listJob(this, [this](const std::shared_ptr<Listing>& listing) { OnListed(listing); }) {
     connect(m_list, &QTableWidget::itemSelectionChanged, this,
             &LibraryController::OnSelectionChanged);
     connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &LibraryController::OnSelectionChanged);
     connect(m_list, &QTableWidget::cellDoubleClicked, this, &LibraryController::OnDoubleClicked);
+    connect(m_list, &QTableWidget::cellClicked, this, [this](int row) {
+        if (RowKind(m_list, row) == kDayRow)
+            ToggleDay(row);
+    });
+    connect(m_list, &QTableWidget::cellActivated, this, [this](int row) {
+        if (RowKind(m_list, row) == kDayRow)
+            ToggleDay(row);
+    });
+    m_searchDelay.setSingleShot(true);
+    m_searchDelay.setInterval(300);
+    connect(&m_searchDelay, &QTimer::timeout, this, [this] {
+        if (m_search)
+            Search(m_search->text());
+    });
 }
 
-int LibraryController::rowCount() const {
-    return m_list->rowCount();
+int LibraryController::EntryOfRow(int row) const {
+    if (row < 0 || row >= m_list->rowCount() || RowKind(m_list, row) != kRecordingRow)
+        return -1;
+    int entry = 0;
+    for (int r = 0; r < row; ++r)
+        entry += RowKind(m_list, r) == kRecordingRow ? 1 : 0;
+    return entry;
+}
+
+int LibraryController::RowOfEntry(int entry) const {
+    for (int r = 0, seen = 0; r < m_list->rowCount() && entry >= 0; ++r)
+        if (RowKind(m_list, r) == kRecordingRow && seen++ == entry)
+            return r;
+    return -1;
+}
+
+int LibraryController::DayOfRow(int row) const {
+    for (int r = row; r >= 0 && r < m_list->rowCount(); --r)
+        if (RowKind(m_list, r) == kDayRow)
+            return m_list->item(r, 0)->data(kDayIndexRole).toInt();
+    return -1;
 }
 
 QStringList LibraryController::AddStartupPaths(const QStringList& paths, int* firstMovieRow) {
@@ -72,7 +143,7 @@ QStringList LibraryController::AddStartupPaths(const QStringList& paths, int* fi
             movieRow = m_list->rowCount() - 1;
     }
     if (firstMovieRow)
-        *firstMovieRow = movieRow;
+        *firstMovieRow = EntryOfRow(movieRow);
     return unusable;
 }
 
@@ -176,24 +247,35 @@ void LibraryController::AddDroppedUrls(const QMimeData& data) {
         ReportLibraryFull(refused);
 }
 
-int LibraryController::selectedRow() const {
+int LibraryController::selectedEntry() const {
     const QList<QTableWidgetSelectionRange> ranges = m_list->selectedRanges();
     int first = -1;
     for (const QTableWidgetSelectionRange& range : ranges) {
         if (first < 0 || range.topRow() < first)
             first = range.topRow();
     }
-    return first;
+    return EntryOfRow(first);
 }
 
-void LibraryController::SelectRow(int row) {
-    if (row < 0 || row >= m_list->rowCount())
+void LibraryController::SelectEntry(int entry) {
+    const int row = RowOfEntry(entry);
+    if (row < 0)
         return;
+    // Next and Previous walk on into a day that is closed: it opens.
+    if (m_list->isRowHidden(row)) {
+        const int day = DayOfRow(row);
+        if (day >= 0)
+            m_openDays.insert(m_days[static_cast<std::size_t>(day)].date);
+        for (int r = row; r >= 0 && RowKind(m_list, r) == kRecordingRow; --r)
+            m_list->setRowHidden(r, false);
+        for (int r = row + 1; r < m_list->rowCount() && RowKind(m_list, r) == kRecordingRow; ++r)
+            m_list->setRowHidden(r, false);
+    }
     m_list->setCurrentCell(row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void LibraryController::RemoveSelectedRecording(bool deleteFiles) {
-    const int n = selectedRow();
+    const int n = selectedEntry();
     if (n < 0 || n >= m_library.entryCount())
         return;
     if (n == m_library.currentIndex())
@@ -202,7 +284,7 @@ void LibraryController::RemoveSelectedRecording(bool deleteFiles) {
         // The removal is no new choice of recording.
         const QSignalBlocker block(m_list);
         const QSignalBlocker blockSelection(m_list->selectionModel());
-        m_list->removeRow(n);
+        m_list->removeRow(RowOfEntry(n));
         m_list->clearSelection();
     }
     if (deleteFiles)
@@ -218,6 +300,7 @@ void LibraryController::ClearLibrary() {
         m_list->setRowCount(0);
     }
     m_library.Clear();
+    m_days.clear();
 }
 
 void LibraryController::ShowLibraryMenu(const QPoint& globalPos) {
@@ -228,8 +311,20 @@ void LibraryController::ShowLibraryMenu(const QPoint& globalPos) {
     QAction* removeFiles = menu.addAction(QStringLiteral("Remove files from disk"));
     remove->setData(int(kCmdRemove));
     removeFiles->setData(int(kCmdRemoveFiles));
+    // A library's files stay where its index knows them.
+    removeFiles->setEnabled(m_driveLibrary.isEmpty());
+    // The day of the row under the pointer, else of the selected row.
+    int day = DayOfRow(m_list->rowAt(m_list->viewport()->mapFromGlobal(globalPos).y()));
+    if (day < 0)
+        day = DayOfRow(m_list->currentRow());
+    QAction* showDay = nullptr;
+    if (!m_driveLibrary.isEmpty()) {
+        menu.addSeparator();
+        showDay = menu.addAction(QStringLiteral("Show all drives of this day on the map"));
+        showDay->setEnabled(day >= 0);
+    }
     // The GPS choices act on the row under the menu, for recordings without the camera's file.
-    const int row = selectedRow();
+    const int row = selectedEntry();
     const bool hasRow =
         row >= 0 && row < m_library.entryCount() && m_library.entry(row).telemetryPath.empty();
     const std::string movie = hasRow ? m_library.entry(row).moviePath : std::string();
@@ -241,6 +336,17 @@ void LibraryController::ShowLibraryMenu(const QPoint& globalPos) {
     shift->setEnabled(hasRow);
     stopTrack->setVisible(hasRow && GpsChoices::HasTrack(movie));
     QAction* chosen = menu.exec(globalPos);
+    if (chosen && chosen == showDay) {
+        const QString date = m_days[static_cast<std::size_t>(day)].date;
+        // Its recordings become entries, so that a click on a route can play it.
+        m_openDays.insert(date);
+        Rebuild();
+        std::vector<RecordingEntry> recordings;
+        for (const ListedRecording& r : m_days[static_cast<std::size_t>(day)].recordings)
+            recordings.push_back(r.entry);
+        emit dayRoutesRequested(recordings);
+        return;
+    }
     if (chosen == remove)
         RemoveSelectedRecording(false);
     else if (chosen == removeFiles)
@@ -251,26 +357,295 @@ void LibraryController::ShowLibraryMenu(const QPoint& globalPos) {
         emit gpsChoicesChanged(row);
 }
 
-void LibraryController::MarkTelemetryFound(int row) {
-    QTableWidgetItem* marker =
-        row >= 0 && row < m_list->rowCount() ? m_list->item(row, 0) : nullptr;
+void LibraryController::MarkTelemetryFound(int entry) {
+    const int row = RowOfEntry(entry);
+    QTableWidgetItem* marker = row >= 0 ? m_list->item(row, 0) : nullptr;
     if (marker && marker->text() == QLatin1String("*"))
         marker->setText(QString());
 }
 
 void LibraryController::OnSelectionChanged() {
     // A row counts as chosen when it is both selected and the current (focused) row.
-    const int row = selectedRow();
+    const int entry = selectedEntry();
     const QModelIndex current = m_list->currentIndex();
-    if (row < 0 || !current.isValid() || current.row() != row)
+    if (entry < 0 || !current.isValid() || EntryOfRow(current.row()) != entry)
         return;
-    emit rowChosen(row, false);
+    emit rowChosen(entry, false);
 }
 
 void LibraryController::OnDoubleClicked() {
-    const int row = selectedRow();
-    if (row >= 0)
-        emit rowChosen(row, true);
+    const int entry = selectedEntry();
+    if (entry >= 0)
+        emit rowChosen(entry, true);
+}
+
+} // namespace quello
+
+// --- A library of drives ---------------------------------------------------------------------
+
+namespace quello {
+
+void LibraryController::OpenDriveLibrary(const QString& root) {
+    m_driveLibrary = QDir(root).absolutePath();
+    m_openDays.clear();
+    m_openNewest = true;
+    PlaceSearchField(true);
+    m_search->clear();
+    m_searchText.clear();
+    StartListing();
+}
+
+void LibraryController::RefreshDriveLibrary() {
+    if (m_driveLibrary.isEmpty())
+        return;
+    // A library that showed nothing open shows its newest day, as when it was opened.
+    m_openNewest = m_openDays.empty();
+    StartListing();
+}
+
+bool LibraryController::Search(const QString& text) {
+    m_searchDelay.stop();
+    const bool understood =
+        ParseLibrarySearch(text.toUtf8().toStdString()).has_value() && !m_driveLibrary.isEmpty();
+    if (m_search) {
+        // Text the list cannot search for turns red until it can.
+        QPalette palette = m_list->palette();
+        palette.setColor(QPalette::Text, understood ? palette.color(QPalette::Text) : Qt::red);
+        m_search->setPalette(palette);
+    }
+    if (!understood)
+        return false;
+    m_searchText = text;
+    m_openNewest = true;
+    StartListing();
+    return true;
+}
+
+void LibraryController::StartListing() {
+    m_listJob.Start(
+        [root = m_driveLibrary, search = m_searchText] { return ListDays(root, search); });
+}
+
+std::shared_ptr<LibraryController::Listing> LibraryController::ListDays(const QString& root,
+                                                                        const QString& search) {
+    auto listing = std::make_shared<Listing>();
+    const auto parsed = ParseLibrarySearch(search.toUtf8().toStdString());
+    const std::string rootPath = QFile::encodeName(root).toStdString();
+    LibraryIndex index;
+    std::vector<LibraryDay> days;
+    std::string error;
+    if (!parsed) {
+        listing->error = QStringLiteral("not a search: %1").arg(search);
+        return listing;
+    }
+    // Without its index the folder is a library that is still empty: nothing is made there
+    // before the first import.
+    if (!QFileInfo(root + QStringLiteral("/library.sqlite")).isFile()) {
+        listing->ok = true;
+        return listing;
+    }
+    if (index.Open(rootPath) != LibraryIndex::OpenResult::Ok ||
+        !ListLibrary(index, *parsed, days, error)) {
+        listing->error =
+            error.empty() ? QString::fromStdString(index.error()) : QString::fromStdString(error);
+        return listing;
+    }
+    listing->ok = true;
+    for (const LibraryDay& day : days) {
+        ListedDay listed;
+        listed.date = QString::fromStdString(day.date);
+        listed.summary = QStringLiteral("%1 — %2, %3, %4")
+                             .arg(listed.date, Plural(day.drives, "drive", "drives"),
+                                  Plural(int(day.recordings.size()), "recording", "recordings"),
+                                  Duration(day.seconds));
+        for (const LibraryMatch& match : day.recordings) {
+            const LibraryRecording& r = match.recording;
+            ListedRecording recording;
+            recording.entry.moviePath = rootPath + "/" + r.path;
+            if (!FindTelemetryFile(recording.entry.moviePath, recording.entry.telemetryPath))
+                recording.entry.telemetryPath.clear();
+            recording.entry.hasStartTime = r.hasStart;
+            recording.entry.startTime = r.start;
+            recording.entry.durationSeconds = r.length;
+            recording.name = QString::fromStdString(r.path.substr(r.path.rfind('/') + 1));
+            const QString clock = r.hasStart
+                                      ? QDateTime::fromSecsSinceEpoch(r.start, QTimeZone::utc())
+                                            .toString(QStringLiteral("HH:mm:ss"))
+                                      : QStringLiteral("--:--:--");
+            recording.timeText = QStringLiteral("%1  %2").arg(clock, Duration(r.length));
+            recording.isProtected = r.isProtected;
+            listed.recordings.push_back(std::move(recording));
+        }
+        listing->days.push_back(std::move(listed));
+    }
+    return listing;
+}
+
+void LibraryController::OnListed(const std::shared_ptr<Listing>& listing) {
+    if (!listing->ok) {
+        // After the answer's event: the message's own loop must not run inside it.
+        QTimer::singleShot(0, m_window, [window = m_window, error = listing->error] {
+            ShowWarning(window, "libraryListBox", QStringLiteral("The library cannot be read."),
+                        error);
+        });
+        return;
+    }
+    m_days = listing->days;
+    if (m_openNewest && !m_days.empty())
+        m_openDays.insert(m_days.front().date);
+    m_openNewest = false;
+    Rebuild();
+    if (m_pendingReveal) {
+        const PendingReveal reveal = *m_pendingReveal;
+        m_pendingReveal.reset();
+        RevealNow(reveal.moviePath, reveal.second);
+    }
+    emit listed();
+}
+
+void LibraryController::Rebuild() {
+    const int currentEntry = m_library.currentIndex();
+    const std::string playing = currentEntry >= 0 && currentEntry < m_library.entryCount()
+                                    ? m_library.entry(currentEntry).moviePath
+                                    : std::string();
+    // The day of the playing recording stays among the entries, open or not.
+    QString playingDay;
+    for (const ListedDay& day : m_days)
+        for (const ListedRecording& r : day.recordings)
+            if (!playing.empty() && r.entry.moviePath == playing)
+                playingDay = day.date;
+    if (!playing.empty() && playingDay.isEmpty())
+        emit removingCurrent();
+
+    const QSignalBlocker block(m_list);
+    const QSignalBlocker blockSelection(m_list->selectionModel());
+    m_list->clearSpans();
+    m_list->setRowCount(0);
+    m_library.Clear();
+    m_library.SetCurrentIndex(-1);
+    int refused = 0;
+    auto addRow = [this](int kind) {
+        const int row = m_list->rowCount();
+        m_list->insertRow(row);
+        for (int c = 0; c < 3; ++c)
+            m_list->setItem(row, c, new QTableWidgetItem);
+        m_list->item(row, 0)->setData(kRowKindRole, kind);
+        return row;
+    };
+    if (m_days.empty()) {
+        const int row = addRow(kNoteRow);
+        m_list->setSpan(row, 0, 1, 3);
+        m_list->item(row, 0)->setText(m_searchText.isEmpty()
+                                          ? QStringLiteral("The library holds no recordings yet")
+                                          : QStringLiteral("No recordings match"));
+        m_list->item(row, 0)->setFlags(Qt::ItemIsEnabled);
+    }
+    QFont dayFont = m_list->font();
+    dayFont.setBold(true);
+    for (std::size_t d = 0; d < m_days.size(); ++d) {
+        const ListedDay& day = m_days[d];
+        const bool open = m_openDays.count(day.date) > 0;
+        const int row = addRow(kDayRow);
+        m_list->setSpan(row, 0, 1, 3);
+        QTableWidgetItem* item = m_list->item(row, 0);
+        item->setData(kDayIndexRole, int(d));
+        item->setText(QStringLiteral("%1 %2").arg(open ? QStringLiteral("▾") : QStringLiteral("▸"),
+                                                  day.summary));
+        item->setFont(dayFont);
+        if (!open && day.date != playingDay)
+            continue;
+        for (const ListedRecording& r : day.recordings) {
+            if (!m_library.Add(r.entry)) {
+                ++refused;
+                continue;
+            }
+            const int entryRow = addRow(kRecordingRow);
+            m_list->item(entryRow, 0)
+                ->setText(r.isProtected                   ? QStringLiteral("+")
+                          : r.entry.telemetryPath.empty() ? QStringLiteral("*")
+                                                          : QString());
+            m_list->item(entryRow, 1)->setText(r.name);
+            m_list->item(entryRow, 1)->setToolTip(FromPath(r.entry.moviePath));
+            m_list->item(entryRow, 2)->setText(r.timeText);
+            m_list->setRowHidden(entryRow, !open);
+            if (r.entry.moviePath == playing)
+                m_library.SetCurrentIndex(m_library.entryCount() - 1);
+        }
+    }
+    // The playing row stays selected, unless its day was closed.
+    if (const int row = RowOfEntry(m_library.currentIndex()); row >= 0 && !m_list->isRowHidden(row))
+        m_list->setCurrentCell(row, 0,
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (refused > 0)
+        ReportLibraryFull(refused);
+}
+
+void LibraryController::ToggleDay(int row) {
+    const int day = RowKind(m_list, row) == kDayRow ? DayOfRow(row) : -1;
+    if (day < 0)
+        return;
+    const QString date = m_days[static_cast<std::size_t>(day)].date;
+    if (!m_openDays.erase(date))
+        m_openDays.insert(date);
+    Rebuild();
+    // The day's row stays where the user clicked it.
+    for (int r = 0; r < m_list->rowCount(); ++r)
+        if (RowKind(m_list, r) == kDayRow && DayOfRow(r) == day) {
+            const QSignalBlocker block(m_list);
+            const QSignalBlocker blockSelection(m_list->selectionModel());
+            m_list->setCurrentCell(r, 0,
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+}
+
+void LibraryController::Reveal(const QString& moviePath, double second,
+                               const QString& fallbackSearch) {
+    if (RevealNow(moviePath, second))
+        return;
+    m_pendingReveal = PendingReveal{moviePath, second};
+    if (m_search)
+        m_search->setText(fallbackSearch);
+    Search(fallbackSearch);
+}
+
+bool LibraryController::RevealNow(const QString& moviePath, double second) {
+    const std::string movie = ToPath(moviePath);
+    for (const ListedDay& day : m_days)
+        for (const ListedRecording& r : day.recordings)
+            if (r.entry.moviePath == movie) {
+                m_openDays.insert(day.date);
+                Rebuild();
+                for (int e = 0; e < m_library.entryCount(); ++e)
+                    if (m_library.entry(e).moviePath == movie) {
+                        emit revealed(e, second);
+                        return true;
+                    }
+            }
+    return false;
+}
+
+void LibraryController::PlaceSearchField(bool shown) {
+    const QRect listRect = DialogUnitsToPixels(kLibraryRect);
+    constexpr int kFieldHeight = 22, kGap = 3;
+    if (shown && !m_search) {
+        m_search = new QLineEdit(m_window);
+        m_search->setObjectName(QStringLiteral("librarySearch"));
+        m_search->setPlaceholderText(QStringLiteral("date, place or event"));
+        m_search->setToolTip(kSearchHelp);
+        m_search->setClearButtonEnabled(true);
+        m_search->setGeometry(listRect.x(), listRect.y(), listRect.width(), kFieldHeight);
+        connect(m_search, &QLineEdit::textEdited, this, [this] { m_searchDelay.start(); });
+        connect(m_search, &QLineEdit::returnPressed, this, [this] { Search(m_search->text()); });
+        // The clear button changes the text without an edit.
+        connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
+            if (text.isEmpty() && !m_searchText.isEmpty())
+                Search(text);
+        });
+    }
+    if (m_search)
+        m_search->setVisible(shown);
+    const int top = shown ? kFieldHeight + kGap : 0;
+    m_list->setGeometry(listRect.adjusted(0, top, 0, 0));
 }
 
 } // namespace quello

@@ -1,16 +1,22 @@
 #pragma once
 
 #include "GpsChoices.h"
+#include "LatestJob.h"
 
 #include "recordings/RecordingLibrary.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+class QLineEdit;
 class QMimeData;
 class QPoint;
 class QTableWidget;
@@ -22,6 +28,13 @@ namespace quello {
 // start-up paths, the card scan), removing them, the list's menu and its selection. Owns the
 // RecordingLibrary; drives the list widget, which belongs to the window. Playback is told
 // through signals, which run synchronously. GUI thread only.
+//
+// With a library of drives open the list shows its days, newest first, one row each, and under
+// the days opened by a click their recordings in time order; only those days' recordings are
+// entries of the RecordingLibrary (which holds 512), in the list's order. A search field above
+// the list narrows the days (see LibrarySearch). The index is read on a worker thread: the
+// list changes when the answer arrives. Every index named "entry" below is the recording's in
+// the RecordingLibrary; list rows of days are none.
 class LibraryController : public QObject {
     Q_OBJECT
 public:
@@ -30,7 +43,6 @@ public:
 
     RecordingLibrary& library() { return m_library; }
     const RecordingLibrary& library() const { return m_library; }
-    int rowCount() const;
 
     bool AddRecording(const QString& moviePath); // false when the library is full
     // Adds the movies and folders named at start; a movie brings the movies of its folder.
@@ -47,12 +59,36 @@ public:
     void ClearLibrary();
     void ShowLibraryMenu(const QPoint& globalPos);
 
-    // The recording in `row` has telemetry after all (GPS from another source than the
+    // The recording of `entry` has telemetry after all (GPS from another source than the
     // camera's file): its "no telemetry" marker goes; a read-only marker stays.
-    void MarkTelemetryFound(int row);
+    void MarkTelemetryFound(int entry);
 
-    int selectedRow() const;
-    void SelectRow(int row);
+    // The entry of the selected row; -1 when none is selected or the row is a day's.
+    int selectedEntry() const;
+    // Selects the entry's row, opening its day first when it is closed.
+    void SelectEntry(int entry);
+    int EntryOfRow(int row) const;
+    int RowOfEntry(int entry) const;
+
+    // --- A library of drives --------------------------------------------------------------
+    // Shows the library at `root` in the list (the search field empties), replacing the
+    // recordings listed; the newest day opens once its days have arrived.
+    void OpenDriveLibrary(const QString& root);
+    const QString& driveLibrary() const { return m_driveLibrary; }
+    // Lists the days again with the search as it stands (after an import, say).
+    void RefreshDriveLibrary();
+    // Runs a search as typed into the field; false (the list unchanged) when it is none of
+    // the forms LibrarySearch knows.
+    bool Search(const QString& text);
+    QLineEdit* searchField() const { return m_search; }
+    // Opens or closes the day of the list's `row`.
+    void ToggleDay(int row);
+    // Makes the library recording with this movie an entry and emits `revealed`: at once when
+    // its day is among those listed, else after the days of `fallbackSearch` have arrived
+    // (nothing when it is not among them either).
+    void Reveal(const QString& moviePath, double second, const QString& fallbackSearch);
+    // True while the index is being read.
+    bool listing() const { return m_listJob.busy(); }
 
 signals:
     // The current recording is about to leave the library: playback lets go of its files.
@@ -63,6 +99,12 @@ signals:
     void rowChosen(int row, bool autoPlay);
     // The GPS choices of the recording in `row` changed and were saved.
     void gpsChoicesChanged(int row);
+    // The user asked for the routes of a whole day: these are its recordings, now entries.
+    void dayRoutesRequested(const std::vector<RecordingEntry>& recordings);
+    // Reveal() has made the recording `entry`; play it from `second`.
+    void revealed(int entry, double second);
+    // The days of a search have arrived and are shown.
+    void listed();
 
 private:
     // Adds a batch in the library's order for its source; returns how many the full library
@@ -73,6 +115,35 @@ private:
     void OnSelectionChanged();
     void OnDoubleClicked();
 
+    // One recording of a listed day, its entry made ready on the worker (no file is read for
+    // it on the GUI thread).
+    struct ListedRecording {
+        RecordingEntry entry;
+        QString name;     // the movie's file name
+        QString timeText; // "09:41:00  1:00": its start on the camera clock and its length
+        bool isProtected = false;
+    };
+    struct ListedDay {
+        QString date;
+        QString summary; // the day row's text
+        std::vector<ListedRecording> recordings;
+    };
+    struct Listing {
+        bool ok = false;
+        QString error;
+        std::vector<ListedDay> days;
+    };
+    static std::shared_ptr<Listing> ListDays(const QString& root, const QString& search);
+    void StartListing();
+    void OnListed(const std::shared_ptr<Listing>& listing);
+    // Fills the list and the entries from the listed days: the open days and the day of the
+    // playing recording (its rows hidden when that day is closed) become entries, the playing
+    // one keeping its place as the current entry.
+    void Rebuild();
+    int DayOfRow(int row) const;
+    void PlaceSearchField(bool shown);
+    bool RevealNow(const QString& moviePath, double second);
+
     RecordingLibrary m_library;
     QWidget* m_window;
     QTableWidget* m_list;
@@ -81,6 +152,20 @@ private:
     QString m_openDir;
     QString m_folderDir;
     GpsChoices m_gpsChoices;
+
+    QString m_driveLibrary; // empty: no library of drives shown
+    QLineEdit* m_search = nullptr;
+    QTimer m_searchDelay; // a search runs once typing pauses
+    QString m_searchText; // the search whose days are listed or on their way
+    std::vector<ListedDay> m_days;
+    std::set<QString> m_openDays;
+    bool m_openNewest = false; // the next listing opens its newest day
+    struct PendingReveal {
+        QString moviePath;
+        double second = 0;
+    };
+    std::optional<PendingReveal> m_pendingReveal;
+    LatestJob<std::shared_ptr<Listing>> m_listJob;
 };
 
 } // namespace quello

@@ -4,7 +4,7 @@
 #include "WarningBox.h"
 
 #include "device/MovieGpsOptions.h"
-#include "device/MovieThresholds.h"
+#include "library/RecordingThresholds.h"
 #include "playback/CVideoHost.h"
 #include "recordings/GoToTime.h"
 #include "recordings/MovieHeader.h"
@@ -56,6 +56,15 @@ PlaybackController::PlaybackController(QWidget* window, const WindowControls& co
                        m_route.SetOthers(routes);
                        ShowRoute();
                    }),
+      m_dayLoader(this,
+                  [this](const std::vector<TripRoute::Loaded>& routes) {
+                      m_dayRoutes = routes;
+                      std::vector<std::vector<RoutePoint>> lines;
+                      for (const TripRoute::Loaded& r : routes)
+                          lines.push_back(r.route);
+                      if (m_map)
+                          m_map->SetRoute({}, lines);
+                  }),
       m_frameCommands(window, m_engine, m_telemetry, m_created, *controls.waveform) {
     // Named so measurements can find the tick.
     m_syncTimer->setObjectName(QStringLiteral("syncTimer"));
@@ -96,6 +105,30 @@ void PlaybackController::ClearRoute() {
 }
 
 void PlaybackController::OnRouteClicked(double latitude, double longitude) {
+    if (!m_dayRoutes.empty()) {
+        // The nearest point of the day's routes, by the flat distance that suffices within a
+        // day's drives.
+        const double scale = std::cos(latitude * M_PI / 180);
+        const TripRoute::Loaded* best = nullptr;
+        int second = 0;
+        double nearest = 0;
+        for (const TripRoute::Loaded& r : m_dayRoutes)
+            for (const RoutePoint& p : r.route) {
+                const double dy = p.latitude - latitude, dx = (p.longitude - longitude) * scale;
+                if (!best || dx * dx + dy * dy < nearest) {
+                    best = &r;
+                    second = p.second;
+                    nearest = dx * dx + dy * dy;
+                }
+            }
+        const RecordingLibrary& library = m_library.library();
+        for (int e = 0; best && e < library.entryCount(); ++e)
+            if (library.entry(e).moviePath == best->moviePath) {
+                PlayEntryFrom(e, second);
+                return;
+            }
+        return;
+    }
     const auto target = m_route.Hit(m_library.library(), latitude, longitude);
     if (!target)
         return;
@@ -105,6 +138,25 @@ void PlaybackController::OnRouteClicked(double latitude, double longitude) {
         OpenEntry(EntryStep::Current, m_engine.GetState() == MediaState::Running);
     }
     SeekTo(target->second);
+}
+
+void PlaybackController::ShowDayRoutes(const std::vector<RecordingEntry>& recordings) {
+    m_tripLoader.Cancel();
+    m_dayLoader.Start(
+        [recordings] { return TripRoute::LoadOthers(recordings, GpsOptionsForMovie); });
+}
+
+void PlaybackController::PlayEntryFrom(int entry, double second) {
+    RecordingLibrary& library = m_library.library();
+    if (entry < 0 || entry >= library.entryCount())
+        return;
+    if (entry != library.currentIndex() || m_engine.GetState() == MediaState::Stopped) {
+        library.SetCurrentIndex(entry);
+        OpenEntry(EntryStep::Current, true);
+    } else if (m_engine.GetState() != MediaState::Running) {
+        Play();
+    }
+    SeekTo(second);
 }
 
 void PlaybackController::SeekTo(double seconds) {
@@ -146,7 +198,7 @@ bool PlaybackController::GoToTime(const QString& text) {
 
 void PlaybackController::FindEvents(const std::string& moviePath) {
     m_events = FindGForceEvents(m_telemetry.samples, m_telemetry.sampleCount,
-                                ThresholdsForMovie(moviePath));
+                                ThresholdsForRecording(moviePath));
     std::vector<int> marks;
     for (const GForceEvent& e : m_events)
         marks.push_back(static_cast<int>(std::lround(e.peak * 10)));
@@ -168,7 +220,7 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
     RecordingLibrary& library = m_library.library();
     int index = library.currentIndex();
     if (step == EntryStep::Next) {
-        if (index >= m_library.rowCount() - 1)
+        if (index >= library.entryCount() - 1)
             return;
         library.SetCurrentIndex(++index);
     } else if (step == EntryStep::Previous) {
@@ -214,7 +266,7 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
         m_controls.video->show();
     }
     m_controls.list->setFocus();
-    m_library.SelectRow(index);
+    m_library.SelectEntry(index);
 }
 
 void PlaybackController::OnRowChosen(int row, bool autoPlay) {
@@ -236,6 +288,9 @@ void PlaybackController::OnTelemetryLoaded(const TelemetryLoader::Loaded& loaded
     FindEvents(library.entry(index).moviePath);
     if (loaded.load.source != TelemetrySource::None)
         m_library.MarkTelemetryFound(index);
+    // The recording's trip takes the map back from a day shown there.
+    m_dayLoader.Cancel();
+    m_dayRoutes.clear();
     // This recording's route shows at once; its trip's follow from the worker.
     m_route.Build(library, index, m_telemetry);
     ShowRoute();

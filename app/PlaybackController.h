@@ -90,8 +90,13 @@ public:
     void OnVolumeReleased();
     void OnWaveformClicked();
     // A click on the map's route: plays on from the second of the nearest fix, in the
-    // recording of the trip it belongs to.
+    // recording of the trip (or of the day shown) it belongs to.
     void OnRouteClicked(double latitude, double longitude);
+    // Draws the routes of a whole day's recordings, read on a worker thread, until the next
+    // recording opens; a click on one plays that recording from there.
+    void ShowDayRoutes(const std::vector<RecordingEntry>& recordings);
+    // Opens library entry `entry` and plays it from `second`.
+    void PlayEntryFrom(int entry, double second);
     // The G-force events of the current recording: the next one after the position or the one
     // before it (N, Shift+N), or one chosen from the menu; each lands 2 s before its peak.
     void JumpToNextEvent(bool forward);
@@ -126,8 +131,9 @@ private:
     void ShowRoute();
     // Drops the trip's routes and any still being loaded, and clears them off the map.
     void ClearRoute();
-    // Finds the current recording's G-force events, with the thresholds of the card the movie
-    // lies on when there is one, and marks them on the waveform and the position slider.
+    // Finds the current recording's G-force events, with the thresholds of the library or card
+    // the movie lies in (ThresholdsForRecording), and marks them on the waveform and the
+    // position slider.
     void FindEvents(const std::string& moviePath);
     // Moves to `seconds` of the current recording; a stopped movie is opened again first, as
     // it stands rewound with nothing to seek in.
@@ -154,6 +160,9 @@ private:
     TelemetryLoader* m_telemetryLoader; // a child: a result still on its way dies with it
     // The routes of the trip's other recordings, read on a worker from their files.
     LatestJob<std::vector<TripRoute::Loaded>> m_tripLoader;
+    // The routes of a day's recordings while the map shows them, and their loader.
+    std::vector<TripRoute::Loaded> m_dayRoutes;
+    LatestJob<std::vector<TripRoute::Loaded>> m_dayLoader;
     FrameCommands m_frameCommands;
 };
 

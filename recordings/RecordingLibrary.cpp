@@ -41,6 +41,13 @@ bool RecordingLibrary::Add(const std::string& moviePath, RecordingRow& row) {
     return true;
 }
 
+bool RecordingLibrary::Add(const RecordingEntry& entry) {
+    if (m_entryCount >= kCapacity)
+        return false;
+    m_entries[static_cast<std::size_t>(m_entryCount++)] = entry;
+    return true;
+}
+
 bool RecordingLibrary::Remove(int n) {
     if (n < 0 || n >= m_entryCount)
         return false;

@@ -25,6 +25,9 @@ public:
     // Appends moviePath with its telemetry file and fills the row text; false (nothing added)
     // when the library is full. No duplicate check: the same file can be added twice.
     bool Add(const std::string& moviePath, RecordingRow& row);
+    // Appends an entry whose telemetry file, start and length are already known (a library's
+    // index holds them), without reading any file; false when the library is full.
+    bool Add(const RecordingEntry& entry);
 
     // Removes entry n (later entries move up) and keeps currentIndex on the same recording
     // where it can: an index at or past n moves back by one, but never below 0. Out-of-range

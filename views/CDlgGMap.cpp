@@ -32,12 +32,15 @@ CDlgGMap::CDlgGMap(QWidget* parent) : QWidget(parent) {
     auto* bridge = new MapBridge(this);
     connect(bridge, &MapBridge::clicked, this, &CDlgGMap::routeClicked);
     connect(bridge, &MapBridge::drawn, this, &CDlgGMap::routeDrawn);
+    connect(bridge, &MapBridge::menu, this, &CDlgGMap::menuRequested);
     m_channel = new QWebChannel(this);
     m_channel->registerObject(QStringLiteral("bridge"), bridge);
     m_page->setWebChannel(m_channel);
     m_view = new QWebEngineView(this);
     m_view->setPage(m_page);
     m_view->setAcceptDrops(false);
+    // The browser's own menu (Back, Reload ...) means nothing here; the page reports a right
+    // click instead and the window shows the map's menu.
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
 
     m_window = this;

@@ -20,7 +20,7 @@ class MapWebPage;
 
 // The map view: an embedded browser showing the map page from the program's resources, with
 // one marker that follows the GPS fix of the playing second and the route of the recording and
-// of its trip; a click on a route is reported back.
+// of its trip; a click on a route and a right click anywhere on the map are reported back.
 //
 // The main window creates it as a child of its map host (control 1025); it covers the host's
 // client area and starts hidden. Once the page has loaded, every SetLgtLat shows it. It owns
@@ -72,6 +72,9 @@ signals:
     void routeClicked(double latitude, double longitude);
     // The page has drawn a route given by SetRoute; `points` of the current recording.
     void routeDrawn(int points);
+    // The user asked for the map's menu (a right click) at this position; the window shows it
+    // at the pointer.
+    void menuRequested(double latitude, double longitude);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

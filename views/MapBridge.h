@@ -21,9 +21,12 @@ public:
     Q_INVOKABLE void routeClicked(const QJsonValue& latitude, const QJsonValue& longitude);
     // The page has drawn the route it was given with this many points of the current recording.
     Q_INVOKABLE void routeDrawn(const QJsonValue& points);
+    // The user asked for the map's menu (a right click) at this position; checked as a click.
+    Q_INVOKABLE void menuRequested(const QJsonValue& latitude, const QJsonValue& longitude);
 
 signals:
     void clicked(double latitude, double longitude);
+    void menu(double latitude, double longitude);
     void drawn(int points);
 };
 

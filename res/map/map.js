@@ -1,8 +1,8 @@
 // The map page: a Leaflet map with one marker that follows the GPS fix of the playing second
 // and the route of the recording and of its trip. The program calls SetLgtLat, fix and SetRoute
 // with JSON-encoded arguments. Texts it hands over are shown as text only; nothing from the
-// program is ever parsed as markup or script. Clicks on a route go back to the program over
-// Qt's web channel, as numbers.
+// program is ever parsed as markup or script. Clicks on a route, and right clicks anywhere for
+// the map's menu, go back to the program over Qt's web channel, as numbers.
 
 var map;
 var marker;
@@ -47,6 +47,11 @@ function initialize() {
     map.on("movestart zoomstart", function () {
         if (!moving)
             userMoved = true;
+    });
+    map.on("contextmenu", function (event) {
+        var position = event.latlng.wrap();
+        if (bridge)
+            bridge.menuRequested(position.lat, position.lng);
     });
     map.on("resize", function () {
         if (!userMoved)

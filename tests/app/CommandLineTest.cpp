@@ -1,4 +1,4 @@
-// The player's command line: quello-player [--card DIR] [MOVIE|FOLDER]...
+// The player's command line: quello-player [--card DIR] [MOVIE|FOLDER]... | --library DIR
 #include "app/CommandLine.h"
 
 #include <gtest/gtest.h>
@@ -6,28 +6,34 @@
 namespace quello {
 namespace {
 
-// The arguments, then the card, the paths and whether help is asked for; "!" as the card:
-// the arguments are refused.
+// The arguments, then the card, the paths, the library and whether help is asked for; "!" as
+// the card: the arguments are refused.
 TEST(PlayerCommandLine, ArgumentsTable) {
-    using Case = std::tuple<QStringList, QString, QStringList, bool>;
+    using Case = std::tuple<QStringList, QString, QStringList, QString, bool>;
     const Case cases[] = {
-        {{}, "", {}, false},
-        {{"--card", "/media/card"}, "/media/card", {}, false},
-        {{"--card=/c", "a.MOV", "dir"}, "/c", {"a.MOV", "dir"}, false},
-        {{"x.MOV", "--card", "/c", "y.MOV"}, "/c", {"x.MOV", "y.MOV"}, false},
-        {{"--card"}, "!", {}, false},
-        {{"--card", ""}, "!", {}, false},
-        {{"--card="}, "!", {}, false},
-        {{"--bogus"}, "!", {}, false},
-        {{"-h"}, "", {}, true},
-        {{"--help", "a.MOV"}, "", {"a.MOV"}, true},
-        {{"--", "--card", "-x.MOV"}, "", {"--card", "-x.MOV"}, false},
-        {{"-"}, "", {"-"}, false},
+        {{}, "", {}, "", false},
+        {{"--library", "/l", "--card", "/c"}, "/c", {}, "/l", false},
+        {{"--library=/l"}, "", {}, "/l", false},
+        {{"--library"}, "!", {}, "", false},
+        {{"--library="}, "!", {}, "", false},
+        {{"--library", "/l", "a.MOV"}, "!", {"a.MOV"}, "/l", false},
+        {{"--card", "/media/card"}, "/media/card", {}, "", false},
+        {{"--card=/c", "a.MOV", "dir"}, "/c", {"a.MOV", "dir"}, "", false},
+        {{"x.MOV", "--card", "/c", "y.MOV"}, "/c", {"x.MOV", "y.MOV"}, "", false},
+        {{"--card"}, "!", {}, "", false},
+        {{"--card", ""}, "!", {}, "", false},
+        {{"--card="}, "!", {}, "", false},
+        {{"--bogus"}, "!", {}, "", false},
+        {{"-h"}, "", {}, "", true},
+        {{"--help", "a.MOV"}, "", {"a.MOV"}, "", true},
+        {{"--", "--card", "-x.MOV"}, "", {"--card", "-x.MOV"}, "", false},
+        {{"-"}, "", {"-"}, "", false},
     };
-    for (const auto& [args, card, paths, help] : cases) {
+    for (const auto& [args, card, paths, library, help] : cases) {
         const PlayerOptions o = ParsePlayerArguments(args);
-        EXPECT_EQ(std::tuple(o.error.isEmpty() ? o.cardRoot : QStringLiteral("!"), o.paths, o.help),
-                  std::tie(card, paths, help))
+        EXPECT_EQ(std::tuple(o.error.isEmpty() ? o.cardRoot : QStringLiteral("!"), o.paths,
+                             o.library, o.help),
+                  std::tie(card, paths, library, help))
             << args.join(' ').toStdString();
     }
 }

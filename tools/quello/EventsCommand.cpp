@@ -5,6 +5,7 @@
 #include "JsonOutput.h"
 
 #include "device/MovieGpsOptions.h"
+#include "library/RecordingThresholds.h"
 #include "recordings/GForceEvents.h"
 #include "recordings/TelemetryParser.h"
 #include "recordings/TelemetryRoute.h"
@@ -26,7 +27,10 @@ std::string EventsCommand::help() const {
            "prints them as one JSON array: {\"start\", \"peak\", \"end\" (seconds of the\n"
            "recording), \"kind\" (braking, acceleration, left turn, right turn, impact),\n"
            "\"peakG\" (the peak's reading on its main axis, in g)}.\n\n"
-           "A movie's telemetry is loaded as the player loads it (see quello telemetry --help).\n"
+           "A movie's telemetry is loaded as the player loads it (see quello telemetry --help),\n"
+           "and without --threshold its events are found at the player's thresholds: those\n"
+           "stored for it at import when it lies in a library of drives, its card's sensitivity\n"
+           "when it lies on a camera card.\n"
            "MOVIE or DAT must be a readable file; otherwise nothing is printed and the exit\n"
            "code is 1.\n";
 }
@@ -60,10 +64,13 @@ int EventsCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
         return kExitFailed;
     }
     auto set = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
-    if (IsTelemetryFileName(path))
+    if (IsTelemetryFileName(path)) {
         ParseTelemetryFile(path, *set);
-    else
+    } else {
         LoadMovieTelemetry(path, GpsOptionsForMovie(path), *set);
+        if (!line.option("threshold"))
+            thresholds = ThresholdsForRecording(path);
+    }
     nlohmann::ordered_json events = nlohmann::ordered_json::array();
     for (const GForceEvent& e : FindGForceEvents(set->samples, set->sampleCount, thresholds))
         events.push_back({{"start", e.start},

@@ -4,7 +4,7 @@
 #include "MomentPage.h"
 #include "MovieMoment.h"
 
-#include "device/MovieThresholds.h"
+#include "library/RecordingThresholds.h"
 #include "outputs/EvidencePack.h"
 #include "playback/CMediaGraph.h"
 #include "recordings/MovieHeader.h"
@@ -23,9 +23,10 @@ void OnStopSignal(int) {
     g_stop = 1;
 }
 
-// The thresholds the player marks the events with: the card's, when the movie lies on one.
+// The thresholds the player marks the events with: the library's stored for the movie, or its
+// card's, when it lies in one.
 EvidenceMoment MomentOf(const MovieMoment& moment) {
-    EvidenceMoment evidence{moment.movie, {}, moment.seconds, ThresholdsForMovie(moment.movie)};
+    EvidenceMoment evidence{moment.movie, {}, moment.seconds, ThresholdsForRecording(moment.movie)};
     if (!FindTelemetryFile(moment.movie, evidence.telemetryPath))
         evidence.telemetryPath.clear();
     return evidence;
