@@ -501,8 +501,11 @@ std::string OpenProblem(LibraryIndex& index, const std::string& library) {
 bool LibraryImport::Plan(ImportPlan& plan, std::string& error) {
     plan = {};
     LibraryIndex index;
-    if (!MakeFolders(m_library)) {
-        error = "cannot create the library folder " + m_library;
+    // Only looked at, never made: a library on a disk that is not plugged in must not turn
+    // into an empty folder where its mount point would be.
+    struct stat status {};
+    if (::stat(m_library.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        error = "the library folder " + m_library + " is not there";
         return false;
     }
     error = OpenProblem(index, m_library);
@@ -541,9 +544,16 @@ ImportReport LibraryImport::Run() {
     work.cancel = m_cancel;
     work.progress = m_progress;
     ImportReport& report = work.report;
-    if (!MakeFolders(m_library)) {
+    // A new library is one new folder in an existing one: a missing parent is more likely an
+    // unplugged disk than a wish for a tree of new folders.
+    struct stat status {};
+    if (::mkdir(m_library.c_str(), 0755) != 0 && errno != EEXIST) {
         report.refusal =
             "cannot create the library folder " + m_library + ": " + std::strerror(errno);
+        return report;
+    }
+    if (::stat(m_library.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        report.refusal = m_library + " is not a folder";
         return report;
     }
     report.refusal = OpenProblem(work.index, m_library);

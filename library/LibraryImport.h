@@ -66,7 +66,8 @@ public:
     }
 
     // Lists the sources against the index without reading any movie. False with `error`
-    // when the library's index cannot be opened.
+    // when the library folder is missing (it is not created here) or its index cannot be
+    // opened.
     bool Plan(ImportPlan& plan, std::string& error);
 
     ImportReport Run();
