@@ -142,7 +142,12 @@ TEST(LibraryCli, ImportsACardKeepsItUnchangedAndFindsItsMoments) {
     const std::string library = dir.file("library");
     const auto before = Tree(card);
 
-    ProgramResult r = RunQuello({"import", card, "--to", library});
+    // A library whose parent is missing is a disk not plugged in: nothing is made.
+    ProgramResult r = RunQuello({"import", card, "--to", dir.file("unplugged/library")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(fs::exists(dir.file("unplugged")));
+
+    r = RunQuello({"import", card, "--to", library});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("copied 5 files (2 recordings"), std::string::npos) << r.out;
     EXPECT_EQ(Tree(card), before);
