@@ -55,7 +55,8 @@ int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
         return kExitFailed;
     }
     const double rate = report.seconds > 0 ? double(report.copiedBytes) / report.seconds : 0;
-    out << "copied " << report.copied << " files (" << report.recordings << " recordings, "
+    out << "copied " << report.copied << (report.copied == 1 ? " file (" : " files (")
+        << report.recordings << (report.recordings == 1 ? " recording, " : " recordings, ")
         << SizeText(report.copiedBytes) << ") in " << ClockText(report.seconds) << " ("
         << SizeText(std::int64_t(rate)) << "/s); skipped " << report.skipped
         << " already in the library; failed " << report.failed.size() << "\n";
