@@ -1,6 +1,7 @@
 #include "CommandTable.h"
 
 #include "CardCommand.h"
+#include "ClipCommand.h"
 #include "EventsCommand.h"
 #include "EvidenceCommand.h"
 #include "FindCommand.h"
@@ -32,7 +33,7 @@ constexpr std::unique_ptr<Command> (*kFactories[])() = {
     Make<InfoCommand>,     Make<TelemetryCommand>, Make<KmlCommand>,   Make<CardCommand>,
     Make<SettingsCommand>, Make<SnapshotCommand>,  Make<PrintCommand>, Make<EventsCommand>,
     Make<EvidenceCommand>, Make<ImportCommand>,    Make<IndexCommand>, Make<VerifyCommand>,
-    Make<FindCommand>,
+    Make<FindCommand>,     Make<ClipCommand>,
 };
 
 } // namespace
