@@ -296,6 +296,9 @@ ClipReport LosslessClip::Write(double from, double to) {
     if (to <= from)
         return fail("the span must end after it starts");
 
+    // Every failure is reported in the one line of the report; libavformat's own log lines
+    // (a guessed format, a muxer's notes) would only add noise to the caller's stderr.
+    av_log_set_level(AV_LOG_QUIET);
     InputOwner input;
     int rc = avformat_open_input(&input.ctx, m_moviePath.c_str(), nullptr, nullptr);
     if (rc < 0)

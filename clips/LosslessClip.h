@@ -27,7 +27,8 @@ struct ClipReport {
 // runs to the sample and second containing `end`.
 //
 // One job per object, run on the calling thread; the cancel flag may be set from any thread
-// or a signal handler. A failure or a cancel leaves no file behind.
+// or a signal handler. A failure or a cancel leaves no file behind. Write() silences
+// libavformat's process-wide log.
 class LosslessClip {
 public:
     LosslessClip(std::string moviePath, std::string outputPath);

@@ -1,0 +1,212 @@
+// `quello clip` on a 6 s movie (30 fps, a key frame every second, reordered frames, sound) with
+// a telemetry file whose every sample and fix differs from the others.
+#include "recordings/MovieHeader.h"
+#include "recordings/TelemetryParser.h"
+#include "recordings/TelemetrySet.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <ctime>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace quello::test {
+namespace {
+
+struct Frame {
+    double pts = 0, duration = 0;
+    std::string md5;
+};
+
+// The decoded video frames of a movie (edit lists honoured), with their times.
+std::vector<Frame> DecodedFrames(const std::string& movie) {
+    const auto run =
+        RunProgram({"ffmpeg", "-v", "error", "-i", movie, "-map", "0:v", "-f", "framemd5", "-"});
+    std::vector<Frame> frames;
+    double timeBase = 0;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("#tb 0: ", 0) == 0) {
+            const auto slash = line.find('/');
+            timeBase = std::stod(line.substr(7, slash - 7)) / std::stod(line.substr(slash + 1));
+        }
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::vector<std::string> fields;
+        std::istringstream parts(line);
+        for (std::string f; std::getline(parts, f, ',');)
+            fields.push_back(f.substr(f.find_first_not_of(' ')));
+        frames.push_back(
+            {std::stod(fields[2]) * timeBase, std::stod(fields[3]) * timeBase, fields[5]});
+    }
+    return frames;
+}
+
+class ClipTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = new TempDir;
+        s_movie = s_dir->file("ORIG.MOV");
+        const auto made = RunProgram({"ffmpeg",    "-nostdin",
+                                      "-v",        "error",
+                                      "-f",        "lavfi",
+                                      "-i",        "testsrc2=size=320x240:rate=30",
+                                      "-f",        "lavfi",
+                                      "-i",        "sine=f=440",
+                                      "-c:v",      "libx264",
+                                      "-g",        "30",
+                                      "-c:a",      "aac",
+                                      "-t",        "6",
+                                      "-metadata", "creation_time=2024-05-01T10:00:00Z",
+                                      s_movie});
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        std::string dat = "header line the parser skips\n";
+        for (int second = 0; second < 6; ++second) {
+            for (int k = 0; k < 10; ++k) {
+                const int i = second * 10 + k;
+                dat += "[S]\t" + std::to_string(i) + "\t" + std::to_string(1000 + i) + "\t-" +
+                       std::to_string(i) + "\n";
+            }
+            dat += "[G]\t2024/05/01\t10:00:0" + std::to_string(second) + "\tN24.1" +
+                   std::to_string(second) + "\tE121.6\t" + std::to_string(40 + second) + "\t90\n";
+        }
+        s_dir->write("ORIG.DAT", dat);
+        s_frames = new std::vector<Frame>(DecodedFrames(s_movie));
+    }
+    static void TearDownTestSuite() {
+        delete s_frames;
+        delete s_dir;
+    }
+
+    static TempDir* s_dir;
+    static std::string s_movie;
+    static std::vector<Frame>* s_frames;
+};
+
+TempDir* ClipTest::s_dir = nullptr;
+std::string ClipTest::s_movie;
+std::vector<Frame>* ClipTest::s_frames = nullptr;
+
+struct Span {
+    const char* from;
+    const char* to;
+    const char* name;
+};
+
+TEST_F(ClipTest, ShowsExactlyTheFramesOfTheSpanWithItsTelemetryAndTime) {
+    const Span spans[] = {
+        {"1", "2", "on key frames"},
+        {"1.5", "3.2", "off key frames"},
+        {"1.51", "3.19", "inside frames"},
+        {"0", "6", "the whole movie"},
+        {"2.99", "3.01", "across a key frame"},
+        {"4.05", "5.999", "to the last frame"},
+    };
+    for (const auto& span : spans) {
+        SCOPED_TRACE(span.name);
+        TempDir out;
+        const std::string clip = out.file("clip.mp4");
+        const auto run =
+            RunQuello({"clip", s_movie, "--from", span.from, "--to", span.to, "-o", clip});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        // The frames whose presentation interval meets [from, to].
+        const double from = std::stod(span.from), to = std::stod(span.to);
+        std::vector<std::string> expected;
+        double start = -1;
+        for (const auto& f : *s_frames) {
+            if (f.pts <= to + 1e-9 && f.pts + f.duration > from + 1e-9) {
+                expected.push_back(f.md5);
+                if (start < 0)
+                    start = f.pts;
+            }
+        }
+        std::vector<std::string> got;
+        for (const auto& f : DecodedFrames(clip))
+            got.push_back(f.md5);
+        EXPECT_EQ(got, expected);
+
+        std::tm origTime{}, clipTime{};
+        std::uint32_t seconds = 0;
+        int readOnly = 0;
+        ReadMovieHeader(s_movie, origTime, seconds, readOnly);
+        ReadMovieHeader(clip, clipTime, seconds, readOnly);
+        EXPECT_EQ(::timegm(&clipTime) - ::timegm(&origTime), std::time_t(std::floor(start + 1e-9)));
+
+        auto orig = std::make_unique<TelemetrySet>();
+        auto cut = std::make_unique<TelemetrySet>();
+        ASSERT_TRUE(ParseTelemetryFile(s_dir->file("ORIG.DAT"), *orig));
+        ASSERT_TRUE(ParseTelemetryFile(out.file("clip.DAT"), *cut));
+        const int firstSample = int(std::floor(start * 10 + 1e-9));
+        const int firstFix = int(std::floor(start + 1e-9));
+        EXPECT_GT(cut->sampleCount, 0);
+        EXPECT_GE(cut->sampleCount, int(std::ceil((to - start) * 10 - 1e-9)));
+        for (int i = 0; i < cut->sampleCount; ++i) {
+            EXPECT_EQ(cut->samples[i].x, orig->samples[firstSample + i].x) << i;
+            EXPECT_EQ(cut->samples[i].y, orig->samples[firstSample + i].y) << i;
+        }
+        for (int j = 0; j < cut->fixCount; ++j) {
+            EXPECT_EQ(FixText(cut->fixes[j].dateTime), FixText(orig->fixes[firstFix + j].dateTime));
+            EXPECT_EQ(cut->speeds[j], orig->speeds[firstFix + j]);
+        }
+    }
+}
+
+TEST_F(ClipTest, RefusesBadRequestsAndLeavesNothing) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args; // "MOVIE" and "OUT" are filled in
+        int exitCode;
+    } cases[] = {
+        {"end before start", {"clip", "MOVIE", "--from", "3", "--to", "2", "-o", "OUT"}, 1},
+        {"empty span", {"clip", "MOVIE", "--from", "2", "--to", "2", "-o", "OUT"}, 1},
+        {"past the end", {"clip", "MOVIE", "--from", "5", "--to", "6.5", "-o", "OUT"}, 1},
+        {"negative", {"clip", "MOVIE", "--from", "-1", "--to", "2", "-o", "OUT"}, 2},
+        {"no output", {"clip", "MOVIE", "--from", "1", "--to", "2"}, 2},
+        {"other extension", {"clip", "MOVIE", "--from", "1", "--to", "2", "-o", "OUT.mkv"}, 1},
+        {"unreadable movie", {"clip", "DAT", "--from", "1", "--to", "2", "-o", "OUT"}, 1},
+        {"folder is a file", {"clip", "MOVIE", "--from", "1", "--to", "2", "-o", "FILE/c.mov"}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir out;
+        out.write("file", "x");
+        std::vector<std::string> args;
+        for (std::string a : c.args) {
+            if (a == "MOVIE")
+                a = s_movie;
+            else if (a == "DAT")
+                a = s_dir->file("ORIG.DAT");
+            else if (a.rfind("OUT", 0) == 0)
+                a = out.file("c" + (a == "OUT" ? std::string(".mov") : a.substr(3)));
+            else if (a.rfind("FILE", 0) == 0)
+                a = out.file("file") + a.substr(4);
+            args.push_back(a);
+        }
+        const auto run = RunQuello(args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(out.entries(), std::set<std::string>{"file"});
+    }
+}
+
+TEST_F(ClipTest, NeverReplacesAnExistingFile) {
+    const char* existing[] = {"c.mov", "c.DAT"};
+    for (const char* name : existing) {
+        SCOPED_TRACE(name);
+        TempDir out;
+        out.write(name, "keep me");
+        const auto run =
+            RunQuello({"clip", s_movie, "--from", "1", "--to", "2", "-o", out.file("c.mov")});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(out.entries(), std::set<std::string>{name});
+        EXPECT_EQ(TempDir::read(out.file(name)), "keep me");
+    }
+}
+
+} // namespace
+} // namespace quello::test
