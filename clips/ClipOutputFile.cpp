@@ -57,6 +57,11 @@ bool ClipOutputFile::Create(const std::string& finalPath, std::string& error) {
         m_tempPath.clear();
         return false;
     }
+    // mkostemp makes the file private; the clip gets what any new file of the user gets. (The
+    // mask can only be read by setting it: a job runs alone on its thread.)
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(m_fd, 0666 & ~mask);
     m_finalPath = finalPath;
     return true;
 }
