@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <set>
 
@@ -115,20 +116,11 @@ std::string DayOfMatch(const LibraryMatch& match) {
     std::string day = DayOfLibraryPath(match.recording.path);
     if (day.empty() && match.recording.hasStart) {
         // Not where the import puts recordings; its start tells the day all the same.
-        const std::int64_t days =
-            match.recording.start / 86400 - (match.recording.start % 86400 < 0 ? 1 : 0);
-        // Civil date from days since 1970 (Howard Hinnant's algorithm).
-        const std::int64_t z = days + 719468;
-        const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-        const std::int64_t doe = z - era * 146097;
-        const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-        const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-        const std::int64_t mp = (5 * doy + 2) / 153;
-        const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-        const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-        const int y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
+        const std::time_t start = static_cast<std::time_t>(match.recording.start);
+        std::tm parts{};
+        gmtime_r(&start, &parts);
         char text[16];
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d", y, m, d);
+        std::strftime(text, sizeof text, "%Y-%m-%d", &parts);
         day = text;
     }
     return day;

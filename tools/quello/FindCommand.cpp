@@ -7,7 +7,7 @@
 #include "library/LibraryIndex.h"
 #include "recordings/TelemetryRoute.h"
 
-#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <ostream>
 
@@ -102,21 +102,12 @@ std::optional<std::int64_t> ParseDateTime(const std::string& text, bool endOfDay
 }
 
 std::string CameraTime(std::int64_t seconds) {
-    const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
-    const std::int64_t inDay = seconds - days * 86400;
-    // The civil date of a day number, inverse of DaysFromCivil.
-    const std::int64_t z = days + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const int d = int(doy - (153 * mp + 2) / 5 + 1);
-    const int m = int(mp < 10 ? mp + 3 : mp - 9);
-    const std::int64_t y = yoe + era * 400 + (m <= 2);
+    // The camera clock is stored as if it were UTC: no zone is applied.
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    gmtime_r(&time, &parts);
     char text[40];
-    std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d", static_cast<long long>(y),
-                  m, d, int(inDay / 3600), int(inDay / 60 % 60), int(inDay % 60));
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
     return text;
 }
 
