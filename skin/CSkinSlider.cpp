@@ -17,6 +17,8 @@ namespace {
 constexpr int kChannelInset = 8;
 // The G-force events' colour, the same on the waveform.
 const QColor kMarkColour(255, 140, 0);
+// A clip's In and Out, the same on the waveform.
+const QColor kClipColour(0, 220, 220);
 constexpr int kThumbGrabHalfWidth = 5;
 const QColor kChannelLight(110, 150, 255);
 const QColor kChannelDark(13, 58, 179);
@@ -67,6 +69,12 @@ void CSkinSlider::SetMarks(std::vector<int> values) {
     update();
 }
 
+void CSkinSlider::SetClipMarks(std::optional<int> in, std::optional<int> out) {
+    m_clipIn = in;
+    m_clipOut = out;
+    update();
+}
+
 QRect CSkinSlider::thumbRect() const {
     const int mid = height() / 2;
     return QRect(thumbCentreX() - 3, mid - 8, 6, 16);
@@ -99,6 +107,16 @@ void CSkinSlider::paintEvent(QPaintEvent*) {
         const int x = CentreXOf(value);
         p.drawLine(x, r.top() - 4, x, r.top() - 1);
     }
+
+    // The clip's span: a bar just below the channel, with the marks turned up at its ends.
+    const auto x = [this](int value) { return CentreXOf(std::clamp(value, minimum(), maximum())); };
+    const int below = r.bottom() + 2;
+    p.setPen(QPen(kClipColour, 1));
+    if (m_clipIn && m_clipOut && *m_clipIn <= *m_clipOut)
+        p.drawLine(x(*m_clipIn), below, x(*m_clipOut), below);
+    for (const std::optional<int>& mark : {m_clipIn, m_clipOut})
+        if (mark && *mark >= minimum() && *mark <= maximum())
+            p.drawLine(x(*mark), r.top() - 4, x(*mark), below);
 
     // Thumb, white pixels transparent, drawn 4 pixels below the thumb rectangle's top.
     const QRect t = thumbRect();

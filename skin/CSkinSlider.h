@@ -9,6 +9,8 @@
 
 #include <QSlider>
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace quello {
@@ -29,6 +31,13 @@ public:
     // events there). Repaints.
     void SetMarks(std::vector<int> values);
     const std::vector<int>& marks() const { return m_marks; }
+    // A clip's In and Out: a bracket each below the channel and, when both are set, a bar
+    // between them. A value outside the range (a span that runs on into the recording before
+    // or after) draws no bracket, and the bar runs to the channel's end. Repaints.
+    void SetClipMarks(std::optional<int> in, std::optional<int> out);
+    std::pair<std::optional<int>, std::optional<int>> clipMarks() const {
+        return {m_clipIn, m_clipOut};
+    }
     // The x of a value's thumb centre.
     int CentreXOf(int value) const;
 
@@ -57,6 +66,8 @@ private:
     bool m_dragging = false;
     int m_minimumPageSize = 1;
     std::vector<int> m_marks;
+    std::optional<int> m_clipIn;
+    std::optional<int> m_clipOut;
 };
 
 } // namespace quello

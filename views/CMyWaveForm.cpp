@@ -22,6 +22,9 @@ const QColor kPlotColor(0, 0, 0);
 const QColor kGridColor(0, 0, 255);
 const QColor kCursorColor(0, 255, 0);
 const QColor kEventColor(255, 140, 0); // the G-force events, as on the position slider
+// A clip's In and Out, as on the position slider, and the span between them.
+const QColor kClipMarkColor(0, 220, 220);
+const QColor kClipBandColor(0, 220, 220, 40);
 
 // Truncation toward zero, saturated so that absurd telemetry (a raw value near the int32
 // limits) can neither overflow the conversion nor hand the rasteriser coordinates it chokes on.
@@ -141,6 +144,8 @@ void CMyWaveForm::ClearData() {
     m_axisStartSecond = 0;
     m_axisEndSecond = 0;
     m_eventMarks.clear();
+    m_clipIn.reset();
+    m_clipOut.reset();
     InvalidateAll();
 }
 
@@ -270,6 +275,7 @@ void CMyWaveForm::DrawStaticLayers(QPainter& p) {
     DrawGrid(p, r);
     DrawCurves(p, r);
     DrawEventMarks(p, r);
+    DrawClipMarks(p, r);
 }
 
 void CMyWaveForm::DrawDynamicLayers(QPainter& p, int index) {
@@ -392,6 +398,29 @@ void CMyWaveForm::DrawEventMarks(QPainter& p, const PlotRect& r) {
         p.drawPolygon(triangle, 3);
     }
     p.setBrush(Qt::NoBrush);
+}
+
+void CMyWaveForm::SetClipMarks(std::optional<int> inSample, std::optional<int> outSample) {
+    m_clipIn = inSample;
+    m_clipOut = outSample;
+    InvalidateAll();
+}
+
+void CMyWaveForm::DrawClipMarks(QPainter& p, const PlotRect& r) {
+    const int count = m_speedView ? m_speedCount : m_sampleCount;
+    if (count <= 0)
+        return;
+    const auto point = [&](int index) { return m_speedView && index >= 0 ? index / 10 : index; };
+    const auto xOf = [&](int point) {
+        return TruncCoord(std::clamp(point, 0, count - 1) * m_xStep + r.left);
+    };
+    if (m_clipIn && m_clipOut && *m_clipIn <= *m_clipOut) {
+        const int left = xOf(point(*m_clipIn)), right = xOf(point(*m_clipOut));
+        p.fillRect(QRect(left, r.top, std::max(1, right - left), r.bottom - r.top), kClipBandColor);
+    }
+    for (const std::optional<int>& mark : {m_clipIn, m_clipOut})
+        if (mark && point(*mark) >= 0 && point(*mark) < count)
+            VLine(p, xOf(point(*mark)), r.top, r.bottom, kClipMarkColor);
 }
 
 void CMyWaveForm::DrawReadouts(QPainter& p, const PlotRect& r, int index) {

@@ -8,6 +8,8 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -58,6 +60,14 @@ public:
     // plot, in a colour of their own: the G-force events. Kept until replaced or ClearData.
     void SetEventMarks(std::vector<int> sampleIndexes);
     const std::vector<int>& eventMarks() const { return m_eventMarks; }
+    // Marks a clip's In and Out (sample indexes) with a line each and, when both are set, the
+    // span between them with a light band. A mark outside the recording (a span that runs on
+    // into the recording before or after) draws no line, and the band runs to the plot's edge.
+    // Kept until replaced or ClearData. Repaints.
+    void SetClipMarks(std::optional<int> inSample, std::optional<int> outSample);
+    std::pair<std::optional<int>, std::optional<int>> clipMarks() const {
+        return {m_clipIn, m_clipOut};
+    }
     // Empties the control (counts, values, cursor, click index, time fields, marks); keeps the
     // view.
     void ClearData();
@@ -105,6 +115,7 @@ private:
     void DrawCurves(QPainter& p, const PlotRect& r);
     void DrawCursor(QPainter& p, const PlotRect& r, int index);
     void DrawEventMarks(QPainter& p, const PlotRect& r);
+    void DrawClipMarks(QPainter& p, const PlotRect& r);
     void DrawReadouts(QPainter& p, const PlotRect& r, int index);
     void DrawTimeText(QPainter& p, const PlotRect& r);
     void DrawText(QPainter& p, int x, int y, const QString& text);
@@ -125,6 +136,8 @@ private:
     int m_axisStartSecond = 0;
     int m_axisEndSecond = 0;
     std::vector<int> m_eventMarks;
+    std::optional<int> m_clipIn;
+    std::optional<int> m_clipOut;
     // Pixels per data point and vertical scale of the last curve drawing; the cursor uses the
     // step of the last drawing even when no curve was drawn since.
     float m_xStep = 0.0f;
