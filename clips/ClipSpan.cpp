@@ -81,8 +81,8 @@ ClipSpan Resolve(const std::vector<std::string>& trip, std::size_t at, double fr
     const std::string& first = trip.front();
     const std::string& last = trip.back();
     if (to <= span.tripStart + kEpsilon || from >= span.tripEnd - kEpsilon) {
-        span.error = "the span lies outside every recording of its trip (" + Name(first) +
-                     " to " + Name(last) + ": " + Seconds(span.tripStart) + " s to " +
+        span.error = "the span lies outside every recording of its trip (" + Name(first) + " to " +
+                     Name(last) + ": " + Seconds(span.tripStart) + " s to " +
                      Seconds(span.tripEnd) + " s)";
         return span;
     }
@@ -133,17 +133,16 @@ ClipSpan FindClipSpan(const std::string& moviePath, double from, double to) {
     std::vector<std::string> movies = ListMovieFiles(folder);
     SortFolderOrder(movies);
     const std::string name = Name(moviePath);
-    const auto self =
-        std::find_if(movies.begin(), movies.end(), [&](const std::string& m) { return Name(m) == name; });
+    const auto self = std::find_if(movies.begin(), movies.end(),
+                                   [&](const std::string& m) { return Name(m) == name; });
     const std::ptrdiff_t near = self - movies.begin();
     if (self != movies.end())
         movies.erase(self);
     // The movie itself comes first, then its folder's others; a folder too big for a library
     // gives those nearest it in the folder's order.
     const std::ptrdiff_t room = RecordingLibrary::kCapacity - 1;
-    const std::ptrdiff_t begin =
-        std::clamp<std::ptrdiff_t>(near - room / 2, 0,
-                                   std::max<std::ptrdiff_t>(0, std::ptrdiff_t(movies.size()) - room));
+    const std::ptrdiff_t begin = std::clamp<std::ptrdiff_t>(
+        near - room / 2, 0, std::max<std::ptrdiff_t>(0, std::ptrdiff_t(movies.size()) - room));
     auto library = std::make_unique<RecordingLibrary>(); // hundreds of entries: off the stack
     RecordingRow row;
     library->Add(moviePath, row);

@@ -249,7 +249,6 @@ bool TrimVideoEdit(const std::string& path, double seconds) {
     return trimmed;
 }
 
-
 std::string Name(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -335,8 +334,7 @@ std::string Mismatch(const Source& a, const Source& b) {
                               f ? f : std::to_string(p->profile));
             }
             if (p->level != q->level)
-                return differ("video level is", std::to_string(q->level),
-                              std::to_string(p->level));
+                return differ("video level is", std::to_string(q->level), std::to_string(p->level));
         } else {
             if (p->sample_rate != q->sample_rate)
                 return differ("sound is", std::to_string(q->sample_rate) + " Hz",
@@ -382,10 +380,10 @@ TelemetryPlan PlanTelemetry(const std::vector<double>& starts, const std::vector
         for (int j = 0; j < count; ++j) {
             const double middle = (j + 0.5) / perSecond;
             const std::size_t k = pieceAt(middle);
-            slots.push_back({k, k == 0 ? firstIndex + j
-                                       : int(std::floor((starts[k] + middle - offsets[k]) *
-                                                            perSecond +
-                                                        kTiny))});
+            slots.push_back(
+                {k, k == 0
+                        ? firstIndex + j
+                        : int(std::floor((starts[k] + middle - offsets[k]) * perSecond + kTiny))});
         }
     };
     fill(plan.samples, 10);
@@ -496,7 +494,7 @@ ClipReport LosslessClip::Write() {
         AVFormatContext* ctx = src.input.ctx;
         AVStream* vs = ctx->streams[src.video];
         src.vtb = vs->time_base;
-        const double length = vs->duration > 0       ? double(vs->duration) * av_q2d(src.vtb)
+        const double length = vs->duration > 0    ? double(vs->duration) * av_q2d(src.vtb)
                               : ctx->duration > 0 ? double(ctx->duration) / AV_TIME_BASE
                                                   : 0;
         if (piece.to > length + 1e-6) {
@@ -655,8 +653,8 @@ ClipReport LosslessClip::Write() {
                                 Name(sources[k + 1]->piece.moviePath) + " without re-encoding");
                 if (keep && pkt->pts >= src.first.pts && pkt->pts <= src.last.pts) {
                     ++report.frames;
-                    progress(double(offsetMicroseconds + av_rescale_q(pkt->pts - src.first.pts,
-                                                                      src.vtb, {1, 1000000})) /
+                    progress(double(offsetMicroseconds +
+                                    av_rescale_q(pkt->pts - src.first.pts, src.vtb, {1, 1000000})) /
                              double(std::max<std::int64_t>(1, shownMicroseconds)));
                 }
             } else {
@@ -718,8 +716,8 @@ ClipReport LosslessClip::Write() {
     progress(1);
 
     if (withDat || withGpx) {
-        TelemetryPlan plan = PlanTelemetry(starts, offsets, report.length);
         if (withDat) {
+            TelemetryPlan plan = PlanTelemetry(starts, offsets, report.length);
             std::string text;
             if (!DatText(datFiles, plan, text))
                 return fail("cannot read the telemetry of " + Name(head.piece.moviePath));
@@ -728,10 +726,16 @@ ClipReport LosslessClip::Write() {
             if (!SliceReadsBack(datFiles, telemetryFile.tempPath(), plan))
                 return fail("the telemetry of the span does not read back as the original's");
         } else {
+            // The points of every second each piece shows, in order.
             std::vector<GpsFix> fixes;
-            for (const auto& [k, index] : plan.fixes)
-                if (index >= 0 && index < gps[k]->fixCount)
-                    fixes.push_back(gps[k]->fixes[index]);
+            for (std::size_t k = 0; k < sources.size(); ++k) {
+                const Source& src = *sources[k];
+                const int end = int(std::min<std::int64_t>(
+                    gps[k]->fixCount,
+                    av_rescale_rnd(src.last.end, src.vtb.num, src.vtb.den, AV_ROUND_UP)));
+                for (int i = int(std::floor(starts[k])); i < end; ++i)
+                    fixes.push_back(gps[k]->fixes[i]);
+            }
             std::ostringstream gpx;
             WriteGpxTrack(gpx, fixes.data(), int(fixes.size()), Name(base));
             if (!telemetryFile.WriteAll(gpx.str()))
