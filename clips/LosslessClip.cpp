@@ -22,6 +22,7 @@ extern "C" {
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <future>
 #include <memory>
 #include <sstream>
 #include <strings.h>
@@ -536,15 +537,22 @@ ClipReport LosslessClip::Write() {
         datFiles.push_back(dat);
     }
     const bool withDat = datFiles.size() == sources.size();
+    // GPS from other sources may take ExifTool a while to find: it is looked for while the
+    // movie is written.
     std::vector<std::unique_ptr<TelemetrySet>> gps;
-    bool withGpx = false;
+    std::future<bool> gpsFound;
     if (!withDat) {
-        for (const auto& src : sources) {
+        for (std::size_t k = 0; k < sources.size(); ++k)
             gps.push_back(std::make_unique<TelemetrySet>());
-            LoadMovieTelemetry(src->piece.moviePath, SavedGpsOptions(src->piece.moviePath),
-                               *gps.back());
-            withGpx = withGpx || gps.back()->fixCount > 0;
-        }
+        gpsFound = std::async(std::launch::async, [&sources, &gps] {
+            bool found = false;
+            for (std::size_t k = 0; k < sources.size(); ++k) {
+                const std::string& movie = sources[k]->piece.moviePath;
+                LoadMovieTelemetry(movie, SavedGpsOptions(movie), *gps[k]);
+                found = found || gps[k]->fixCount > 0;
+            }
+            return found;
+        });
     }
     const std::string base = m_outputPath.substr(0, m_outputPath.size() - 4);
     const std::string telemetryOut = base + (withDat ? ".DAT" : ".gpx");
@@ -553,7 +561,7 @@ ClipReport LosslessClip::Write() {
     std::string why;
     if (!movieFile.Create(m_outputPath, why))
         return fail(why);
-    if ((withDat || withGpx) && !telemetryFile.Create(telemetryOut, why))
+    if (withDat && !telemetryFile.Create(telemetryOut, why))
         return fail(why);
 
     OutputOwner output;
@@ -715,6 +723,9 @@ ClipReport LosslessClip::Write() {
         return fail("cannot set the end of " + m_outputPath);
     progress(1);
 
+    const bool withGpx = !withDat && gpsFound.get();
+    if (withGpx && !telemetryFile.Create(telemetryOut, why))
+        return fail(why);
     if (withDat || withGpx) {
         if (withDat) {
             TelemetryPlan plan = PlanTelemetry(starts, offsets, report.length);
