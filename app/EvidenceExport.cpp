@@ -8,10 +8,16 @@
 #include "recordings/RecordingLibrary.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QSettings>
+#include <QSpinBox>
 
 namespace quello {
 
@@ -23,6 +29,40 @@ void Tell(QWidget* window, QMessageBox::Icon icon, const char* objectName, const
     box.setObjectName(QString::fromLatin1(objectName));
     box.setInformativeText(detail);
     box.exec();
+}
+
+QSettings Settings() {
+    return QSettings(QStringLiteral("Quello Player"), QStringLiteral("quello-player"));
+}
+
+// The dialog's own row "Add a clip of [N] s before and after", as the user last left it.
+struct ClipChoice {
+    QCheckBox* add;
+    QSpinBox* seconds;
+};
+
+ClipChoice AddClipChoice(QFileDialog& dialog) {
+    const QSettings settings = Settings();
+    auto* row = new QWidget(&dialog);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    ClipChoice choice{new QCheckBox(QStringLiteral("Add a clip of"), row), new QSpinBox(row)};
+    choice.add->setObjectName(QStringLiteral("evidenceClipBox"));
+    choice.add->setChecked(settings.value(QStringLiteral("evidence/clip"), false).toBool());
+    choice.seconds->setObjectName(QStringLiteral("evidenceClipSeconds"));
+    choice.seconds->setRange(1, 300);
+    choice.seconds->setValue(settings.value(QStringLiteral("evidence/clipSeconds"), 30).toInt());
+    choice.seconds->setEnabled(choice.add->isChecked());
+    QObject::connect(choice.add, &QCheckBox::toggled, choice.seconds, &QSpinBox::setEnabled);
+    layout->addWidget(choice.add);
+    layout->addWidget(choice.seconds);
+    layout->addWidget(
+        new QLabel(QStringLiteral("s before and after, from the recordings of the trip"), row));
+    layout->addStretch();
+    // Only Qt's own dialog has a layout to put the row in.
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(row, grid->rowCount(), 0, 1, grid->columnCount());
+    return choice;
 }
 
 } // namespace
@@ -41,14 +81,20 @@ void ExportEvidence(QWidget* window, PlaybackController& playback, CMyWaveForm& 
     dialog.setObjectName(QStringLiteral("evidenceDialog"));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const ClipChoice clip = AddClipChoice(dialog);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        QSettings settings = Settings();
+        settings.setValue(QStringLiteral("evidence/clip"), clip.add->isChecked());
+        settings.setValue(QStringLiteral("evidence/clipSeconds"), clip.seconds->value());
         const QString dir = dialog.selectedFiles().first();
         const RecordingEntry& entry = library.entry(index);
         // The events are found as the window marks them: at the sensitivity of the library or
         // card the movie lies in.
         const EvidenceMoment moment{entry.moviePath, entry.telemetryPath,
                                     engine.GetPositionSeconds(),
-                                    ThresholdsForRecording(entry.moviePath)};
+                                    ThresholdsForRecording(entry.moviePath),
+                                    clip.add->isChecked() ? double(clip.seconds->value()) : 0.0};
         EvidencePack pack(moment);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         std::optional<PrintedFix> fix;

@@ -10,7 +10,9 @@ class RecordingLibrary;
 
 // The window menu's "Export evidence…": asks for a new or empty folder and writes the evidence
 // pack (outputs/EvidencePack.h) of the position on screen of the library's current recording
-// into it, with the page the print command makes from the window's own waveform. A running
+// into it, with the page the print command makes from the window's own waveform, and with a
+// lossless clip around the moment when the dialog's "Add a clip of N s" box is ticked (box and
+// N are kept in the user's settings). A running
 // movie is held paused meanwhile. The outcome is told in a message box; a refusal or failure
 // leaves nothing behind. Does nothing while no recording is open. Nothing is owned; `window`
 // parents the dialogs. GUI thread; blocks until the pack is written.

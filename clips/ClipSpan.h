@@ -19,16 +19,25 @@ struct ClipSpan {
     bool ok = false;
     std::string error; // one line, when !ok
     std::vector<ClipPiece> pieces;
+    // The trip's extent in seconds of the recording the span was given in (tripStart <= 0 <
+    // tripEnd), also when the span was refused, once the trip's recordings could be read: a
+    // caller can then clamp its span to the trip.
+    double tripStart = 0;
+    double tripEnd = 0;
 };
 
 // Resolves [from, to], seconds of `library` entry `index`, to pieces of the recordings of its
 // trip (FindTrip's rule): a `to` past the recording's end continues into the recordings that
 // follow, a negative `from` reaches back into the ones before. A span outside every recording
-// of the trip is refused. Plain function: reads the library and the movies' headers.
+// of the trip, in whole or in part, is refused. A recording's length is its video track's
+// duration as libavformat reads it from the header, to the frame: the next recording's time 0
+// follows right after it. Plain function: reads the library and the movies' headers; safe on
+// any thread for distinct libraries.
 ClipSpan FindClipSpan(const RecordingLibrary& library, int index, double from, double to);
 
 // The same for a movie given by its path: its trip is looked for among the movies of its
-// folder.
+// folder, listed and ordered as the player lists a folder. The pieces of the other recordings
+// name them by the folder of `moviePath` as given.
 ClipSpan FindClipSpan(const std::string& moviePath, double from, double to);
 
 } // namespace quello

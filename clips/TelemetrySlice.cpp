@@ -65,29 +65,45 @@ bool TelemetrySlice::Load(const std::string& path) {
     return true;
 }
 
+const std::string* TelemetrySlice::fix(int i) const {
+    const auto& text = m_fixes[std::size_t(i)];
+    return text ? &*text : nullptr;
+}
+
 std::string TelemetrySlice::Text(int firstSample, int samples, int firstFix, int fixes) const {
     firstSample = std::clamp(firstSample, 0, sampleCount());
     samples = std::clamp(samples, 0, sampleCount() - firstSample);
     firstFix = std::clamp(firstFix, 0, fixCount());
     fixes = std::clamp(fixes, 0, fixCount() - firstFix);
+    std::vector<const std::string*> sampleLines, fixLines;
+    for (int i = 0; i < samples; ++i)
+        sampleLines.push_back(&sample(firstSample + i));
+    for (int i = 0; i < fixes; ++i)
+        fixLines.push_back(fix(firstFix + i));
+    return Compose(sampleLines, fixLines);
+}
+
+std::string TelemetrySlice::Compose(const std::vector<const std::string*>& samples,
+                                    const std::vector<const std::string*>& fixes) {
+    const int sampleTotal = int(samples.size());
     std::string out;
     int written = 0;  // samples written so far
     int nextSlot = 0; // the slot the parser gives the next fix at the least
-    for (int slot = 0; slot < fixes; ++slot) {
-        const auto& fix = m_fixes[std::size_t(firstFix + slot)];
+    for (int slot = 0; slot < int(fixes.size()); ++slot) {
+        const std::string* fix = fixes[std::size_t(slot)];
         if (!fix)
             continue;
         // A skipped second is re-created the way the camera made it: by samples reaching past
         // it before the next fix.
-        while (written < samples && written < slot * 10)
-            out += m_samples[std::size_t(firstSample + written++)];
+        while (written < sampleTotal && written < slot * 10)
+            out += *samples[std::size_t(written++)];
         if (std::max(nextSlot, written / 10) != slot)
             break; // too few samples left to reach this second: the slice ends before it
         out += *fix;
         nextSlot = slot + 1;
     }
-    while (written < samples)
-        out += m_samples[std::size_t(firstSample + written++)];
+    while (written < sampleTotal)
+        out += *samples[std::size_t(written++)];
     return out;
 }
 

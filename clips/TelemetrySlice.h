@@ -25,6 +25,18 @@ public:
     // enough samples that the parser gives it its shifted slot.
     std::string Text(int firstSample, int samples, int firstFix, int fixes) const;
 
+    // The original line of sample i and of fix slot i (nullptr for a skipped second); i must be
+    // below sampleCount() or fixCount().
+    const std::string& sample(int i) const { return m_samples[std::size_t(i)]; }
+    const std::string* fix(int i) const;
+
+    // The text the parser reads back as exactly these samples (sample j at j/10 s) and fix
+    // slots (nullptr: a second without a fix), which may come from several files, as for a
+    // clip that joins recordings. Fixes that too few samples follow can't be placed: the text
+    // ends before them.
+    static std::string Compose(const std::vector<const std::string*>& samples,
+                               const std::vector<const std::string*>& fixes);
+
 private:
     std::vector<std::string> m_samples;
     std::vector<std::optional<std::string>> m_fixes;

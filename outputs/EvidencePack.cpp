@@ -1,5 +1,7 @@
 #include "outputs/EvidencePack.h"
 
+#include "clips/LosslessClip.h"
+
 #include "outputs/MomentFacts.h"
 #include "outputs/PrintPage.h"
 #include "outputs/TelemetryGpxWriter.h"
@@ -17,6 +19,8 @@
 #include <QFile>
 #include <QPrinter>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -44,6 +48,7 @@ constexpr const char* kKml = "track.kml";
 constexpr const char* kEvents = "events.csv";
 constexpr const char* kReadme = "README.txt";
 constexpr const char* kManifest = "MANIFEST.sha256";
+constexpr const char* kClip = "clip.MOV";
 constexpr std::size_t kChunk = std::size_t(1) << 20;
 
 // Where a pack for `dir` goes: DIR's absolute path, its parent and its own name.
@@ -206,6 +211,8 @@ bool EvidencePack::Check(const std::string& dir) {
     }
 
     std::vector<std::string> names = {kSnapshot, kPage, kGpx, kKml, kEvents, kReadme, kManifest};
+    if (m_moment.clipSeconds > 0)
+        names.insert(names.end(), {kClip, "clip.DAT", "clip.gpx"});
     if (m_moment.moviePath.empty())
         return Fail("no movie given");
     std::uint64_t copies = 0;
@@ -221,6 +228,31 @@ bool EvidencePack::Check(const std::string& dir) {
                 return Fail(original + ": its name is taken by a file of the pack");
         names.push_back(FileName(original));
         copies += std::uint64_t(st.st_size);
+    }
+    m_clip = ClipSpan{};
+    if (m_moment.clipSeconds > 0) {
+        // The clip is cut short where the trip begins or ends rather than refused.
+        m_clipFrom = m_moment.seconds - m_moment.clipSeconds;
+        m_clipTo = m_moment.seconds + m_moment.clipSeconds;
+        m_clip = FindClipSpan(m_moment.moviePath, m_clipFrom, m_clipTo);
+        if (!m_clip.ok && m_clip.tripEnd > m_clip.tripStart) {
+            m_clipFrom = std::max(m_clipFrom, m_clip.tripStart);
+            m_clipTo = std::min(m_clipTo, m_clip.tripEnd);
+            m_clip = FindClipSpan(m_moment.moviePath, m_clipFrom, m_clipTo);
+        }
+        if (!m_clip.ok)
+            return Fail("the clip: " + m_clip.error);
+        // A clip's bytes follow its share of each recording's time.
+        for (const ClipPiece& piece : m_clip.pieces) {
+            std::tm created{};
+            std::uint32_t length = 0;
+            int readOnly = 0;
+            ReadMovieHeader(piece.moviePath, created, length, readOnly);
+            if (::stat(piece.moviePath.c_str(), &st) == 0)
+                copies += std::uint64_t(
+                    double(st.st_size) *
+                    std::min(1.0, (piece.to - piece.from + 1) / std::max(1.0, double(length))));
+        }
     }
     struct statvfs disk {};
     if (::statvfs(target.parent.c_str(), &disk) != 0)
@@ -282,6 +314,8 @@ bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
         m_files.push_back(FileName(original));
         m_hashes.push_back(hash);
     }
+    if (m_clip.ok && !WriteClip(folder))
+        return false;
     // From the verified copy: the tracks and the events show what the pack's telemetry file
     // holds.
     auto telemetry = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
@@ -388,6 +422,27 @@ bool EvidencePack::WriteTracks(const std::string& folder, const TelemetrySet& se
     return true;
 }
 
+bool EvidencePack::WriteClip(const std::string& folder) {
+    LosslessClip clip(m_clip.pieces, folder + "/" + kClip);
+    // The cutter reads its own flag: the pack's stop flag is handed on as it writes.
+    std::atomic<bool> cancel{false};
+    clip.SetCancel(&cancel);
+    clip.SetProgress([&](double) {
+        if (m_stop && *m_stop)
+            cancel = true;
+    });
+    const ClipReport report = clip.Write();
+    if (!report.ok)
+        return !Stopped() && Fail(std::string(kClip) + ": " + report.error);
+    m_files.push_back(kClip);
+    if (!report.telemetryPath.empty())
+        m_files.push_back(FileName(report.telemetryPath));
+    // The span as cut, in seconds of the movie, for the README.
+    m_clipFrom += report.start - m_clip.pieces.front().from;
+    m_clipTo = m_clipFrom + report.length;
+    return true;
+}
+
 bool EvidencePack::WriteText(const std::string& path, const std::string& text) {
     if (Stopped())
         return false;
@@ -444,6 +499,24 @@ std::string EvidencePack::ReadmeText() const {
                 "off); columns: start_s, peak_s, end_s (seconds into the\n      movie), kind "
                 "(braking, acceleration, left turn, right turn, impact), peak_g (the\n      "
                 "peak's reading on its main axis, in g)\n";
+    if (m_clip.ok) {
+        text += std::string("  ") + kClip + "\n      the recording from " + Fixed(m_clipFrom, 3) +
+                " s to " + Fixed(m_clipTo, 3) +
+                " s of the movie (negative: before it, past its end: the\n      recordings "
+                "that follow it), copied without re-encoding from ";
+        for (std::size_t i = 0; i < m_clip.pieces.size(); ++i)
+            text += (i == 0                          ? ""
+                     : i + 1 == m_clip.pieces.size() ? " and "
+                                                     : ", ") +
+                    FileName(m_clip.pieces[i].moviePath);
+        text += "\n";
+        for (const std::string& name : m_files)
+            if (name == "clip.DAT" || name == "clip.gpx")
+                text += "  " + name +
+                        (name == "clip.DAT"
+                             ? "\n      the G-sensor samples and GPS fixes of the clip's span\n"
+                             : "\n      the GPS points of the clip's span\n");
+    }
     text += std::string("  ") + kReadme + "\n      this file\n  " + kManifest +
             "\n      the SHA-256 of every other file; check the pack with: sha256sum -c " +
             kManifest + "\n";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "clips/ClipSpan.h"
 #include "recordings/GForceEvents.h"
 
 #include <csignal>
@@ -19,6 +20,8 @@ struct EvidenceMoment {
     std::string telemetryPath;   // empty when the movie has no telemetry file
     double seconds = 0.0;        // the position on screen, in seconds of the movie
     GForceThresholds thresholds; // the card's, as the player marks the events
+    // Seconds of recording before and after the moment the pack's clip holds; 0: no clip.
+    double clipSeconds = 0.0;
 };
 
 // An evidence pack of one moment of a recording, written into a folder DIR that is new or
@@ -30,6 +33,10 @@ struct EvidenceMoment {
 //   page.pdf                        the printed page of the moment, as `quello print` makes it
 //   track.gpx, track.kml            the telemetry's GPS track
 //   events.csv                      the G-force events of the telemetry (columns: see README)
+//   clip.MOV, clip.DAT | clip.gpx   with clipSeconds: the lossless clip of that many seconds
+//                                   before and after the moment, across the recordings of its
+//                                   trip (cut short where the trip ends), with the telemetry
+//                                   or GPS of its span (LosslessClip)
 //   README.txt                      what each file is, when and by which version it was made
 //   MANIFEST.sha256                 `sha256sum -c` lines for every other file
 // A movie without telemetry gives a pack without the telemetry copy, the tracks and the events;
@@ -81,6 +88,7 @@ private:
     bool CopyVerified(const std::string& from, const std::string& to, std::string& hash);
     bool WriteTracks(const std::string& folder, const TelemetrySet& set);
     bool WriteText(const std::string& path, const std::string& text);
+    bool WriteClip(const std::string& folder);
     std::string ReadmeText() const;
 
     EvidenceMoment m_moment;
@@ -92,6 +100,8 @@ private:
     // Without a telemetry file, the tracks and events come from the GPS the player found
     // elsewhere (a GPX or NMEA log, the movie itself).
     bool m_otherSource = false;
+    ClipSpan m_clip;                     // the clip's span, when the pack has one
+    double m_clipFrom = 0, m_clipTo = 0; // its span in seconds of the movie
 };
 
 } // namespace quello

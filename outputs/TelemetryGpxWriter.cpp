@@ -61,7 +61,12 @@ bool IsTrackCoordinate(const std::string& text, double limit) {
 }
 
 void WriteTelemetryGpx(std::ostream& out, const TelemetrySet& set, const std::string& trackName) {
-    const int fixes = std::clamp<int>(set.fixCount, 0, TelemetrySet::kMaxFixes);
+    WriteGpxTrack(out, set.fixes, std::clamp<int>(set.fixCount, 0, TelemetrySet::kMaxFixes),
+                  trackName);
+}
+
+void WriteGpxTrack(std::ostream& out, const GpsFix* fixList, int fixes,
+                   const std::string& trackName) {
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<gpx version=\"1.1\" creator=\"quello\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
            "  <trk>\n"
@@ -70,7 +75,7 @@ void WriteTelemetryGpx(std::ostream& out, const TelemetrySet& set, const std::st
         << "</name>\n"
            "    <trkseg>\n";
     for (int i = 0; i < fixes; ++i) {
-        const GpsFix& f = set.fixes[i];
+        const GpsFix& f = fixList[i];
         const std::string lat = FixText(f.latitude);
         const std::string lon = FixText(f.longitude);
         if (!IsTrackCoordinate(lat, 90.0) || !IsTrackCoordinate(lon, 180.0))

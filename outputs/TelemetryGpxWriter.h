@@ -16,6 +16,10 @@ namespace quello {
 // Pure function of its inputs; writes to out only, whose errors the caller checks.
 void WriteTelemetryGpx(std::ostream& out, const TelemetrySet& set, const std::string& trackName);
 
+// The same track of `count` fixes from any list, e.g. the fixes of a clip that joins several
+// recordings.
+void WriteGpxTrack(std::ostream& out, const GpsFix* fixes, int count, const std::string& trackName);
+
 // Whether a fix's coordinate text goes into a track: a plain decimal number (optional '-',
 // digits, optional '.' and digits) within [-limit, limit]. The GPX and KML tracks hold the
 // same points by this one test. Pure function.

@@ -1,5 +1,7 @@
 // `quello clip` on a 6 s movie (30 fps, a key frame every second, reordered frames, sound) with
-// a telemetry file whose every sample and fix differs from the others.
+// a telemetry file whose every sample and fix differs from the others, and on trips of 4 s
+// recordings that follow one another: three with such telemetry files, two with GPX logs, and
+// two whose pictures differ in size.
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetryParser.h"
 #include "recordings/TelemetrySet.h"
@@ -8,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <sstream>
@@ -47,38 +51,78 @@ std::vector<Frame> DecodedFrames(const std::string& movie) {
     return frames;
 }
 
+// A test movie: `seconds` of testsrc2 from `skip` s on, starting at `created` (UTC).
+void MakeMovie(const std::string& path, const char* size, int seconds, int skip,
+               const std::string& created) {
+    const auto made = RunProgram({"ffmpeg",    "-nostdin",
+                                  "-v",        "error",
+                                  "-f",        "lavfi",
+                                  "-i",        std::string("testsrc2=size=") + size + ":rate=30",
+                                  "-f",        "lavfi",
+                                  "-i",        "sine=f=440",
+                                  "-c:v",      "libx264",
+                                  "-g",        "30",
+                                  "-c:a",      "aac",
+                                  "-ss",       std::to_string(skip),
+                                  "-t",        std::to_string(seconds),
+                                  "-metadata", "creation_time=" + created,
+                                  path});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+}
+
+// Telemetry whose sample i reads (base + i, 1000 + i, -i) and whose fix of second s has speed
+// base / 100 + s, at 10:00:(first + s).
+std::string Telemetry(int seconds, int base, int first) {
+    std::string dat = "header line the parser skips\n";
+    for (int second = 0; second < seconds; ++second) {
+        char fix[96];
+        std::snprintf(fix, sizeof fix, "[G]\t2024/05/01\t10:00:%02d\tN24.1%d\tE121.6\t%d\t90\n",
+                      first + second, second, base / 100 + second);
+        dat += fix;
+        for (int k = 0; k < 10; ++k) {
+            const int i = second * 10 + k;
+            dat += "[S]\t" + std::to_string(base + i) + "\t" + std::to_string(1000 + i) + "\t-" +
+                   std::to_string(i) + "\n";
+        }
+    }
+    return dat;
+}
+
 class ClipTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_dir = new TempDir;
         s_movie = s_dir->file("ORIG.MOV");
-        const auto made = RunProgram({"ffmpeg",    "-nostdin",
-                                      "-v",        "error",
-                                      "-f",        "lavfi",
-                                      "-i",        "testsrc2=size=320x240:rate=30",
-                                      "-f",        "lavfi",
-                                      "-i",        "sine=f=440",
-                                      "-c:v",      "libx264",
-                                      "-g",        "30",
-                                      "-c:a",      "aac",
-                                      "-t",        "6",
-                                      "-metadata", "creation_time=2024-05-01T10:00:00Z",
-                                      s_movie});
-        ASSERT_EQ(made.exitCode, 0) << made.err;
-        std::string dat = "header line the parser skips\n";
-        for (int second = 0; second < 6; ++second) {
-            for (int k = 0; k < 10; ++k) {
-                const int i = second * 10 + k;
-                dat += "[S]\t" + std::to_string(i) + "\t" + std::to_string(1000 + i) + "\t-" +
-                       std::to_string(i) + "\n";
-            }
-            dat += "[G]\t2024/05/01\t10:00:0" + std::to_string(second) + "\tN24.1" +
-                   std::to_string(second) + "\tE121.6\t" + std::to_string(40 + second) + "\t90\n";
-        }
-        s_dir->write("ORIG.DAT", dat);
+        MakeMovie(s_movie, "320x240", 6, 0, "2024-05-01T10:00:00Z");
+        s_dir->write("ORIG.DAT", Telemetry(6, 0, 0));
         s_frames = new std::vector<Frame>(DecodedFrames(s_movie));
+        // Trips: T1-T3 with telemetry files, G1-G2 with GPX logs, O1-O2 of two picture sizes.
+        s_trip = new std::vector<std::vector<Frame>>;
+        for (const char* folder : {"trip", "gps", "odd"})
+            s_dir->makeDir(folder);
+        for (int n = 0; n < 3; ++n) {
+            const std::string name = "trip/T" + std::to_string(n + 1);
+            MakeMovie(s_dir->file(name + ".MOV"), "320x240", 4, 4 * n,
+                      "2024-05-01T10:00:0" + std::to_string(4 * n) + "Z");
+            s_dir->write(name + ".DAT", Telemetry(4, 4000 * (n + 1), 4 * n));
+            s_trip->push_back(DecodedFrames(s_dir->file(name + ".MOV")));
+        }
+        for (int n = 0; n < 2; ++n) {
+            const std::string start = "2024-05-01T10:00:0" + std::to_string(4 * n);
+            MakeMovie(s_dir->file("gps/G" + std::to_string(n + 1) + ".MOV"), "320x240", 4, 0,
+                      start + "Z");
+            MakeMovie(s_dir->file("odd/O" + std::to_string(n + 1) + ".MOV"),
+                      n ? "160x120" : "320x240", 4, 0, start + "Z");
+            std::string gpx = "<?xml version=\"1.0\"?><gpx version=\"1.1\"><trk><trkseg>";
+            for (int second = 0; second < 4; ++second)
+                gpx += "<trkpt lat=\"24.1" + std::to_string(4 * n + second) +
+                       "\" lon=\"121.6\"><time>2024-05-01T10:00:0" +
+                       std::to_string(4 * n + second) + "Z</time></trkpt>";
+            s_dir->write("gps/G" + std::to_string(n + 1) + ".gpx", gpx + "</trkseg></trk></gpx>");
+        }
     }
     static void TearDownTestSuite() {
+        delete s_trip;
         delete s_frames;
         delete s_dir;
     }
@@ -86,11 +130,13 @@ protected:
     static TempDir* s_dir;
     static std::string s_movie;
     static std::vector<Frame>* s_frames;
+    static std::vector<std::vector<Frame>>* s_trip; // T1-T3's frames
 };
 
 TempDir* ClipTest::s_dir = nullptr;
 std::string ClipTest::s_movie;
 std::vector<Frame>* ClipTest::s_frames = nullptr;
+std::vector<std::vector<Frame>>* ClipTest::s_trip = nullptr;
 
 struct Span {
     const char* from;
@@ -156,16 +202,124 @@ TEST_F(ClipTest, ShowsExactlyTheFramesOfTheSpanWithItsTelemetryAndTime) {
     }
 }
 
+// Spans of T1-T3 given in seconds of one of them: the frames of all three end to end, the
+// creation time of the first frame, and the telemetry of each recording where it shows.
+TEST_F(ClipTest, JoinsTheRecordingsOfATripFrameForFrameWithTheirTelemetry) {
+    const struct {
+        int movie; // 0-2: T1-T3
+        const char* from;
+        const char* to;
+        const char* name;
+    } spans[] = {
+        {1, "-1.5", "1.5", "across two, from the later"},
+        {0, "2.5", "9.2", "across three"},
+        {0, "3.99", "4.01", "the frames either side of a join"},
+        {2, "-7.95", "0.02", "back across three"},
+    };
+    std::tm t1{};
+    std::uint32_t seconds = 0;
+    int readOnly = 0;
+    ReadMovieHeader(s_dir->file("trip/T1.MOV"), t1, seconds, readOnly);
+    for (const auto& span : spans) {
+        SCOPED_TRACE(span.name);
+        TempDir out;
+        const std::string clip = out.file("clip.mov");
+        const std::string movie = s_dir->file("trip/T" + std::to_string(span.movie + 1) + ".MOV");
+        const auto run =
+            RunQuello({"clip", movie, "--from", span.from, "--to", span.to, "-o", clip});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        // Seconds from T1's start: T1-T3 are 4 s each.
+        const double from = std::stod(span.from) + 4 * span.movie;
+        const double to = std::stod(span.to) + 4 * span.movie;
+        std::vector<std::string> expected;
+        double start = -1;
+        for (int n = 0; n < 3; ++n) {
+            for (const auto& f : (*s_trip)[std::size_t(n)]) {
+                const double pts = f.pts + 4 * n;
+                if (pts <= to + 1e-9 && pts + f.duration > from + 1e-9) {
+                    expected.push_back(f.md5);
+                    if (start < 0)
+                        start = pts;
+                }
+            }
+        }
+        std::vector<std::string> got;
+        for (const auto& f : DecodedFrames(clip))
+            got.push_back(f.md5);
+        EXPECT_EQ(got, expected);
+        std::istringstream printed(run.out);
+        std::string name;
+        double printedStart = 0;
+        printed >> name >> printedStart;
+        EXPECT_NEAR(printedStart + 4 * span.movie, start, 1e-3);
+
+        std::tm created{};
+        ReadMovieHeader(clip, created, seconds, readOnly);
+        EXPECT_EQ(::timegm(&created) - ::timegm(&t1), std::time_t(std::floor(start + 1e-9)));
+
+        // At the middle of each of its tenths and seconds the clip shows what T1-T3 show at
+        // that moment, give or take a tenth or a second.
+        auto cut = std::make_unique<TelemetrySet>();
+        ASSERT_TRUE(ParseTelemetryFile(out.file("clip.DAT"), *cut));
+        EXPECT_GE(cut->sampleCount, int(std::floor((to - start) * 10)));
+        const auto shows = [&](double at, double slot, auto value) {
+            for (const double d : {-slot, -slot / 2, 0.0, slot / 2, slot}) {
+                const double t = std::clamp(at + d, 0.0, 12 - 1e-6);
+                const int n = std::min(2, int(t / 4));
+                if (value(n, t - 4 * n))
+                    return true;
+            }
+            return false;
+        };
+        for (int j = 0; j < cut->sampleCount; ++j)
+            EXPECT_TRUE(shows(
+                start + (j + 0.5) / 10, 0.1,
+                [&](int n, double t) { return cut->samples[j].x == 4000 * (n + 1) + int(t * 10); }))
+                << "sample " << j;
+        EXPECT_GE(cut->fixCount, int(std::floor(to - start)));
+        for (int j = 0; j < cut->fixCount; ++j)
+            EXPECT_TRUE(
+                shows(start + j + 0.5, 1.0,
+                      [&](int n, double t) { return cut->speeds[j] == 40 * (n + 1) + int(t); }))
+                << "fix " << j;
+    }
+}
+
+// G1 and G2 have their GPS in GPX logs beside them: the clip gets the points of its span.
+TEST_F(ClipTest, GivesAJoinedClipTheGpsPointsOfItsSpan) {
+    TempDir out;
+    const auto run = RunQuello({"clip", s_dir->file("gps/G1.MOV"), "--from", "2.5", "--to", "5.5",
+                                "-o", out.file("clip.mp4")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(out.entries(), (std::set<std::string>{"clip.mp4", "clip.gpx"}));
+    const std::string gpx = TempDir::read(out.file("clip.gpx"));
+    std::vector<double> latitudes;
+    for (std::size_t at = 0; (at = gpx.find("lat=\"", at)) != std::string::npos; at += 5)
+        latitudes.push_back(std::stod(gpx.substr(at + 5)));
+    EXPECT_EQ(latitudes, (std::vector<double>{24.12, 24.13, 24.14, 24.15}));
+}
+
 TEST_F(ClipTest, RefusesBadRequestsAndLeavesNothing) {
     struct Case {
         const char* name;
         std::vector<std::string> args; // "MOVIE" and "OUT" are filled in
         int exitCode;
+        const char* says = ""; // part of the message
     } cases[] = {
         {"end before start", {"clip", "MOVIE", "--from", "3", "--to", "2", "-o", "OUT"}, 1},
         {"empty span", {"clip", "MOVIE", "--from", "2", "--to", "2", "-o", "OUT"}, 1},
         {"past the end", {"clip", "MOVIE", "--from", "5", "--to", "6.5", "-o", "OUT"}, 1},
-        {"negative", {"clip", "MOVIE", "--from", "-1", "--to", "2", "-o", "OUT"}, 2},
+        {"before the first recording",
+         {"clip", "MOVIE", "--from", "-1", "--to", "2", "-o", "OUT"},
+         1},
+        {"past the trip's end",
+         {"clip", "T3", "--from", "3", "--to", "4.5", "-o", "OUT"},
+         1,
+         "after the end of the last recording of its trip (T3.MOV)"},
+        {"pictures of two sizes",
+         {"clip", "O1", "--from", "3", "--to", "5", "-o", "OUT"},
+         1,
+         "O2.MOV's video is 160x120, O1.MOV's 320x240: they can't be joined"},
         {"no output", {"clip", "MOVIE", "--from", "1", "--to", "2"}, 2},
         {"other extension", {"clip", "MOVIE", "--from", "1", "--to", "2", "-o", "OUT.mkv"}, 1},
         {"unreadable movie", {"clip", "DAT", "--from", "1", "--to", "2", "-o", "OUT"}, 1},
@@ -181,6 +335,10 @@ TEST_F(ClipTest, RefusesBadRequestsAndLeavesNothing) {
                 a = s_movie;
             else if (a == "DAT")
                 a = s_dir->file("ORIG.DAT");
+            else if (a == "T3")
+                a = s_dir->file("trip/T3.MOV");
+            else if (a == "O1")
+                a = s_dir->file("odd/O1.MOV");
             else if (a.rfind("OUT", 0) == 0)
                 a = out.file("c" + (a == "OUT" ? std::string(".mov") : a.substr(3)));
             else if (a.rfind("FILE", 0) == 0)
@@ -190,6 +348,7 @@ TEST_F(ClipTest, RefusesBadRequestsAndLeavesNothing) {
         const auto run = RunQuello(args);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         EXPECT_EQ(out.entries(), std::set<std::string>{"file"});
     }
 }

@@ -71,10 +71,12 @@ TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
         const char* dir;
         bool existing;
         const char* at;
-        const char* position; // as the README gives it
+        const char* position;       // as the README gives it
+        const char* clip = nullptr; // --clip-seconds
     } cases[] = {
         {card + "101MEDIA/FILE0004.MOV", card + "101MEDIA/FILE0004.DAT",
-         card + "101MEDIA/FILE0004.DAT", "pack", false, "12.7", "12.700 s into the movie (0:12.7)"},
+         card + "101MEDIA/FILE0004.DAT", "pack", false, "12.7", "12.700 s into the movie (0:12.7)",
+         "2"},
         {card + "100MEDIA/FILE0002.MOV", card + "INFO/FILE0002.DAT", card + "INFO/FILE0002.DAT",
          "empty", true, "3", "3.000 s into the movie (0:03.0)"},
         {card + "100MEDIA/FILE0003.MOV", "", "", "bare/", false, "0",
@@ -91,7 +93,10 @@ TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
             fs::create_directory(pack);
             fs::permissions(pack, fs::perms(0750));
         }
-        const ProgramResult r = RunQuello({"evidence", c.movie, "--at", c.at, "-o", pack});
+        std::vector<std::string> args = {"evidence", c.movie, "--at", c.at, "-o", pack};
+        if (c.clip)
+            args.insert(args.end(), {"--clip-seconds", c.clip});
+        const ProgramResult r = RunQuello(args);
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, pack + "\n");
         EXPECT_EQ(dir.entries().size(), 1u) << "a hidden folder was left";
@@ -114,6 +119,18 @@ TEST(QuelloEvidence, APackChecksOutAndHoldsTheOriginalsAndTheMoment) {
             expected.insert(name);
             EXPECT_EQ(TempDir::read(pack + "/" + name), TempDir::read(original));
             EXPECT_EQ(fs::last_write_time(pack + "/" + name), fs::last_write_time(original));
+        }
+        if (c.clip) {
+            // The clip is the one `quello clip` cuts of the same span, byte for byte.
+            expected.insert({"clip.MOV", "clip.DAT"});
+            const std::string clip = dir.file("clip.MOV");
+            const double at = std::stod(c.at), around = std::stod(c.clip);
+            ASSERT_EQ(RunQuello({"clip", c.movie, "--from", std::to_string(at - around), "--to",
+                                 std::to_string(at + around), "-o", clip})
+                          .exitCode,
+                      0);
+            EXPECT_EQ(TempDir::read(pack + "/clip.MOV"), TempDir::read(clip));
+            EXPECT_EQ(TempDir::read(pack + "/clip.DAT"), TempDir::read(dir.file("clip.DAT")));
         }
         EXPECT_EQ(TempDir::entries(pack), expected);
         // Every file but the manifest is in it, each once.

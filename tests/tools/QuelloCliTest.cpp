@@ -73,6 +73,7 @@ TEST(QuelloCli, BadInputIsRefusedWithOneLineAndNothingWritten) {
         {"settings @/ro --timezone 1", 1, "Save data failed!"},
         {"evidence @/card/junk.bin --at 1", 2, "give one movie, --at and -o"},
         {"evidence @/card/junk.bin --at -1 -o @/pack", 2, "--at takes a number"},
+        {"evidence @/card/junk.bin --at 1 -o @/pack --clip-seconds 0", 2, "--clip-seconds takes"},
         {"evidence @/card/junk.bin --at 1 -o @/card", 1, "the folder is not empty"},
         {"evidence @/card/junk.bin --at 1 -o @/ro/setup.cfg", 1, "is not a folder"},
         {"evidence @/card/junk.bin --at 1 -o @/none/pack", 1, "none: no such folder"},

@@ -10,8 +10,13 @@
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetrySet.h"
 
+#include <charconv>
+#include <cmath>
 #include <csignal>
+#include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 namespace quello {
 
@@ -25,19 +30,54 @@ void OnStopSignal(int) {
 
 // The thresholds the player marks the events with: the library's stored for the movie, or its
 // card's, when it lies in one.
-EvidenceMoment MomentOf(const MovieMoment& moment) {
-    EvidenceMoment evidence{moment.movie, {}, moment.seconds, ThresholdsForRecording(moment.movie)};
+EvidenceMoment MomentOf(const MovieMoment& moment, double clipSeconds) {
+    EvidenceMoment evidence{
+        moment.movie, {}, moment.seconds, ThresholdsForRecording(moment.movie), clipSeconds};
     if (!FindTelemetryFile(moment.movie, evidence.telemetryPath))
         evidence.telemetryPath.clear();
     return evidence;
 }
 
+// Takes "--clip-seconds N" (or "--clip-seconds=N") out of the words: the other options are the
+// moment's. 0 when not given; nothing on a wrong value.
+std::optional<double> TakeClipSeconds(std::vector<std::string>& words, std::ostream& err) {
+    const std::string option = "--clip-seconds";
+    for (std::size_t i = 0; i < words.size() && words[i] != "--"; ++i) {
+        if (words[i].rfind(option, 0) != 0)
+            continue;
+        std::string text;
+        if (words[i] == option && i + 1 < words.size()) {
+            text = words[i + 1];
+            words.erase(words.begin() + std::ptrdiff_t(i), words.begin() + std::ptrdiff_t(i) + 2);
+        } else if (words[i].rfind(option + "=", 0) == 0) {
+            text = words[i].substr(option.size() + 1);
+            words.erase(words.begin() + std::ptrdiff_t(i));
+        } else {
+            continue;
+        }
+        double value = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+            !std::isfinite(value) || value <= 0) {
+            err << "quello evidence: --clip-seconds takes a number of seconds above 0, not '"
+                << text << "'\n";
+            return std::nullopt;
+        }
+        return value;
+    }
+    return 0.0;
+}
+
 int RunEvidence(int argc, char** argv, std::ostream& out, std::ostream& err) {
-    const auto moment = MovieMoment::Parse({argv + 1, argv + argc}, "evidence",
-                                           "quello evidence MOVIE --at SECONDS -o DIR", err);
+    std::vector<std::string> words(argv + 1, argv + argc);
+    const auto clipSeconds = TakeClipSeconds(words, err);
+    if (!clipSeconds)
+        return kExitUsage;
+    const auto moment = MovieMoment::Parse(
+        words, "evidence", "quello evidence MOVIE --at SECONDS -o DIR [--clip-seconds N]", err);
     if (!moment)
         return kExitUsage;
-    EvidencePack pack(MomentOf(*moment));
+    EvidencePack pack(MomentOf(*moment, *clipSeconds));
     // Refusals come before the movie is even opened: nothing is written for them.
     if (!pack.Check(moment->output)) {
         err << "quello evidence: " << pack.error() << "\n";

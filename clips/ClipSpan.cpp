@@ -1,0 +1,154 @@
+#include "ClipSpan.h"
+
+#include "recordings/MovieListing.h"
+#include "recordings/RecordingLibrary.h"
+#include "recordings/RecordingTrip.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+namespace quello {
+
+namespace {
+
+// Times within this of a recording's end or start are taken as that end or start: sums of
+// lengths carry rounding errors far below a frame.
+constexpr double kEpsilon = 1e-6;
+
+std::string Name(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+std::string Seconds(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
+// The length the cutter works to: the video track's duration from the header (no frame is
+// decoded), else the container's.
+bool MovieLength(const std::string& path, double& length, std::string& error) {
+    av_log_set_level(AV_LOG_QUIET);
+    AVFormatContext* ctx = nullptr;
+    if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) {
+        error = "cannot read " + path;
+        return false;
+    }
+    length = ctx->duration > 0 ? double(ctx->duration) / AV_TIME_BASE : 0;
+    bool video = false;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVStream* st = ctx->streams[i];
+        if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
+            (st->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            continue;
+        video = true;
+        if (st->duration > 0)
+            length = double(st->duration) * av_q2d(st->time_base);
+        break;
+    }
+    avformat_close_input(&ctx);
+    if (!video || length <= 0) {
+        error = path + (video ? " has no length" : " has no video track");
+        return false;
+    }
+    return true;
+}
+
+// The span [from, to], seconds of trip[at], cut into the recordings of the trip.
+ClipSpan Resolve(const std::vector<std::string>& trip, std::size_t at, double from, double to) {
+    ClipSpan span;
+    if (!std::isfinite(from) || !std::isfinite(to) || to <= from) {
+        span.error = "the span must end after it starts";
+        return span;
+    }
+    std::vector<double> lengths(trip.size()), starts(trip.size());
+    for (std::size_t i = 0; i < trip.size(); ++i)
+        if (!MovieLength(trip[i], lengths[i], span.error))
+            return span;
+    for (std::size_t i = at + 1; i < trip.size(); ++i)
+        starts[i] = starts[i - 1] + lengths[i - 1];
+    for (std::size_t i = at; i-- > 0;)
+        starts[i] = starts[i + 1] - lengths[i];
+    span.tripStart = starts.front();
+    span.tripEnd = starts.back() + lengths.back();
+    const std::string& first = trip.front();
+    const std::string& last = trip.back();
+    if (to <= span.tripStart + kEpsilon || from >= span.tripEnd - kEpsilon) {
+        span.error = "the span lies outside every recording of its trip (" + Name(first) + " to " +
+                     Name(last) + ": " + Seconds(span.tripStart) + " s to " +
+                     Seconds(span.tripEnd) + " s)";
+        return span;
+    }
+    if (from < span.tripStart - kEpsilon) {
+        span.error = "the span starts " + Seconds(span.tripStart - from) +
+                     " s before the first recording of its trip (" + Name(first) + ")";
+        return span;
+    }
+    if (to > span.tripEnd + kEpsilon) {
+        span.error = "the span ends " + Seconds(to - span.tripEnd) +
+                     " s after the end of the last recording of its trip (" + Name(last) + ")";
+        return span;
+    }
+    for (std::size_t i = 0; i < trip.size(); ++i) {
+        const double pieceFrom = std::max(0.0, from - starts[i]);
+        const double pieceTo = std::min(lengths[i], to - starts[i]);
+        if (pieceTo - pieceFrom > kEpsilon && pieceFrom < lengths[i] - kEpsilon)
+            span.pieces.push_back({trip[i], pieceFrom, pieceTo});
+    }
+    span.ok = true;
+    return span;
+}
+
+} // namespace
+
+ClipSpan FindClipSpan(const RecordingLibrary& library, int index, double from, double to) {
+    const std::vector<int> trip = FindTrip(library, index);
+    if (trip.empty()) {
+        ClipSpan span;
+        span.error = "no such recording";
+        return span;
+    }
+    std::vector<std::string> paths;
+    std::size_t at = 0;
+    for (const int i : trip) {
+        if (i == index)
+            at = paths.size();
+        paths.push_back(library.entry(i).moviePath);
+    }
+    return Resolve(paths, at, from, to);
+}
+
+ClipSpan FindClipSpan(const std::string& moviePath, double from, double to) {
+    namespace fs = std::filesystem;
+    std::string folder = fs::path(moviePath).parent_path().string();
+    if (folder.empty())
+        folder = ".";
+    std::vector<std::string> movies = ListMovieFiles(folder);
+    SortFolderOrder(movies);
+    const std::string name = Name(moviePath);
+    const auto self = std::find_if(movies.begin(), movies.end(),
+                                   [&](const std::string& m) { return Name(m) == name; });
+    const std::ptrdiff_t near = self - movies.begin();
+    if (self != movies.end())
+        movies.erase(self);
+    // The movie itself comes first, then its folder's others; a folder too big for a library
+    // gives those nearest it in the folder's order.
+    const std::ptrdiff_t room = RecordingLibrary::kCapacity - 1;
+    const std::ptrdiff_t begin = std::clamp<std::ptrdiff_t>(
+        near - room / 2, 0, std::max<std::ptrdiff_t>(0, std::ptrdiff_t(movies.size()) - room));
+    auto library = std::make_unique<RecordingLibrary>(); // hundreds of entries: off the stack
+    RecordingRow row;
+    library->Add(moviePath, row);
+    for (std::ptrdiff_t i = begin; i < std::ptrdiff_t(movies.size()) && !library->isFull(); ++i)
+        library->Add(movies[std::size_t(i)], row);
+    return FindClipSpan(*library, 0, from, to);
+}
+
+} // namespace quello
