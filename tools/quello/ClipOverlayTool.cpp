@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
     // Only images are painted: no display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The report is the one line on stderr; Qt's notes (a missing runtime folder) are no use.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
 
