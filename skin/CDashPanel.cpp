@@ -1,39 +1,22 @@
 #include "CDashPanel.h"
 
-#include "GaugeGeometry.h"
-#include "SkinBitmaps.h"
+#include "res/skin/WindowLayout.h"
 
 #include <QPainter>
 
 namespace quello {
-namespace {
 
-QImage MagentaToAlpha(const QImage& canvas) {
-    QImage out = canvas.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x)
-            if ((line[x] | 0xFF000000) == 0xFFFF00FF)
-                line[x] = 0;
-    }
-    return out;
-}
-
-} // namespace
-
-CDashPanel::CDashPanel(QWidget* parent) : QWidget(parent), m_panel(SkinBitmaps::Load(kBmpPanel)) {
+CDashPanel::CDashPanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ctl%1").arg(kIdPanel));
     setAttribute(Qt::WA_OpaquePaintEvent);
-    if (!m_panel.isNull())
-        setFixedSize(m_panel.size());
-    m_compass = MagentaToAlpha(
-        RotateCompassNeedle(SkinBitmaps::Load(kBmpCompassNeedle), ReduceHeading(m_lastHeading)));
+    if (!m_gauges.panel().isNull())
+        setFixedSize(m_gauges.panel().size());
 }
 
 CDashPanel::~CDashPanel() = default;
 
 QSize CDashPanel::sizeHint() const {
-    return m_panel.isNull() ? kPanelRect.size() : m_panel.size();
+    return m_gauges.panel().isNull() ? kPanelRect.size() : m_gauges.panel().size();
 }
 
 int CDashPanel::needleCentreY() const {
@@ -48,29 +31,18 @@ QRect CDashPanel::needleBox() const {
 }
 
 void CDashPanel::DrawSpeedNeedle(int speedKmh) {
-    m_lastSpeed = ClampGaugeSpeed(speedKmh);
+    m_gauges.SetSpeed(speedKmh);
     update(needleBox());
 }
 
 void CDashPanel::DrawHeadingDial(double headingDegrees) {
-    m_lastHeading = StoredHeading(headingDegrees);
-    m_compass = MagentaToAlpha(
-        RotateCompassNeedle(SkinBitmaps::Load(kBmpCompassNeedle), ReduceHeading(headingDegrees)));
+    m_gauges.SetHeading(headingDegrees);
     update(kCompassBoxInPanel);
 }
 
 void CDashPanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    if (m_panel.isNull())
-        p.fillRect(rect(), Qt::black);
-    else
-        p.drawImage(0, 0, m_panel);
-    p.drawImage(kCompassOriginInPanel, m_compass);
-
-    const int c = needleCentreY();
-    p.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPoint(kSpeedNeedleCentre.x(), c), SpeedNeedleEnd(m_lastSpeed, c));
+    m_gauges.Paint(p, needleCentreY());
 }
 
 } // namespace quello

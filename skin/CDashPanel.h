@@ -3,10 +3,12 @@
 // repaint. The needle's centre is fixed in its parent's coordinates (kSpeedNeedleCentre of the
 // window layout), so its y on the panel follows from the panel's own top (y()); place the
 // panel at kPanelRect.
+// The drawing itself is DashGauges'.
 // Ownership: a child widget, owned by its parent. Threading: GUI thread only.
 #pragma once
 
-#include <QImage>
+#include "DashGauges.h"
+
 #include <QWidget>
 
 namespace quello {
@@ -23,8 +25,8 @@ public:
     // its whole degrees.
     void DrawHeadingDial(double headingDegrees);
 
-    int lastSpeed() const { return m_lastSpeed; }
-    int lastHeading() const { return m_lastHeading; }
+    int lastSpeed() const { return m_gauges.speed(); }
+    int lastHeading() const { return m_gauges.heading(); }
 
     QSize sizeHint() const override;
 
@@ -35,11 +37,7 @@ private:
     int needleCentreY() const;
     QRect needleBox() const;
 
-    int m_lastSpeed = 0;
-    int m_lastHeading = 180;
-    QImage m_panel;
-    // The turned needle with its magenta turned transparent, ready to draw at (881, 40).
-    QImage m_compass;
+    DashGauges m_gauges;
 };
 
 } // namespace quello

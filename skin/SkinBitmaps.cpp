@@ -4,10 +4,14 @@
 
 #include <QHash>
 
+#include <mutex>
+
 namespace quello {
 
 QImage SkinBitmaps::Load(int id) {
+    static std::mutex guard;
     static QHash<int, QImage> cache;
+    const std::lock_guard<std::mutex> lock(guard);
     auto it = cache.constFind(id);
     if (it != cache.constEnd())
         return *it;

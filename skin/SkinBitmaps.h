@@ -1,5 +1,6 @@
 // Skin bitmaps by resource id, rendered from the artwork once and then shared.
-// Threading: GUI thread only. The returned images are implicitly shared copies.
+// Threading: any thread once a QGuiApplication exists (the artwork is rendered into images,
+// never pixmaps; the cache is locked). The returned images are implicitly shared copies.
 #pragma once
 
 #include "res/skin/WindowLayout.h"

@@ -1,15 +1,14 @@
 #pragma once
 
+#include "WaveformPainter.h"
+
 #include "recordings/GSensorSample.h"
 #include "recordings/TelemetrySet.h"
 
-#include <QFont>
 #include <QImage>
 #include <QWidget>
 
 #include <cstdint>
-#include <optional>
-#include <utility>
 #include <vector>
 
 class QPainter;
@@ -26,7 +25,8 @@ namespace quello {
 // Drawing: every pixel comes from one off-screen image that is rebuilt only when something it
 // shows has changed (background, labels, grid and curves are cached separately from the cursor
 // and the read-outs), so ten cursor updates a second cost one blit each and never flicker.
-// Antialiasing is off everywhere. The control's font() is the font of all its texts.
+// The drawing itself is WaveformPainter's. Antialiasing is off everywhere. The control's
+// font() is the font of all its texts.
 //
 // Mouse: a left press inside the plot stores the sample index under the pointer in
 // clickedIndex() (-1 outside the plot) and then emits clicked(). A right press emits
@@ -36,7 +36,7 @@ class CMyWaveForm : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kMaxPoints = 3000;
+    static constexpr int kMaxPoints = WaveformPainter::kMaxPoints;
 
     explicit CMyWaveForm(QWidget* parent = nullptr);
     ~CMyWaveForm() override;
@@ -59,14 +59,13 @@ public:
     // Marks moments (sample indexes, tenths of a second) with a small triangle at the top of the
     // plot, in a colour of their own: the G-force events. Kept until replaced or ClearData.
     void SetEventMarks(std::vector<int> sampleIndexes);
-    const std::vector<int>& eventMarks() const { return m_eventMarks; }
-    // Marks a clip's In and Out (sample indexes) with a line each and, when both are set, the
-    // span between them with a light band. A mark outside the recording (a span that runs on
-    // into the recording before or after) draws no line, and the band runs to the plot's edge.
-    // Kept until replaced or ClearData. Repaints.
+    const std::vector<int>& eventMarks() const { return m_painter.eventMarks(); }
+    // Marks a clip's In and Out (sample indexes) with a line each and the span between them with
+    // a light band (see WaveformPainter::SetClipMarks). Kept until replaced or ClearData.
+    // Repaints.
     void SetClipMarks(std::optional<int> inSample, std::optional<int> outSample);
     std::pair<std::optional<int>, std::optional<int>> clipMarks() const {
-        return {m_clipIn, m_clipOut};
+        return m_painter.clipMarks();
     }
     // Empties the control (counts, values, cursor, click index, time fields, marks); keeps the
     // view.
@@ -86,11 +85,11 @@ public:
     void SetTotalSeconds(int totalSeconds);
     void SetCurrentSecond(int currentSecond);
 
-    int sampleCount() const { return m_sampleCount; }
-    int speedCount() const { return m_speedCount; }
-    int cursorIndex() const { return m_cursorIndex; }
+    int sampleCount() const { return m_painter.sampleCount(); }
+    int speedCount() const { return m_painter.speedCount(); }
+    int cursorIndex() const { return m_painter.cursorIndex(); }
     int clickedIndex() const { return m_clickedIndex; }
-    bool isSpeedView() const { return m_speedView; }
+    bool isSpeedView() const { return m_painter.isSpeedView(); }
 
 signals:
     void clicked();
@@ -102,48 +101,11 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    struct PlotRect {
-        int left, top, right, bottom;
-    };
-    PlotRect plotRect() const;
     void InvalidateAll();
     void InvalidateCursor();
-    void DrawStaticLayers(QPainter& p);
-    void DrawDynamicLayers(QPainter& p, int index);
-    void DrawAxisLabels(QPainter& p, const PlotRect& r);
-    void DrawGrid(QPainter& p, const PlotRect& r);
-    void DrawCurves(QPainter& p, const PlotRect& r);
-    void DrawCursor(QPainter& p, const PlotRect& r, int index);
-    void DrawEventMarks(QPainter& p, const PlotRect& r);
-    void DrawClipMarks(QPainter& p, const PlotRect& r);
-    void DrawReadouts(QPainter& p, const PlotRect& r, int index);
-    void DrawTimeText(QPainter& p, const PlotRect& r);
-    void DrawText(QPainter& p, int x, int y, const QString& text);
 
-    // One slot past the last sample stays 0.0 for good, so a cursor standing at 3000 reads
-    // zeros instead of memory beyond the arrays.
-    float m_xValues[kMaxPoints + 1] = {};
-    float m_yValues[kMaxPoints + 1] = {};
-    float m_zValues[kMaxPoints + 1] = {};
-    float m_speedValues[kMaxPoints] = {};
-    int m_sampleCount = 0;
-    int m_speedCount = 0;
-    bool m_speedView = false;
-    int m_cursorIndex = -1;
+    WaveformPainter m_painter;
     int m_clickedIndex = -1;
-    int m_currentSecond = 0;
-    int m_totalSeconds = 0;
-    int m_axisStartSecond = 0;
-    int m_axisEndSecond = 0;
-    std::vector<int> m_eventMarks;
-    std::optional<int> m_clipIn;
-    std::optional<int> m_clipOut;
-    // Pixels per data point and vertical scale of the last curve drawing; the cursor uses the
-    // step of the last drawing even when no curve was drawn since.
-    float m_xStep = 0.0f;
-    float m_yScale = 0.0f;
-
-    QFont m_labelFont;
     QImage m_staticImage; // background, plot, labels, grid, curves
     QImage m_frame;       // m_staticImage plus cursor, read-outs and playing time
     bool m_staticValid = false;

@@ -1,7 +1,8 @@
 // `quello clip` on a 6 s movie (30 fps, a key frame every second, reordered frames, sound) with
 // a telemetry file whose every sample and fix differs from the others, and on trips of 4 s
 // recordings that follow one another: three with such telemetry files, two with GPX logs, and
-// two whose pictures differ in size.
+// two whose pictures differ in size; and `quello clip --overlay` on a 960x540 one, with and
+// without telemetry.
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetryParser.h"
 #include "recordings/TelemetrySet.h"
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -364,6 +366,146 @@ TEST_F(ClipTest, NeverReplacesAnExistingFile) {
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(out.entries(), std::set<std::string>{name});
         EXPECT_EQ(TempDir::read(out.file(name)), "keep me");
+    }
+}
+
+// A movie whose fixes are usable positions (the route map draws them), copied a second time
+// without its telemetry.
+class OverlayTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = new TempDir;
+        const auto made = RunProgram({"ffmpeg",
+                                      "-nostdin",
+                                      "-v",
+                                      "error",
+                                      "-f",
+                                      "lavfi",
+                                      "-i",
+                                      "testsrc2=size=960x540:rate=30",
+                                      "-f",
+                                      "lavfi",
+                                      "-i",
+                                      "sine=f=440",
+                                      "-c:v",
+                                      "libx264",
+                                      "-g",
+                                      "30",
+                                      "-c:a",
+                                      "aac",
+                                      "-t",
+                                      "6",
+                                      "-metadata",
+                                      "creation_time=2024-05-01T10:00:00Z",
+                                      s_dir->file("WITH.MOV")});
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        std::string dat = "header\n";
+        for (int second = 0; second < 6; ++second) {
+            for (int k = 0; k < 10; ++k)
+                dat +=
+                    "[S]\t" + std::to_string(100 * k) + "\t1000\t-" + std::to_string(50 * k) + "\n";
+            dat += "[G]\t2024/05/01\t10:00:0" + std::to_string(second) + "\t24.10" +
+                   std::to_string(second) + "000\t121.60" + std::to_string(second * second) +
+                   "00\t" + std::to_string(40 + 10 * second) + "\t" + std::to_string(30 * second) +
+                   "\n";
+        }
+        s_dir->write("WITH.DAT", dat);
+        RunProgram({"cp", s_dir->file("WITH.MOV"), s_dir->file("BARE.MOV")});
+    }
+    static void TearDownTestSuite() { delete s_dir; }
+
+    // The PSNR of a crop (w:h:x:y) of the clip against the same crop of the movie's frames from
+    // `start` on; the overlay's regions of a 960x540 picture are the bottom 100 rows (the band),
+    // the top right corner (the map) and, without telemetry, a clock box in the bottom left.
+    static double Psnr(const std::string& clip, const std::string& movie, double start,
+                       const std::string& crop) {
+        const auto run =
+            RunProgram({"ffmpeg", "-nostdin", "-i", clip, "-i", movie, "-lavfi",
+                        "[0:v]crop=" + crop + "[a];[1:v]trim=start=" + std::to_string(start) +
+                            ",setpts=PTS-STARTPTS,crop=" + crop + "[b];[a][b]psnr=shortest=1",
+                        "-f", "null", "-"});
+        const auto at = run.err.find("average:");
+        return at == std::string::npos ? -1 : std::stod(run.err.substr(at + 8));
+    }
+
+    static TempDir* s_dir;
+};
+
+TempDir* OverlayTest::s_dir = nullptr;
+
+TEST_F(OverlayTest, ShowsTheFramesOfTheSpanWithTheOverlayOnlyWhereItIsDrawn) {
+    const char* clear = "700:280:0:150";
+    const char* band = "940:90:0:446";
+    const char* map = "100:100:830:20";
+    const char* clock = "200:26:4:504";
+    const char* bandRight = "600:90:300:446";
+    struct Case {
+        const char* movie;
+        const char* from;
+        const char* to;
+        std::vector<const char*> drawn, untouched;
+    } cases[] = {
+        {"WITH.MOV", "1.5", "3.2", {band, map}, {clear}},
+        {"WITH.MOV", "2.99", "3.01", {band, map}, {clear}},
+        {"WITH.MOV", "0", "6", {band, map}, {clear}},
+        {"BARE.MOV", "1.51", "2.5", {clock}, {clear, bandRight, map}},
+    };
+    const auto frames = DecodedFrames(s_dir->file("WITH.MOV"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.movie) + " " + c.from + "-" + c.to);
+        TempDir out;
+        const std::string clip = out.file("o.mp4");
+        const std::string movie = s_dir->file(c.movie);
+        const auto run =
+            RunQuello({"clip", movie, "--from", c.from, "--to", c.to, "--overlay", "-o", clip});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const double from = std::stod(c.from), to = std::stod(c.to);
+        std::vector<double> expected;
+        double start = -1;
+        for (const auto& f : frames) {
+            if (f.pts <= to + 1e-9 && f.pts + f.duration > from + 1e-9) {
+                start = start < 0 ? f.pts : start;
+                expected.push_back(f.pts - start);
+            }
+        }
+        std::vector<double> got;
+        for (const auto& f : DecodedFrames(clip))
+            got.push_back(f.pts);
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_NEAR(got[i], expected[i], 1e-6) << i;
+        for (const char* crop : c.drawn)
+            EXPECT_LT(Psnr(clip, movie, start, crop), 20) << crop;
+        for (const char* crop : c.untouched)
+            EXPECT_GT(Psnr(clip, movie, start, crop), 30) << crop;
+    }
+}
+
+TEST_F(OverlayTest, RefusedOrCancelledLeavesNothing) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args; // OUT is filled in
+        int exitCode;
+    } cases[] = {
+        {"a .mov clip", {"--overlay", "-o", "OUT.mov"}, 1},
+        {"crf out of range", {"--overlay", "--crf", "60", "-o", "OUT.mp4"}, 2},
+        {"odd size", {"--overlay", "--size", "641x360", "-o", "OUT.mp4"}, 2},
+        {"size without overlay", {"--size", "640x360", "-o", "OUT.mp4"}, 2},
+        {"Ctrl+C", {"--overlay", "--size", "1920x1080", "-o", "OUT.mp4"}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir out;
+        std::vector<std::string> args = {
+            "timeout",  "--foreground", "--preserve-status",     "-s",     "INT", "1.5",
+            QUELLO_BIN, "clip",         s_dir->file("WITH.MOV"), "--from", "0",   "--to",
+            "6"};
+        for (const auto& a : c.args)
+            args.push_back(a.rfind("OUT", 0) == 0 ? out.file("c" + a.substr(3)) : a);
+        const auto run = RunProgram(args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(out.entries(), std::set<std::string>{});
     }
 }
 

@@ -11,6 +11,14 @@ namespace quello {
 class HelperCommand : public Command {
 public:
     int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) override;
+
+    // Runs helper `program` for command `command` with `args` and returns its exit code. With
+    // `passStop` the helper runs in a process group of its own, so that a Ctrl+C reaches it
+    // once, through this process: while it runs, a stop signal (JobSignals) is passed on to it
+    // as SIGINT, and the helper stops its job cleanly.
+    static int RunHelper(const std::string& command, const std::string& program,
+                         const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                         bool passStop);
 };
 
 } // namespace quello

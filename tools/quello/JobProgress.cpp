@@ -47,6 +47,24 @@ void JobProgress::Show(int files, int totalFiles, std::int64_t bytes, std::int64
         m_out << line << "\n" << std::flush;
     }
 }
+void JobProgress::ShowSpan(double doneSeconds, double totalSeconds) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_terminal || now - m_shown < std::chrono::milliseconds(200))
+        return;
+    m_shown = now;
+    const double elapsed = std::chrono::duration<double>(now - m_start).count();
+    char text[160];
+    int n =
+        std::snprintf(text, sizeof text, "%.1f of %.1f s of video (%d %%)", doneSeconds,
+                      totalSeconds, totalSeconds > 0 ? int(100 * doneSeconds / totalSeconds) : 100);
+    if (elapsed > 0 && doneSeconds > 0)
+        std::snprintf(text + n, sizeof text - std::size_t(n), ", %.2fx real time, %s left",
+                      doneSeconds / elapsed,
+                      ClockText((totalSeconds - doneSeconds) * elapsed / doneSeconds).c_str());
+    m_out << "\r\033[K" << text << std::flush;
+    m_open = true;
+}
+
 void JobProgress::Finish() {
     if (m_open)
         m_out << "\r\033[K" << std::flush;

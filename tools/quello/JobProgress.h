@@ -17,6 +17,9 @@ public:
     JobProgress& operator=(const JobProgress&) = delete;
 
     void Show(int files, int totalFiles, std::int64_t bytes, std::int64_t totalBytes);
+    // The progress of a job over a span of video: seconds done of the total, the speed against
+    // real time and the time left. On a terminal only: a pipe gets the report alone.
+    void ShowSpan(double doneSeconds, double totalSeconds);
     // Clears the live line, so that the report starts on a clean line.
     void Finish();
 
