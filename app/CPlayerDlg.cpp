@@ -1,6 +1,7 @@
 #include "CPlayerDlg.h"
 
 #include "CAboutDlg.h"
+#include "ClipController.h"
 #include "EvidenceExport.h"
 #include "LibraryController.h"
 #include "LibrarySettings.h"
@@ -95,6 +96,8 @@ CPlayerDlg::CPlayerDlg(QWidget* parent)
     m_controls = WindowTemplate::Build(this);
     m_library = new LibraryController(this, m_controls.list);
     m_playback = new PlaybackController(this, m_controls, *m_library);
+    m_clips = new ClipController(this, m_controls, *m_playback, *m_library);
+    connect(m_playback, &PlaybackController::recordingShown, m_clips, &ClipController::ShowMarks);
     m_notice = new NoticeBar(this);
     m_cardWatcher = new CardWatcher(this);
     m_importJob = new LibraryImportJob(this);
@@ -114,6 +117,7 @@ CPlayerDlg::CPlayerDlg(QWidget* parent)
 
 CPlayerDlg::~CPlayerDlg() {
     m_scanTimer.stop();
+    delete m_clips;
     delete m_playback;
     delete m_library;
 }
@@ -222,6 +226,9 @@ void CPlayerDlg::ConnectCommands() {
     shortcut(QKeySequence(Qt::Key_PageDown), [playback] { playback->JumpToNextEvent(true); });
     shortcut(QKeySequence(Qt::Key_PageUp), [playback] { playback->JumpToNextEvent(false); });
     shortcut(QKeySequence(Qt::Key_Escape), [playback] { playback->LeaveFullScreen(); });
+    ClipController* clips = m_clips;
+    shortcut(QKeySequence(Qt::Key_I), [clips] { clips->SetIn(); });
+    shortcut(QKeySequence(Qt::Key_O), [clips] { clips->SetOut(); });
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Space),
              [this] { ShowWindowMenu(mapToGlobal(QPoint(0, kTitleDragHeight))); });
 }
@@ -457,6 +464,16 @@ void CPlayerDlg::ShowWindowMenu(const QPoint& globalPos) {
     evidence->setEnabled(engine().GetState() != MediaState::Stopped);
     connect(evidence, &QAction::triggered, this,
             [this] { ExportEvidence(this, *m_playback, *m_controls.waveform, library()); });
+    const bool open = engine().GetState() != MediaState::Stopped;
+    QAction* saveClip = menu.addAction(QStringLiteral("Save clip…"));
+    saveClip->setEnabled(open && !m_clips->exporting());
+    connect(saveClip, &QAction::triggered, m_clips, &ClipController::SaveClipCommand);
+    QAction* overlay = menu.addAction(QStringLiteral("Export video with overlay…"));
+    overlay->setEnabled(open && !m_clips->exporting());
+    connect(overlay, &QAction::triggered, m_clips, &ClipController::ExportOverlayCommand);
+    QAction* clearMarks = menu.addAction(QStringLiteral("Clear In/Out"));
+    clearMarks->setEnabled(m_clips->hasMarks());
+    connect(clearMarks, &QAction::triggered, m_clips, &ClipController::ClearMarks);
     // The current recording's G-force events, each a jump to 2 s before its peak.
     QMenu* events = menu.addMenu(QStringLiteral("G-force events"));
     events->setObjectName(QStringLiteral("eventsMenu"));

@@ -24,6 +24,7 @@ namespace quello {
 
 class CDlgGMap;
 class CardWatcher;
+class ClipController;
 class LibraryController;
 class LibraryImportJob;
 class NoticeBar;
@@ -79,6 +80,8 @@ public:
     CardWatcher& cardWatcher() { return *m_cardWatcher; }
     LibraryImportJob& importJob() { return *m_importJob; }
     NoticeBar& noticeBar() { return *m_notice; }
+    // The clip's marks and its exports ("Save clip…", "Export video with overlay…").
+    ClipController& clips() { return *m_clips; }
 
     // --- Recording library -------------------------------------------------------------
     bool AddRecording(const QString& moviePath); // false when the library is full
@@ -154,6 +157,7 @@ private:
     // Children of the window, deleted first by the destructor: they drive its widgets.
     LibraryController* m_library = nullptr;
     PlaybackController* m_playback = nullptr;
+    ClipController* m_clips = nullptr;
     CDlgGMap* m_map = nullptr; // made right after the start-up card scan
     NoticeBar* m_notice = nullptr;
     CardWatcher* m_cardWatcher = nullptr;

@@ -267,6 +267,7 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
     }
     m_controls.list->setFocus();
     m_library.SelectEntry(index);
+    emit recordingShown();
 }
 
 void PlaybackController::OnRowChosen(int row, bool autoPlay) {
@@ -315,6 +316,7 @@ void PlaybackController::ReloadTelemetry() {
 
 void PlaybackController::ShowTelemetry() {
     m_controls.waveform->SetTelemetry(m_telemetry);
+    emit recordingShown();
     m_controls.waveform->repaint();
 }
 

@@ -115,6 +115,10 @@ public:
     std::optional<MediaState> stateBeforeSeek() const { return m_stateBeforeSeek; }
     std::optional<int> volumeLevel() const { return m_volumeLevel; }
 
+signals:
+    // A recording opened, or its telemetry reached the waveform (which then starts afresh).
+    void recordingShown();
+
 protected:
     bool event(QEvent* event) override;
 

@@ -13,6 +13,7 @@ extern "C" {
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace quello {
 
@@ -61,10 +62,12 @@ bool MovieLength(const std::string& path, double& length, std::string& error) {
     return true;
 }
 
-// The span [from, to], seconds of trip[at], cut into the recordings of the trip.
-ClipSpan Resolve(const std::vector<std::string>& trip, std::size_t at, double from, double to) {
+// The span from `from`, seconds of trip[at], to `to`, seconds of trip[toAt], cut into the
+// recordings of the trip.
+ClipSpan Resolve(const std::vector<std::string>& trip, std::size_t at, double from,
+                 std::size_t toAt, double to) {
     ClipSpan span;
-    if (!std::isfinite(from) || !std::isfinite(to) || to <= from) {
+    if (!std::isfinite(from) || !std::isfinite(to) || toAt < at || (toAt == at && to <= from)) {
         span.error = "the span must end after it starts";
         return span;
     }
@@ -76,6 +79,11 @@ ClipSpan Resolve(const std::vector<std::string>& trip, std::size_t at, double fr
         starts[i] = starts[i - 1] + lengths[i - 1];
     for (std::size_t i = at; i-- > 0;)
         starts[i] = starts[i + 1] - lengths[i];
+    to += starts[toAt];
+    if (to <= from) {
+        span.error = "the span must end after it starts";
+        return span;
+    }
     span.tripStart = starts.front();
     span.tripEnd = starts.back() + lengths.back();
     const std::string& first = trip.front();
@@ -109,20 +117,32 @@ ClipSpan Resolve(const std::vector<std::string>& trip, std::size_t at, double fr
 } // namespace
 
 ClipSpan FindClipSpan(const RecordingLibrary& library, int index, double from, double to) {
-    const std::vector<int> trip = FindTrip(library, index);
-    if (trip.empty()) {
-        ClipSpan span;
+    return FindClipSpan(library, index, from, index, to);
+}
+
+ClipSpan FindClipSpan(const RecordingLibrary& library, int fromIndex, double from, int toIndex,
+                      double to) {
+    ClipSpan span;
+    const std::vector<int> trip = FindTrip(library, fromIndex);
+    if (trip.empty() || toIndex < 0 || toIndex >= library.entryCount()) {
         span.error = "no such recording";
         return span;
     }
     std::vector<std::string> paths;
-    std::size_t at = 0;
+    std::optional<std::size_t> at, toAt;
     for (const int i : trip) {
-        if (i == index)
+        if (i == fromIndex)
             at = paths.size();
+        if (i == toIndex)
+            toAt = paths.size();
         paths.push_back(library.entry(i).moviePath);
     }
-    return Resolve(paths, at, from, to);
+    if (!at || !toAt) {
+        span.error = Name(library.entry(toIndex).moviePath) + " does not follow on from " +
+                     Name(library.entry(fromIndex).moviePath) + " in one trip";
+        return span;
+    }
+    return Resolve(paths, *at, from, *toAt, to);
 }
 
 ClipSpan FindClipSpan(const std::string& moviePath, double from, double to) {

@@ -35,6 +35,12 @@ struct ClipSpan {
 // any thread for distinct libraries.
 ClipSpan FindClipSpan(const RecordingLibrary& library, int index, double from, double to);
 
+// A span from `from` seconds of entry `fromIndex` to `to` seconds of entry `toIndex`, a later
+// recording of the same trip or the same one (marks set in two recordings). Refused when the
+// two are not of one trip or `to` comes first.
+ClipSpan FindClipSpan(const RecordingLibrary& library, int fromIndex, double from, int toIndex,
+                      double to);
+
 // The same for a movie given by its path: its trip is looked for among the movies of its
 // folder, listed and ordered as the player lists a folder. The pieces of the other recordings
 // name them by the folder of `moviePath` as given.

@@ -594,6 +594,7 @@ ClipReport OverlayClip::Write() {
         offset += av_rescale_q(lastEnd - firstPts, vtb, output.encoder->time_base);
         done += piece.to - piece.from;
         report.end = double(lastEnd) * av_q2d(vtb);
+        report.length += double(lastEnd - firstPts) * av_q2d(vtb);
     }
 
     int rc = avcodec_send_frame(output.encoder, nullptr);
