@@ -302,8 +302,7 @@ void WaveformPainter::DrawClipMarks(QPainter& p, const PlotRect& r) {
     };
     if (m_clipIn && m_clipOut && *m_clipIn <= *m_clipOut) {
         const int left = xOf(point(*m_clipIn)), right = xOf(point(*m_clipOut));
-        p.fillRect(QRect(left, r.top, std::max(1, right - left), r.bottom - r.top),
-                   kClipBandColor);
+        p.fillRect(QRect(left, r.top, std::max(1, right - left), r.bottom - r.top), kClipBandColor);
     }
     for (const std::optional<int>& mark : {m_clipIn, m_clipOut})
         if (mark && point(*mark) >= 0 && point(*mark) < count)
