@@ -140,6 +140,14 @@ std::string ClipTest::s_movie;
 std::vector<Frame>* ClipTest::s_frames = nullptr;
 std::vector<std::vector<Frame>>* ClipTest::s_trip = nullptr;
 
+// The command run where files can't grow past 16 KB, as on a full disk: writes fail (EFBIG).
+std::vector<std::string> DiskFull(std::vector<std::string> command) {
+    if (command.front() == "FULL")
+        command.front() = QUELLO_BIN;
+    command.insert(command.begin(), {"sh", "-c", "ulimit -f 32; trap '' XFSZ; exec \"$@\"", "sh"});
+    return command;
+}
+
 struct Span {
     const char* from;
     const char* to;
@@ -326,6 +334,7 @@ TEST_F(ClipTest, RefusesBadRequestsAndLeavesNothing) {
         {"other extension", {"clip", "MOVIE", "--from", "1", "--to", "2", "-o", "OUT.mkv"}, 1},
         {"unreadable movie", {"clip", "DAT", "--from", "1", "--to", "2", "-o", "OUT"}, 1},
         {"folder is a file", {"clip", "MOVIE", "--from", "1", "--to", "2", "-o", "FILE/c.mov"}, 1},
+        {"disk full", {"FULL", "clip", "MOVIE", "--from", "0", "--to", "6", "-o", "OUT"}, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -347,7 +356,7 @@ TEST_F(ClipTest, RefusesBadRequestsAndLeavesNothing) {
                 a = out.file("file") + a.substr(4);
             args.push_back(a);
         }
-        const auto run = RunQuello(args);
+        const auto run = args.front() == "FULL" ? RunProgram(DiskFull(args)) : RunQuello(args);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
@@ -492,6 +501,7 @@ TEST_F(OverlayTest, RefusedOrCancelledLeavesNothing) {
         {"odd size", {"--overlay", "--size", "641x360", "-o", "OUT.mp4"}, 2},
         {"size without overlay", {"--size", "640x360", "-o", "OUT.mp4"}, 2},
         {"Ctrl+C", {"--overlay", "--size", "1920x1080", "-o", "OUT.mp4"}, 1},
+        {"disk full", {"FULL", "--overlay", "-o", "OUT.mp4"}, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -501,8 +511,9 @@ TEST_F(OverlayTest, RefusedOrCancelledLeavesNothing) {
             QUELLO_BIN, "clip",         s_dir->file("WITH.MOV"), "--from", "0",   "--to",
             "6"};
         for (const auto& a : c.args)
-            args.push_back(a.rfind("OUT", 0) == 0 ? out.file("c" + a.substr(3)) : a);
-        const auto run = RunProgram(args);
+            if (a != "FULL")
+                args.push_back(a.rfind("OUT", 0) == 0 ? out.file("c" + a.substr(3)) : a);
+        const auto run = RunProgram(c.args.front() == "FULL" ? DiskFull(args) : args);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_EQ(out.entries(), std::set<std::string>{});
