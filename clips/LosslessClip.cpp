@@ -1,6 +1,8 @@
 #include "LosslessClip.h"
 
+#include "ClipMedia.h"
 #include "ClipOutputFile.h"
+#include "EditListPatch.h"
 #include "TelemetrySlice.h"
 
 #include "outputs/TelemetryGpxWriter.h"
@@ -35,12 +37,6 @@ namespace quello {
 
 namespace {
 
-std::string AvError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
 struct InputOwner {
     AVFormatContext* ctx = nullptr;
     ~InputOwner() { avformat_close_input(&ctx); }
@@ -56,16 +52,6 @@ struct OutputOwner {
         }
     }
 };
-
-struct PacketOwner {
-    AVPacket* pkt = av_packet_alloc();
-    ~PacketOwner() { av_packet_free(&pkt); }
-};
-
-bool EndsWithNoCase(const std::string& text, const char* suffix) {
-    const std::size_t n = std::strlen(suffix);
-    return text.size() > n && ::strcasecmp(text.c_str() + text.size() - n, suffix) == 0;
-}
 
 // The video frame whose presentation interval contains a time, in the video stream's units.
 struct FrameAt {
@@ -141,113 +127,6 @@ FrameAt FindFrame(AVFormatContext* ctx, int video, std::int64_t target, std::int
     }
     at.error = "no video frame found at that time";
     return at;
-}
-
-// "YYYY-MM-DDTHH:MM:SS.uuuuuuZ", what libavformat reads as a creation time.
-std::string IsoTime(std::int64_t microseconds) {
-    const std::time_t seconds = std::time_t(microseconds / 1000000);
-    std::tm utc{};
-    ::gmtime_r(&seconds, &utc);
-    char text[64];
-    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::snprintf(text + n, sizeof text - n, ".%06dZ", int(microseconds % 1000000));
-    return text;
-}
-
-std::uint64_t Big(const unsigned char* p, int bytes) {
-    std::uint64_t v = 0;
-    for (int i = 0; i < bytes; ++i)
-        v = (v << 8) | p[i];
-    return v;
-}
-
-void PutBig(unsigned char* p, int bytes, std::uint64_t v) {
-    for (int i = bytes - 1; i >= 0; --i, v >>= 8)
-        p[i] = static_cast<unsigned char>(v & 0xff);
-}
-
-// The boxes directly inside [begin, end) of `data` named `type`, as (content start, box end).
-std::vector<std::pair<std::size_t, std::size_t>> Boxes(const std::vector<unsigned char>& data,
-                                                       std::size_t begin, std::size_t end,
-                                                       const char* type) {
-    std::vector<std::pair<std::size_t, std::size_t>> found;
-    while (begin + 8 <= end) {
-        std::uint64_t size = Big(&data[begin], 4);
-        std::size_t header = 8;
-        if (size == 1 && begin + 16 <= end) {
-            size = Big(&data[begin + 8], 8);
-            header = 16;
-        }
-        if (size < header || size > end - begin)
-            break;
-        if (std::memcmp(&data[begin + 4], type, 4) == 0)
-            found.emplace_back(begin + header, begin + std::size_t(size));
-        begin += std::size_t(size);
-    }
-    return found;
-}
-
-// The muxer's edit list ends the video where its last packet's picture ends; a reordered
-// reference frame kept after the last frame would show. Sets the video edit's length to the
-// span [start, end) (seconds). True when the movie holds such an edit and it was rewritten.
-bool TrimVideoEdit(const std::string& path, double seconds) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool trimmed = false;
-    struct stat st {};
-    std::uint64_t at = 0;
-    unsigned char head[16];
-    while (::fstat(fd, &st) == 0 && at + 8 <= std::uint64_t(st.st_size)) {
-        if (::pread(fd, head, 16, off_t(at)) < 8)
-            break;
-        std::uint64_t size = Big(head, 4);
-        if (size == 1)
-            size = Big(head + 8, 8);
-        else if (size == 0)
-            size = std::uint64_t(st.st_size) - at;
-        if (size < 8 || at + size > std::uint64_t(st.st_size))
-            break;
-        if (std::memcmp(head + 4, "moov", 4) != 0 || size > (64u << 20)) {
-            at += size;
-            continue;
-        }
-        std::vector<unsigned char> moov(std::size_t(size), 0);
-        if (::pread(fd, moov.data(), moov.size(), off_t(at)) != ssize_t(moov.size()))
-            break;
-        const auto mvhd = Boxes(moov, 8, moov.size(), "mvhd");
-        if (mvhd.empty())
-            break;
-        const std::size_t m = mvhd[0].first;
-        const std::uint64_t scale = Big(&moov[m + (moov[m] == 1 ? 20 : 12)], 4);
-        for (const auto& trak : Boxes(moov, 8, moov.size(), "trak")) {
-            bool isVideo = false;
-            for (const auto& mdia : Boxes(moov, trak.first, trak.second, "mdia"))
-                for (const auto& hdlr : Boxes(moov, mdia.first, mdia.second, "hdlr"))
-                    isVideo = isVideo || (hdlr.first + 12 <= hdlr.second &&
-                                          std::memcmp(&moov[hdlr.first + 8], "vide", 4) == 0);
-            if (!isVideo)
-                continue;
-            for (const auto& edts : Boxes(moov, trak.first, trak.second, "edts")) {
-                for (const auto& elst : Boxes(moov, edts.first, edts.second, "elst")) {
-                    const std::size_t e = elst.first;
-                    const bool wide = moov[e] == 1;
-                    const std::size_t entries = std::size_t(Big(&moov[e + 4], 4));
-                    const std::size_t entrySize = wide ? 20 : 12;
-                    if (entries == 0 || e + 8 + entries * entrySize > elst.second)
-                        continue;
-                    unsigned char* last = &moov[e + 8 + (entries - 1) * entrySize];
-                    PutBig(last, wide ? 8 : 4, std::uint64_t(std::llround(seconds * scale)));
-                    if (::pwrite(fd, last, wide ? 8 : 4,
-                                 off_t(at + std::uint64_t(last - moov.data()))) == (wide ? 8 : 4))
-                        trimmed = true;
-                }
-            }
-        }
-        break;
-    }
-    ::close(fd);
-    return trimmed;
 }
 
 std::string Name(const std::string& path) {
@@ -592,7 +471,8 @@ ClipReport LosslessClip::Write() {
     if (created.tm_mday != 0) {
         const std::int64_t when = std::int64_t(::timegm(&created)) * 1000000;
         const std::int64_t shift = av_rescale_q(head.first.pts, head.vtb, AVRational{1, 1000000});
-        av_dict_set(&output.ctx->metadata, "creation_time", IsoTime(when + shift).c_str(), 0);
+        av_dict_set(&output.ctx->metadata, "creation_time", CreationTimeText(when + shift).c_str(),
+                    0);
     }
 
     rc = avio_open(&output.ctx->pb, movieFile.tempPath().c_str(), AVIO_FLAG_WRITE);

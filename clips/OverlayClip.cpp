@@ -1,5 +1,6 @@
 #include "OverlayClip.h"
 
+#include "ClipMedia.h"
 #include "ClipOutputFile.h"
 #include "OverlayPainter.h"
 
@@ -35,28 +36,6 @@ namespace quello {
 
 namespace {
 
-std::string AvError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
-bool EndsWithNoCase(const std::string& text, const char* suffix) {
-    const std::size_t n = std::strlen(suffix);
-    return text.size() > n && ::strcasecmp(text.c_str() + text.size() - n, suffix) == 0;
-}
-
-// "YYYY-MM-DDTHH:MM:SS.uuuuuuZ", what libavformat reads as a creation time.
-std::string IsoTime(std::int64_t microseconds) {
-    const std::time_t seconds = std::time_t(microseconds / 1000000);
-    std::tm utc{};
-    ::gmtime_r(&seconds, &utc);
-    char text[64];
-    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::snprintf(text + n, sizeof text - n, ".%06dZ", int(microseconds % 1000000));
-    return text;
-}
-
 struct Input {
     AVFormatContext* format = nullptr;
     AVCodecContext* decoder = nullptr;
@@ -86,11 +65,6 @@ struct Output {
 struct FrameOwner {
     AVFrame* frame = av_frame_alloc();
     ~FrameOwner() { av_frame_free(&frame); }
-};
-
-struct PacketOwner {
-    AVPacket* pkt = av_packet_alloc();
-    ~PacketOwner() { av_packet_free(&pkt); }
 };
 
 struct PacketQueue {
@@ -552,7 +526,7 @@ ClipReport OverlayClip::Write() {
                                 const std::int64_t shift =
                                     av_rescale_q(pts, vtb, AVRational{1, 1000000});
                                 av_dict_set(&output.format->metadata, "creation_time",
-                                            IsoTime(base + shift).c_str(), 0);
+                                            CreationTimeText(base + shift).c_str(), 0);
                             }
                             rc = avio_open(&output.format->pb, file.tempPath().c_str(),
                                            AVIO_FLAG_WRITE);
