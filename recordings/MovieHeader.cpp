@@ -205,6 +205,22 @@ void ReadMovieHeader(const std::string& moviePath, std::tm& creationTime,
     readOnly = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ? 1 : 0;
 }
 
+bool ReadMovieLength(const std::string& moviePath, std::uint32_t& durationSeconds) {
+    struct stat st {};
+    const int fd = OpenRegular(moviePath, &st);
+    if (fd < 0)
+        return false;
+    MovieTimes times;
+    const bool found = ReadMovieTimes(FileReader(fd, std::uint64_t(st.st_size)), times);
+    ::close(fd);
+    if (!found)
+        return false;
+    const std::uint64_t seconds = times.duration / (times.timeScale ? times.timeScale : 1);
+    durationSeconds =
+        std::uint32_t(std::min<std::uint64_t>(seconds, std::numeric_limits<std::uint32_t>::max()));
+    return true;
+}
+
 bool FindTelemetryFile(const std::string& moviePath, std::string& telemetryPath) {
     if (Utf8Length(moviePath) < 8)
         return false;

@@ -17,6 +17,11 @@ namespace quello {
 void ReadMovieHeader(const std::string& moviePath, std::tm& creationTime,
                      std::uint32_t& durationSeconds, int& readOnly);
 
+// The movie's length from its `mvhd` box alone, also when its creation time is unset (a camera
+// whose clock was never set, a car that writes none): true and `durationSeconds` written when
+// the box is found, else false and untouched. Plain function, safe on any thread.
+bool ReadMovieLength(const std::string& moviePath, std::uint32_t& durationSeconds);
+
 // Finds the telemetry file of a movie: the movie path with its last three characters replaced
 // by "DAT", beside the movie or in an "INFO" folder beside the movie's folder. Each name is
 // taken exactly when it exists, else matched case-insensitively inside its folder.

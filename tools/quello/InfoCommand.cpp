@@ -4,15 +4,53 @@
 #include "InputFile.h"
 #include "JsonOutput.h"
 
+#include "cameras/CameraGroups.h"
+#include "cameras/TeslaCamTree.h"
 #include "recordings/MovieHeader.h"
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <ostream>
 
 namespace quello {
 
 namespace {
+
+// The views of the movie's moment, when other cameras recorded it too.
+nlohmann::ordered_json Cameras(const std::string& path) {
+    const auto group = CameraGroupOf(path);
+    if (!group || group->cameras.size() < 2)
+        return nullptr;
+    nlohmann::ordered_json cameras = nlohmann::ordered_json::array();
+    for (const auto& camera : group->cameras)
+        cameras.push_back(
+            {{"camera", camera.camera}, {"label", camera.label}, {"path", camera.path}});
+    return cameras;
+}
+
+// A clip of a TeslaCam saved or Sentry event lies in the event's folder, one level under
+// SavedClips or SentryClips.
+nlohmann::ordered_json TeslaEventInfo(const std::string& path) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    const std::string kept = folder.parent_path().filename().string();
+    if (folder.empty() || (kept != "SavedClips" && kept != "SentryClips"))
+        return nullptr;
+    const TeslaEvent event = ReadTeslaEvent(folder.string());
+    nlohmann::ordered_json info;
+    info["kind"] = kept == "SavedClips" ? "saved" : "sentry";
+    info["reason"] = event.reason;
+    info["city"] = event.city;
+    info["time"] = event.time;
+    info["camera"] = event.camera;
+    if (event.hasPosition)
+        info["position"] = {event.latitude, event.longitude};
+    else
+        info["position"] = nullptr;
+    info["problem"] = event.problem.empty() ? nlohmann::ordered_json(nullptr)
+                                            : nlohmann::ordered_json(event.problem);
+    return info;
+}
 
 nlohmann::ordered_json MovieInfo(const std::string& path) {
     // A converted time always has a day of month of 1..31, so 0 marks "not written"; the
@@ -42,13 +80,15 @@ nlohmann::ordered_json MovieInfo(const std::string& path) {
         info["telemetryPath"] = telemetry;
     else
         info["telemetryPath"] = nullptr;
+    info["cameras"] = Cameras(path);
+    info["event"] = TeslaEventInfo(path);
     return info;
 }
 
 } // namespace
 
 const char* InfoCommand::summary() const {
-    return "start time, length, read-only flag and telemetry file of movies (JSON)";
+    return "start time, length, read-only flag, telemetry file and cameras of movies (JSON)";
 }
 
 std::string InfoCommand::help() const {
@@ -59,7 +99,14 @@ std::string InfoCommand::help() const {
            "                  header holds none (camera clock never set, not a movie)\n"
            "  durationSeconds whole seconds, or null together with creationTime\n"
            "  readOnly        true when the file has no write permission bit\n"
-           "  telemetryPath   the movie's .DAT file (beside it or in ../INFO), or null\n\n"
+           "  telemetryPath   the movie's .DAT file (beside it or in ../INFO), or null\n"
+           "  cameras         when other cameras recorded the same moment (files named alike,\n"
+           "                  differing by a camera tag, with overlapping times): each view's\n"
+           "                  camera, label (F, R, I; Tesla F, B, LR, RR, LP, RP) and path,\n"
+           "                  the front first; else null\n"
+           "  event           for a clip of a TeslaCam SavedClips or SentryClips event: kind,\n"
+           "                  reason, city, time, camera, position [lat, lon] or null, and\n"
+           "                  problem (a missing or broken event.json) or null; else null\n\n"
            "Every MOVIE must be a readable file; otherwise nothing is printed and the exit\n"
            "code is 1.\n";
 }
