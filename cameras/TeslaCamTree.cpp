@@ -209,8 +209,12 @@ TeslaCamDrive ScanTeslaCam(const std::string& root) {
             ScanEvents(sub, TeslaClipKind::Saved, drive);
         } else if (name == "SentryClips") {
             ScanEvents(sub, TeslaClipKind::Sentry, drive);
+        } else {
+            drive.problems.push_back(sub.string() + ": not a folder of TeslaCam clips");
         }
     }
+    for (const auto& file : top.files)
+        drive.problems.push_back(file.string() + ": not in a folder of TeslaCam clips");
     std::stable_sort(
         drive.moments.begin(), drive.moments.end(), [](const TeslaMoment& a, const TeslaMoment& b) {
             return std::tie(a.startTime, a.kind, a.key) < std::tie(b.startTime, b.kind, b.key);

@@ -171,6 +171,7 @@ TEST(TeslaCamTree, RecentSavedAndSentryClips) {
     dir.write(cam + "SentryClips/2024-05-01_12-00-00/2024-05-01_11-59-00-back.mp4", "");
     dir.write(cam + "SentryClips/2024-05-01_13-00-00/2024-05-01_12-59-00-right_repeater.mp4", "");
     dir.makeDir(cam + "SentryClips/2024-05-01_14-00-00");
+    dir.makeDir(cam + "Music");
 
     const TeslaCamDrive drive = ScanTeslaCam(dir.path());
     EXPECT_EQ(drive.teslaCamFolder, dir.file("TeslaCam"));
@@ -198,7 +199,8 @@ TEST(TeslaCamTree, RecentSavedAndSentryClips) {
     std::string problems;
     for (const auto& p : drive.problems)
         problems += p.substr(dir.path().size()) + "\n";
-    EXPECT_EQ(problems, "/TeslaCam/RecentClips/notes.txt: not a Tesla camera's clip\n"
+    EXPECT_EQ(problems, "/TeslaCam/Music: not a folder of TeslaCam clips\n"
+                        "/TeslaCam/RecentClips/notes.txt: not a Tesla camera's clip\n"
                         "/TeslaCam/SentryClips/2024-05-01_12-00-00: event.json is not a JSON "
                         "object\n"
                         "/TeslaCam/SentryClips/2024-05-01_13-00-00: no event.json\n"
