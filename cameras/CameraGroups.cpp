@@ -47,8 +47,8 @@ Movie ReadMovie(const std::string& path) {
     return movie;
 }
 
-// Views of one moment started together by the cameras' own account, but a camera may start or
-// stop writing a moment a second or two after another.
+// Views without header times are matched by their lengths, and one camera may start or stop
+// writing a moment a second or two after another.
 constexpr std::int64_t kLengthSlackSeconds = 3;
 
 // A movie shorter than a second still spans one, so that two such views of one moment meet.
