@@ -81,7 +81,7 @@ bool LoadForSources(const RecordingEntry& entry, TelemetrySet& out) {
 } // namespace
 
 bool SeiTelemetry::Convert(const std::vector<SeiRecord>& records, std::int64_t startTime,
-                           TelemetrySet& out, CarSignals* signals) {
+                           TelemetrySet& out, CarSignals* car) {
     if (records.empty())
         return false;
     double first = records.front().seconds, last = first;
@@ -95,14 +95,14 @@ bool SeiTelemetry::Convert(const std::vector<SeiRecord>& records, std::int64_t s
     const int samples =
         std::min<int>(int(std::floor(span * 10 + 1e-6)) + 1, TelemetrySet::kMaxSamples);
     out = TelemetrySet{};
-    if (signals != nullptr)
-        signals->seconds.assign(std::size_t(fixes), CarSecond{});
+    if (car != nullptr)
+        car->seconds.assign(std::size_t(fixes), CarSecond{});
     for (int i = 0; i < fixes; ++i) {
         const SeiMessage& m = Nearest(records, i)->message;
         FillFix(m, startTime + i, out.fixes[i]);
         out.speeds[i] = out.fixes[i].speed;
-        if (signals != nullptr)
-            signals->seconds[std::size_t(i)] = SecondOf(m);
+        if (car != nullptr)
+            car->seconds[std::size_t(i)] = SecondOf(m);
     }
     out.fixCount = fixes;
     for (int j = 0; j < samples; ++j) {
@@ -131,7 +131,7 @@ std::optional<std::int64_t> SeiTelemetry::StartFromName(const std::string& movie
     return std::int64_t(::timegm(&tm));
 }
 
-bool SeiTelemetry::Load(const RecordingEntry& entry, TelemetrySet& out, CarSignals* signals) {
+bool SeiTelemetry::Load(const RecordingEntry& entry, TelemetrySet& out, CarSignals* car) {
     if (!IsMp4OrMov(entry.moviePath))
         return false;
     SeiTrack track;
@@ -142,7 +142,7 @@ bool SeiTelemetry::Load(const RecordingEntry& entry, TelemetrySet& out, CarSigna
         start = *fromName;
     else if (track.hasCreationTime)
         start = track.creationTime;
-    return Convert(track.records, start, out, signals);
+    return Convert(track.records, start, out, car);
 }
 
 void SeiTelemetry::Register() {

@@ -23,10 +23,10 @@ class SeiTelemetry {
 public:
     // Fix i from the message nearest second i (dateTime = startTime + i, "YYYY/MM/DD hh:mm:ss";
     // position "%.6f" when the message has one; speed km/h; heading 0..359), sample j from the
-    // message nearest j/10 s; `signals` (optional) gets one entry per fix. Seconds past the
+    // message nearest j/10 s; `car` (optional) gets one entry per fix. Seconds past the
     // set's capacity are dropped. False when `records` is empty.
     static bool Convert(const std::vector<SeiRecord>& records, std::int64_t startTime,
-                        TelemetrySet& out, CarSignals* signals);
+                        TelemetrySet& out, CarSignals* car);
 
     // The clip's start from its file name, "YYYY-MM-DD_HH-MM-SS" at the start of the base name
     // (seconds since 1970, no zone); nothing when the name has none.
@@ -35,7 +35,7 @@ public:
     // Reads and converts an .mp4 or .MOV movie's messages; the start is the file name's, else
     // the header's creation time, else the entry's. False (and `out` untouched) when the movie
     // holds none.
-    static bool Load(const RecordingEntry& entry, TelemetrySet& out, CarSignals* signals);
+    static bool Load(const RecordingEntry& entry, TelemetrySet& out, CarSignals* car);
 
     // Makes LoadRecordingTelemetry() try the car's messages (SetMovieStreamTelemetry()). Call
     // once at program start, before any telemetry is loaded.
