@@ -48,7 +48,8 @@ bool ParseCreationTime(const AVDictionary* metadata, std::int64_t& out) {
 
 } // namespace
 
-bool SeiReader::Read(const std::string& moviePath, SeiTrack& out, double giveUpSeconds) {
+bool SeiReader::Read(const std::string& moviePath, SeiTrack& out, double giveUpSeconds,
+                     double stopSeconds) {
     out = SeiTrack{};
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, moviePath.c_str(), nullptr, nullptr) < 0)
@@ -86,7 +87,7 @@ bool SeiReader::Read(const std::string& moviePath, SeiTrack& out, double giveUpS
                                                 found = true;
                                             }
                                         });
-            if (out.records.empty() && seconds > giveUpSeconds) {
+            if ((out.records.empty() && seconds > giveUpSeconds) || seconds > stopSeconds) {
                 av_packet_unref(packet.get());
                 break;
             }

@@ -29,9 +29,11 @@ struct SeiTrack {
 class SeiReader {
 public:
     // Packets within the first `giveUpSeconds` of video without any message end the read early:
-    // such a movie has none. Returns false when the movie can't be opened, has no H.264 stream
-    // stored with an avcC record, or holds no message; `out` then has no records.
-    static bool Read(const std::string& moviePath, SeiTrack& out, double giveUpSeconds = 2.0);
+    // such a movie has none; the read also ends past `stopSeconds`. Returns false when the movie
+    // can't be opened, has no H.264 stream stored with an avcC record, or holds no message; `out`
+    // then has no records.
+    static bool Read(const std::string& moviePath, SeiTrack& out, double giveUpSeconds = 2.0,
+                     double stopSeconds = 1e9);
 };
 
 } // namespace quello

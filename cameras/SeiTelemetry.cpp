@@ -15,13 +15,15 @@ namespace {
 
 constexpr double kStandardGravity = 9.80665;
 
-// The record whose time is nearest `seconds`; records come in decode order, so all are looked at.
-const SeiRecord* Nearest(const std::vector<SeiRecord>& records, double seconds) {
-    const SeiRecord* best = nullptr;
-    for (const SeiRecord& r : records)
-        if (best == nullptr || std::abs(r.seconds - seconds) < std::abs(best->seconds - seconds))
-            best = &r;
-    return best;
+// The record whose time is nearest `seconds` among records sorted by time (not empty).
+const SeiRecord& Nearest(const std::vector<SeiRecord>& sorted, double seconds) {
+    const auto after = std::lower_bound(sorted.begin(), sorted.end(), seconds,
+                                        [](const SeiRecord& r, double t) { return r.seconds < t; });
+    if (after == sorted.begin())
+        return *after;
+    if (after == sorted.end() || seconds - (after - 1)->seconds <= after->seconds - seconds)
+        return *(after - 1);
+    return *after;
 }
 
 std::int32_t MilliG(double metresPerSecond2, double offsetG) {
@@ -84,11 +86,11 @@ bool SeiTelemetry::Convert(const std::vector<SeiRecord>& records, std::int64_t s
                            TelemetrySet& out, CarSignals* car) {
     if (records.empty())
         return false;
-    double first = records.front().seconds, last = first;
-    for (const SeiRecord& r : records) {
-        first = std::min(first, r.seconds);
-        last = std::max(last, r.seconds);
-    }
+    // Packets come in decode order; reordered frames put their times out of order.
+    std::vector<SeiRecord> sorted = records;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const SeiRecord& a, const SeiRecord& b) { return a.seconds < b.seconds; });
+    const double first = sorted.front().seconds, last = sorted.back().seconds;
     const double span = std::max(0.0, last - std::min(first, 0.0));
     // 1e-6: a frame time such as 0.9999999 still starts its slot.
     const int fixes = std::min<int>(int(std::floor(span + 1e-6)) + 1, TelemetrySet::kMaxFixes);
@@ -98,7 +100,7 @@ bool SeiTelemetry::Convert(const std::vector<SeiRecord>& records, std::int64_t s
     if (car != nullptr)
         car->seconds.assign(std::size_t(fixes), CarSecond{});
     for (int i = 0; i < fixes; ++i) {
-        const SeiMessage& m = Nearest(records, i)->message;
+        const SeiMessage& m = Nearest(sorted, i).message;
         FillFix(m, startTime + i, out.fixes[i]);
         out.speeds[i] = out.fixes[i].speed;
         if (car != nullptr)
@@ -106,7 +108,7 @@ bool SeiTelemetry::Convert(const std::vector<SeiRecord>& records, std::int64_t s
     }
     out.fixCount = fixes;
     for (int j = 0; j < samples; ++j) {
-        const SeiMessage& m = Nearest(records, j / 10.0)->message;
+        const SeiMessage& m = Nearest(sorted, j / 10.0).message;
         GSensorSample& s = out.samples[j];
         s.x = MilliG(std::isfinite(m.accelerationX) ? m.accelerationX : 0, 0);
         s.y = MilliG(std::isfinite(m.accelerationY) ? -m.accelerationY : 0, 0);
@@ -135,7 +137,8 @@ bool SeiTelemetry::Load(const RecordingEntry& entry, TelemetrySet& out, CarSigna
     if (!IsMp4OrMov(entry.moviePath))
         return false;
     SeiTrack track;
-    if (!SeiReader::Read(entry.moviePath, track))
+    // A second more than the set holds, so its last second still finds its nearest frame.
+    if (!SeiReader::Read(entry.moviePath, track, 2.0, TelemetrySet::kMaxFixes + 1.0))
         return false;
     std::int64_t start = entry.hasStartTime ? entry.startTime : 0;
     if (const auto fromName = StartFromName(entry.moviePath))
