@@ -133,23 +133,6 @@ TEST_F(SeiClipTest, ReaderKeepsEveryFrameWithItsTime) {
     }
 }
 
-TEST_F(SeiClipTest, TelemetryCommandPrintsTheCarsSignals) {
-    const std::string clip = Clip("with", "2024-05-01_10-00-04");
-    const auto json = test::RunQuello({"telemetry", clip});
-    ASSERT_EQ(json.exitCode, 0) << json.err;
-    EXPECT_NE(json.out.find("\"source\":\"sei\""), std::string::npos);
-    EXPECT_NE(json.out.find("{\"gear\":\"drive\",\"pedal\":27.0,\"steering\":4.0,"
-                            "\"leftBlinker\":false,\"rightBlinker\":false,\"brake\":true,"
-                            "\"assist\":\"adaptive-cruise\"}]"),
-              std::string::npos)
-        << json.out;
-    const auto csv = test::RunQuello({"telemetry", clip, "--format", "csv"});
-    ASSERT_EQ(csv.exitCode, 0) << csv.err;
-    EXPECT_NE(csv.out.find(",z9,gear,pedal,steering,leftBlinker,rightBlinker,brake,assist\n"),
-              std::string::npos);
-    EXPECT_NE(csv.out.find(",1000,drive,25,0,1,0,0,self-driving\n"), std::string::npos) << csv.out;
-}
-
 TEST_F(SeiClipTest, ClipWithoutSeiIsNoSource) {
     SeiTelemetry::Register();
     auto set = std::make_unique<TelemetrySet>();

@@ -120,21 +120,19 @@ Bytes SeiUnit(const Bytes& message) {
 TEST(SeiPayload, FindsTheMessageInItsNalUnit) {
     const Bytes long_ = kMessage + Tag(41, 2) + Varint(300) + Bytes(300, 0);
     const Bytes otherUserData = Bytes{0x06, 0x05, 0x03, 0x11, 0x22, 0x33};
+    const Bytes unit = SeiUnit(kMessage);
+    const Bytes afterHeader(unit.begin() + 1, unit.end());
     const struct {
         const char* name;
         Bytes unit;
         bool found;
     } cases[] = {
-        {"escaped zeros", SeiUnit(kMessage), true},
+        {"escaped zeros", unit, true},
         {"size over 255", SeiUnit(long_), true},
-        {"after another SEI message",
-         Bytes{0x06, 0x01, 0x01, 0x00} +
-             Bytes(SeiUnit(kMessage).begin() + 1, SeiUnit(kMessage).end()),
-         true},
+        {"after another SEI message", Bytes{0x06, 0x01, 0x01, 0x00} + afterHeader, true},
         {"other user data", otherUserData + Bytes{0x80}, false},
         {"no 0x69 after the run", Bytes{0x06, 0x05, 0x02, 0x42, 0x08, 0x80}, false},
-        {"a slice, not SEI",
-         Bytes{0x65} + Bytes(SeiUnit(kMessage).begin() + 1, SeiUnit(kMessage).end()), false},
+        {"a slice, not SEI", Bytes{0x65} + afterHeader, false},
         {"payload size past the unit", Bytes{0x06, 0x05, 0x40, 0x42, 0x69, 0x08, 0x01}, false},
     };
     for (const auto& c : cases) {
