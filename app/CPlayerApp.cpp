@@ -5,6 +5,8 @@
 #include "LibrarySettings.h"
 #include "WindowTemplate.h"
 
+#include "cameras/SeiTelemetry.h"
+
 #include "quello/Version.h"
 
 #include <QFileInfo>
@@ -78,6 +80,8 @@ void CPlayerApp::PrepareProcess() {
     mallopt(M_ARENA_MAX, 2);
     if (qEnvironmentVariableIsEmpty("MALLOC_ARENA_MAX"))
         qputenv("MALLOC_ARENA_MAX", "2");
+    // A car's front-camera movies carry its own telemetry in the video stream.
+    SeiTelemetry::Register();
 }
 
 CPlayerApp::CPlayerApp(int& argc, char** argv) : m_argc(argc), m_argv(argv) {}

@@ -55,6 +55,9 @@ QString TelemetryLoader::SourceNote(const Loaded& loaded) {
     case TelemetrySource::UserGpx:
         from = QStringLiteral("GPS: chosen track");
         break;
+    case TelemetrySource::Sei:
+        from = QStringLiteral("GPS: the car's own data");
+        break;
     }
     if (!loaded.load.offsetApplied || loaded.offsetSeconds == 0)
         return from;

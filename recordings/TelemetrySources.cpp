@@ -8,12 +8,15 @@
 #include "TrackPlacement.h"
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <vector>
 
 namespace quello {
 
 namespace {
+
+std::atomic<MovieStreamTelemetry> g_streamReader{nullptr};
 
 // The movie's path without its extension ("/card/FILE0001" for "/card/FILE0001.MOV").
 std::string BasePath(const std::string& moviePath) {
@@ -53,13 +56,19 @@ bool FromSideFiles(const std::string& moviePath, const TrackWindow& window, Tele
 
 TelemetrySource FromTracks(const RecordingEntry& entry, const GpsOptions& options,
                            TelemetrySet& out) {
-    if (!entry.hasStartTime || entry.durationSeconds == 0)
-        return TelemetrySource::None;
+    const bool placeable = entry.hasStartTime && entry.durationSeconds != 0;
     const TrackWindow window{entry.startTime, entry.durationSeconds, options.offsetSeconds};
     std::vector<TrackPoint> points;
-    if (!options.userGpx.empty() && ReadGpxTrack(options.userGpx, points) &&
+    if (placeable && !options.userGpx.empty() && ReadGpxTrack(options.userGpx, points) &&
         Place(points, window, out))
         return TelemetrySource::UserGpx;
+    // The stream's telemetry is timed by the movie itself, so it needs no start time.
+    if (const MovieStreamTelemetry reader = g_streamReader.load(); reader && reader(entry, out))
+        return TelemetrySource::Sei;
+    if (!placeable) {
+        out = TelemetrySet{};
+        return TelemetrySource::None;
+    }
     TelemetrySource source = TelemetrySource::None;
     if (FromSideFiles(entry.moviePath, window, source, out))
         return source;
@@ -84,6 +93,8 @@ const char* TelemetrySourceName(TelemetrySource source) {
         return "embedded";
     case TelemetrySource::UserGpx:
         return "user-gpx";
+    case TelemetrySource::Sei:
+        return "sei";
     case TelemetrySource::None:
         break;
     }
@@ -98,8 +109,13 @@ TelemetryLoad LoadRecordingTelemetry(const RecordingEntry& entry, const GpsOptio
         return load;
     }
     load.source = FromTracks(entry, options, out);
-    load.offsetApplied = load.source != TelemetrySource::None && options.offsetSeconds != 0;
+    load.offsetApplied = load.source != TelemetrySource::None &&
+                         load.source != TelemetrySource::Sei && options.offsetSeconds != 0;
     return load;
+}
+
+void SetMovieStreamTelemetry(MovieStreamTelemetry reader) {
+    g_streamReader.store(reader);
 }
 
 GpsOptions SavedGpsOptions(const std::string& moviePath) {

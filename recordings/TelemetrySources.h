@@ -17,9 +17,10 @@ enum class TelemetrySource {
     Nmea,     // an NMEA log beside the movie (.nmea, .NMEA or .txt)
     Embedded, // GPS data inside the movie, read through ExifTool
     UserGpx,  // the GPX the user chose
+    Sei,      // the car's own telemetry in the movie's video stream (cameras/SeiTelemetry)
 };
 
-// "none", "dat", "gpx", "nmea", "embedded", "user-gpx".
+// "none", "dat", "gpx", "nmea", "embedded", "user-gpx", "sei".
 const char* TelemetrySourceName(TelemetrySource source);
 
 // What the caller adds to the automatic search.
@@ -41,6 +42,8 @@ struct TelemetryLoad {
 //   1. the camera's telemetry file (entry.telemetryPath), exactly as ParseTelemetryFile() reads
 //      it, also when it holds no line: it is the recording's own record;
 //   2. the user's GPX (options.userGpx): an explicit choice outranks what lies beside the movie;
+//   then the telemetry the movie's video stream carries, read by the reader set with
+//   SetMovieStreamTelemetry() (laid out by the movie's own clock: no offset, no placing);
 //   3. a side file with the movie's base name: ".gpx" or ".GPX", then an NMEA log ".nmea",
 //      ".NMEA", ".txt" or ".TXT" (a log that gives no date is put on the movie's own date by
 //      PlaceTimesOfDay());
@@ -53,6 +56,16 @@ struct TelemetryLoad {
 // GUI thread. Plain function: safe on any thread for distinct sets.
 TelemetryLoad LoadRecordingTelemetry(const RecordingEntry& entry, const GpsOptions& options,
                                      TelemetrySet& out);
+
+// Reads telemetry a movie's video stream carries into `out`; true when it held some. It lives
+// above this library (cameras_core reads the car's SEI messages with libavformat), so it is
+// handed in rather than linked.
+using MovieStreamTelemetry = bool (*)(const RecordingEntry& entry, TelemetrySet& out);
+
+// Sets the reader LoadRecordingTelemetry() tries; nullptr (the default) turns it off. Meant for
+// program start (SeiTelemetry::Register()); the pointer is swapped atomically, so a load
+// running meanwhile sees the old or the new reader.
+void SetMovieStreamTelemetry(MovieStreamTelemetry reader);
 
 // The options the user saved for a movie in its folder's GpsFolderSettings file: the GPX chosen
 // for it (else the folder's) and its offset, with ExifTool at its defaults. Reads that file on

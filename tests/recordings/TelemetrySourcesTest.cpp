@@ -200,8 +200,19 @@ TEST(TelemetrySources, EmbeddedGpsComesThroughExifTool) {
     }
 }
 
+// Stands in for the car's SEI reader of cameras_core: the movie's stream holds one fix when set.
+bool g_streamHolds = false;
+
+bool StreamTelemetry(const RecordingEntry&, TelemetrySet& out) {
+    if (!g_streamHolds)
+        return false;
+    out = TelemetrySet{};
+    out.fixCount = 1;
+    return true;
+}
+
 // The first source that has fixes within the recording wins: the camera's .DAT, then the
-// user's GPX, then the side GPX, the side NMEA log, the GPS in the movie.
+// user's GPX, the movie's video stream, the side GPX, the side NMEA log, the GPS in the movie.
 TEST(TelemetrySources, TheFirstSourceWithFixesWins) {
     const TempDir dir;
     const std::string gpx = Gpsbabel(dir, DriveCsv(), "gpx");
@@ -212,15 +223,18 @@ TEST(TelemetrySources, TheFirstSourceWithFixesWins) {
     const std::string embedded = test::FreeGpsMovie(
         kDrive1904, 8, 'J', {{2026, 5, 16, 9, 41, 9, 'N', 'E', 100.0f, 200.0f, 0, 0, {}}});
     const struct {
-        std::string files; // D .DAT, U user GPX, X user GPX of another day, G .gpx, n .nmea,
-                           // t .txt, e GPS in the movie
+        std::string files; // D .DAT, U user GPX, X user GPX of another day, s the stream's,
+                           // G .gpx, n .nmea, t .txt, e GPS in the movie
         TelemetrySource source;
     } cases[] = {
         {"DUGnte", TelemetrySource::Dat}, {"UGnte", TelemetrySource::UserGpx},
         {"XGnte", TelemetrySource::Gpx},  {"nte", TelemetrySource::Nmea},
         {"te", TelemetrySource::Nmea},    {"e", TelemetrySource::Embedded},
         {"X", TelemetrySource::None},     {"", TelemetrySource::None},
+        {"Ds", TelemetrySource::Dat},     {"UsG", TelemetrySource::UserGpx},
+        {"XsG", TelemetrySource::Sei},    {"se", TelemetrySource::Sei},
     };
+    SetMovieStreamTelemetry(&StreamTelemetry);
     auto set = std::make_unique<TelemetrySet>();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.files);
@@ -230,6 +244,7 @@ TEST(TelemetrySources, TheFirstSourceWithFixesWins) {
                                                      : test::CameraMovie(kDrive1904, 1000, 8000)),
                              "", true, 1778924468, 8};
         GpsOptions options;
+        g_streamHolds = c.files.find('s') != std::string::npos;
         for (char kind : c.files) {
             if (kind == 'D')
                 entry.telemetryPath = card.write("A.DAT", dat);
@@ -245,6 +260,7 @@ TEST(TelemetrySources, TheFirstSourceWithFixesWins) {
         EXPECT_EQ(TelemetrySourceName(load.source), TelemetrySourceName(c.source));
         EXPECT_EQ(set->fixCount > 0, c.source != TelemetrySource::None);
     }
+    SetMovieStreamTelemetry(nullptr);
 }
 
 // Side files that are junk, cut short or without what placing needs give no telemetry.

@@ -5,6 +5,7 @@
 #include "JsonOutput.h"
 #include "TelemetryJson.h"
 
+#include "cameras/SeiTelemetry.h"
 #include "device/MovieGpsOptions.h"
 #include "outputs/TelemetryCsvWriter.h"
 #include "outputs/TelemetryGpxWriter.h"
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <sstream>
 
 namespace quello {
 
@@ -33,6 +35,39 @@ nlohmann::ordered_json Document(const TelemetrySet& set, const TelemetryLoad& lo
     return doc;
 }
 
+nlohmann::ordered_json CarJson(const CarSecond& s) {
+    if (!s.present)
+        return nullptr;
+    return {{"gear", CarSignals::GearName(s.gear)},
+            {"pedal", s.acceleratorPedal},
+            {"steering", s.steeringAngle},
+            {"leftBlinker", s.leftBlinker},
+            {"rightBlinker", s.rightBlinker},
+            {"brake", s.brake},
+            {"assist", CarSignals::AssistName(s.assist)}};
+}
+
+// The CSV writer's rows with the car's signals of each second appended.
+void WriteCsvWithCar(std::ostream& out, const TelemetrySet& set, const CarSignals& car) {
+    std::ostringstream plain;
+    WriteTelemetryCsv(plain, set);
+    std::istringstream rows(plain.str());
+    std::string row;
+    std::getline(rows, row);
+    out << row << ",gear,pedal,steering,leftBlinker,rightBlinker,brake,assist\n";
+    for (std::size_t second = 0; std::getline(rows, row); ++second) {
+        out << row;
+        const CarSecond s = second < car.seconds.size() ? car.seconds[second] : CarSecond{};
+        if (s.present)
+            out << ',' << CarSignals::GearName(s.gear) << ',' << s.acceleratorPedal << ','
+                << s.steeringAngle << ',' << int(s.leftBlinker) << ',' << int(s.rightBlinker) << ','
+                << int(s.brake) << ',' << CarSignals::AssistName(s.assist);
+        else
+            out << ",,,,,,,";
+        out << '\n';
+    }
+}
+
 } // namespace
 
 const char* TelemetryCommand::summary() const {
@@ -47,10 +82,13 @@ std::string TelemetryCommand::help() const {
            "  dat       the camera's .DAT file (beside the movie or in INFO)\n"
            "  user-gpx  the GPX given with --gps, else the one chosen for the recording or its\n"
            "            folder in the folder's .quello-gps file\n"
+           "  sei       the car's own data in a Tesla front camera's video (.mp4, .MOV),\n"
+           "            timed by the movie itself (no offset)\n"
            "  gpx       a .gpx file with the movie's base name\n"
            "  nmea      a .nmea or .txt NMEA 0183 log with the movie's base name\n"
            "  embedded  GPS stored inside the movie, read with exiftool\n"
-           "Fixes other than the .DAT's are placed by their UTC time from the movie's start;\n"
+           "Fixes other than the .DAT's and sei's are placed by their UTC time from the movie's "
+           "start;\n"
            "--offset adds SECONDS to each (a camera keeping local time as UTC needs the zone's\n"
            "offset); without it the offset saved in .quello-gps for the recording applies.\n"
            "On a camera card, whose clock is local time, the card's time zone is added.\n"
@@ -62,8 +100,11 @@ std::string TelemetryCommand::help() const {
            "                  \"latitude\", \"longitude\", \"speed\", \"heading\"},...]}, empty "
            "fix slots\n"
            "                  included; source is one of the names above or \"none\",\n"
-           "                  offsetSeconds the offset that moved the fixes (else 0)\n"
-           "  csv             one row per second: the second, its fix, its ten samples\n"
+           "                  offsetSeconds the offset that moved the fixes (else 0); from\n"
+           "                  sei also \"car\": per fix {\"gear\", \"pedal\", \"steering\",\n"
+           "                  \"leftBlinker\", \"rightBlinker\", \"brake\", \"assist\"} or null\n"
+           "  csv             one row per second: the second, its fix, its ten samples (from\n"
+           "                  sei then gear, pedal, steering, blinkers, brake, assist)\n"
            "  gpx             a GPX 1.1 track of the fixes that carry a position\n\n"
            "MOVIE or DAT must be a readable file; otherwise nothing is printed and the exit code\n"
            "is 1. A movie without any telemetry prints an empty set with \"loaded\": false.\n";
@@ -125,11 +166,30 @@ int TelemetryCommand::Run(const std::vector<std::string>& args, std::ostream& ou
             options.offsetSeconds = *offset + CardClockOffsetSeconds(path);
         load = LoadMovieTelemetry(path, options, *set);
     }
-    if (format == "json")
-        WriteJson(out, Document(*set, load, options.offsetSeconds), -1);
-    else if (format == "csv")
+    // The loaders fill only what every camera records; the car's own signals are read again
+    // beside them (reading the messages costs a few per cent of decoding the video).
+    CarSignals car;
+    if (load.source == TelemetrySource::Sei) {
+        auto scratch = std::make_unique<TelemetrySet>();
+        RecordingEntry entry;
+        entry.moviePath = path;
+        SeiTelemetry::Load(entry, *scratch, &car);
+    }
+    if (format == "json") {
+        nlohmann::ordered_json doc = Document(*set, load, options.offsetSeconds);
+        if (load.source == TelemetrySource::Sei) {
+            nlohmann::ordered_json seconds = nlohmann::ordered_json::array();
+            for (int i = 0; i < set->fixCount; ++i)
+                seconds.push_back(std::size_t(i) < car.seconds.size() ? CarJson(car.seconds[i])
+                                                                      : nullptr);
+            doc["car"] = std::move(seconds);
+        }
+        WriteJson(out, doc, -1);
+    } else if (format == "csv" && load.source == TelemetrySource::Sei) {
+        WriteCsvWithCar(out, *set, car);
+    } else if (format == "csv") {
         WriteTelemetryCsv(out, *set);
-    else
+    } else
         WriteTelemetryGpx(out, *set, std::filesystem::path(path).stem().string());
     return kExitOk;
 }

@@ -2,12 +2,15 @@
 // and settings record.
 #include "CommandTable.h"
 
+#include "cameras/SeiTelemetry.h"
+
 #include <exception>
 #include <iostream>
 #include <new>
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    quello::SeiTelemetry::Register();
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
         const int code = quello::CommandTable().Run(args, std::cout, std::cerr);
