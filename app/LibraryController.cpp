@@ -2,6 +2,9 @@
 
 #include "WarningBox.h"
 
+#include "cameras/CameraGroups.h"
+#include "cameras/TeslaCamTree.h"
+
 #include "device/DeviceDrive.h"
 #include "library/LibrarySearch.h"
 #include "recordings/MovieHeader.h"
@@ -21,6 +24,11 @@
 #include <QTimeZone>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
 
 namespace quello {
 namespace {
@@ -54,6 +62,32 @@ QString Duration(std::int64_t seconds) {
             .arg(seconds % 60, 2, 10, QLatin1Char('0'));
     return seconds >= 3600 ? QStringLiteral("%1:%2").arg(seconds / 3600).arg(minutesSeconds)
                            : minutesSeconds;
+}
+
+// "F R", "F B LR RR": the cameras of a moment as the row shows them.
+QString CameraLabels(const std::vector<CameraFile>& cameras) {
+    QStringList labels;
+    for (const CameraFile& c : cameras)
+        labels << QString::fromStdString(c.label);
+    return labels.join(QLatin1Char(' '));
+}
+
+std::vector<std::string> OtherViews(const std::vector<CameraFile>& cameras) {
+    std::vector<std::string> paths;
+    for (std::size_t i = 1; i < cameras.size(); ++i)
+        paths.push_back(cameras[i].path);
+    return paths;
+}
+
+// "sentry: user_interaction_honk", "saved": why a Tesla event clip was kept.
+QString TeslaEventNote(const TeslaMoment& moment) {
+    if (moment.kind == TeslaClipKind::Recent)
+        return {};
+    const QString kind =
+        moment.kind == TeslaClipKind::Sentry ? QStringLiteral("sentry") : QStringLiteral("saved");
+    const std::string reason = moment.event ? moment.event->reason : std::string();
+    return reason.empty() ? kind
+                          : QStringLiteral("%1: %2").arg(kind, QString::fromStdString(reason));
 }
 
 QString Plural(int count, const char* one, const char* many) {
@@ -129,15 +163,25 @@ QStringList LibraryController::AddStartupPaths(const QStringList& paths, int* fi
         const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
         if (!foldersAdded.contains(folder)) {
             foldersAdded << folder;
-            if (AddMovieList(ListMovieFiles(ToPath(folder)), false) > 0)
+            int refused = 0;
+            if (!(info.isDir() && AddTeslaCam(ToPath(folder), refused)))
+                refused = AddMovieList(ListMovieFiles(ToPath(folder)), false);
+            if (refused > 0)
                 break;
         }
         if (info.isDir() || movieRow >= 0)
             continue;
         const QString movie = info.absoluteFilePath();
-        for (int r = 0; r < m_list->rowCount() && movieRow < 0; ++r)
-            if (m_list->item(r, 1)->text() == movie)
+        // Another camera's view of a moment plays as the moment's row.
+        const std::string moviePath = ToPath(movie);
+        for (int r = 0; r < m_list->rowCount() && movieRow < 0; ++r) {
+            const int entry = EntryOfRow(r);
+            const auto& others =
+                entry >= 0 ? m_library.entry(entry).otherViews : std::vector<std::string>();
+            if (m_list->item(r, 1)->text() == movie ||
+                std::find(others.begin(), others.end(), moviePath) != others.end())
                 movieRow = r;
+        }
         // A movie named otherwise than *.MOV is not in the folder's list: it joins alone.
         if (movieRow < 0 && AddRecording(movie))
             movieRow = m_list->rowCount() - 1;
@@ -148,14 +192,39 @@ QStringList LibraryController::AddStartupPaths(const QStringList& paths, int* fi
 }
 
 bool LibraryController::AddRecording(const QString& moviePath) {
+    return AddMoment(ToPath(moviePath), {}, {});
+}
+
+bool LibraryController::AddMoment(const std::string& moviePath, std::vector<std::string> otherViews,
+                                  const QString& note) {
     RecordingRow row;
-    if (!m_library.Add(ToPath(moviePath), row))
+    if (!m_library.Add(moviePath, row))
         return false;
+    m_library.SetOtherViews(m_library.entryCount() - 1, std::move(otherViews));
+    QString timeText = FromPath(row.timeText);
+    if (!note.isEmpty())
+        timeText = timeText.isEmpty() ? note : timeText + QStringLiteral("  ") + note;
     const int r = m_list->rowCount();
     m_list->insertRow(r);
     m_list->setItem(r, 0, new QTableWidgetItem(FromPath(row.marker)));
     m_list->setItem(r, 1, new QTableWidgetItem(FromPath(row.path)));
-    m_list->setItem(r, 2, new QTableWidgetItem(FromPath(row.timeText)));
+    m_list->setItem(r, 2, new QTableWidgetItem(timeText));
+    return true;
+}
+
+bool LibraryController::AddTeslaCam(const std::string& root, int& refused) {
+    refused = 0;
+    const TeslaCamDrive drive = ScanTeslaCam(root);
+    if (drive.teslaCamFolder.empty())
+        return false;
+    for (const TeslaMoment& moment : drive.moments) {
+        QString note = CameraLabels(moment.cameras);
+        if (const QString event = TeslaEventNote(moment); !event.isEmpty())
+            note += QStringLiteral("  ") + event;
+        if (refused > 0 ||
+            !AddMoment(moment.cameras.front().path, OtherViews(moment.cameras), note))
+            ++refused;
+    }
     return true;
 }
 
@@ -164,13 +233,30 @@ int LibraryController::AddMovieList(std::vector<std::string> paths, bool cardOrd
         SortCardOrder(paths);
     else
         SortFolderOrder(paths);
-    int added = 0;
-    for (const std::string& path : paths) {
-        if (!AddRecording(FromPath(path)))
-            break;
-        ++added;
+    // The cameras of one moment make one row, the main camera's; the others ride along.
+    std::map<std::string, const CameraGroup*> moments;
+    std::set<std::string> otherViews;
+    const std::vector<CameraGroup> groups = GroupCameras(paths);
+    for (const CameraGroup& group : groups) {
+        if (group.cameras.size() < 2)
+            continue;
+        moments[group.cameras.front().path] = &group;
+        for (std::size_t i = 1; i < group.cameras.size(); ++i)
+            otherViews.insert(group.cameras[i].path);
     }
-    return int(paths.size()) - added;
+    int refused = 0;
+    for (const std::string& path : paths) {
+        if (otherViews.count(path))
+            continue;
+        const auto moment = moments.find(path);
+        const bool added =
+            refused == 0 &&
+            (moment == moments.end() ? AddMoment(path, {}, {})
+                                     : AddMoment(path, OtherViews(moment->second->cameras),
+                                                 CameraLabels(moment->second->cameras)));
+        refused += added ? 0 : 1;
+    }
+    return refused;
 }
 
 void LibraryController::ReportLibraryFull(int refused) {
@@ -226,8 +312,13 @@ void LibraryController::ScanDeviceRecordings(const QString& cardRoot) {
         if (!FindDeviceDrive(root, record))
             return;
     }
+    int refused = 0;
+    // A car's drive holds its clips under TeslaCam/, beside or instead of a camera's folders.
+    std::error_code ec;
+    if (std::filesystem::is_directory(std::filesystem::path(root) / "TeslaCam", ec))
+        AddTeslaCam(root, refused);
     for (const std::string& folder : CardMediaFolders(root)) {
-        if (AddMovieList(ListMovieFiles(folder), true) > 0)
+        if (refused > 0 || AddMovieList(ListMovieFiles(folder), true) > 0)
             break;
     }
 }

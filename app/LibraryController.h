@@ -110,6 +110,13 @@ private:
     // Adds a batch in the library's order for its source; returns how many the full library
     // refused.
     int AddMovieList(std::vector<std::string> paths, bool cardOrder);
+    // Adds one moment: its main camera's movie as the entry, the other cameras' movies kept
+    // beside it; `note` (the cameras' labels, an event's reason) follows the row's time.
+    bool AddMoment(const std::string& moviePath, std::vector<std::string> otherViews,
+                   const QString& note);
+    // Adds the moments of the TeslaCam folder at or under `root` in time order; false when
+    // there is none. `refused` receives how many the full library refused.
+    bool AddTeslaCam(const std::string& root, int& refused);
     // Says how many movies a drop or a folder could not add to the full library.
     void ReportLibraryFull(int refused);
     void OnSelectionChanged();

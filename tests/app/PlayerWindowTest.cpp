@@ -78,6 +78,52 @@ TEST_F(PlayerWindow, AMovieNamedAtStartBringsItsFolderAndPlays) {
     }
 }
 
+// The cameras of one moment make one row, the main camera's, with their labels after the
+// time; a Tesla drive (named at start or as the card) lists its minutes in time order, an
+// event's with why it was kept. A view other than the main one named at start adds no row.
+TEST_F(PlayerWindow, TheCamerasOfOneMomentShareARow) {
+    const QString front = Movie("pair/20240501_101500_F.MOV");
+    const QString rear = Movie("pair/20240501_101500_R.MOV");
+    const QString single = Movie("pair/FILE0003.MOV");
+    const QString tesla = dir.filePath("tesla");
+    ASSERT_EQ(QProcess::execute(MAKE_TESLACAM, {tesla, "--minutes", "2", "--clip-seconds", "2",
+                                                "--size", "64x48", "--cameras", "front,back"}),
+              0);
+    const QString day = tesla + "/TeslaCam/RecentClips/2024-05-01/2024-05-01_10-00-0";
+    const QString event = tesla + "/TeslaCam/%1/2024-05-01_10-00-0%2/2024-05-01_10-00-0%2";
+    // silent.mov has no creation time: the labels stand alone.
+    const QStringList pair = {front + " F R", single + " "};
+    const QStringList teslaRows = {
+        day + "0-front.mp4 10:00:00 05-01-2024  F B",
+        event.arg("SentryClips", "0") +
+            "-front.mp4 10:00:00 05-01-2024  F B  sentry: sentry_aware_object_detection",
+        day + "2-front.mp4 10:00:02 05-01-2024  F B",
+        event.arg("SavedClips", "2") +
+            "-front.mp4 10:00:02 05-01-2024  F B  saved: user_interaction_dashcam_icon_tapped"};
+    // The arguments, the card root, the rows: path, then the time column.
+    using Case = std::tuple<QStringList, QString, QStringList>;
+    const Case cases[] = {
+        {{dir.filePath("pair")}, "emptycard", pair},
+        {{rear}, "emptycard", pair},
+        {{tesla}, "emptycard", teslaRows},
+        {{}, "tesla", teslaRows},
+    };
+    for (const auto& [args, card, expected] : cases) {
+        SCOPED_TRACE((args.join(' ') + " card " + card).toStdString());
+        CPlayerDlg started;
+        started.engine().SetAudioOutput(QStringLiteral("null"));
+        started.SetCardRoot(dir.filePath(card));
+        EXPECT_EQ(started.AddStartupPaths(args), QStringList());
+        ASSERT_TRUE(WaitFor([&] { return started.cardScanned(); }));
+        const QStringList paths = Column(started), times = Column(started, 2);
+        QStringList rows;
+        for (int r = 0; r < paths.size(); ++r)
+            rows << paths[r] + " " + times[r];
+        EXPECT_EQ(rows.join(QLatin1Char('\n')).toStdString(),
+                  expected.join(QLatin1Char('\n')).toStdString());
+    }
+}
+
 TEST_F(PlayerWindow, WhatCannotBeUsedIsRefusedWithAMessageAndPlaybackGoesOn) {
     // Made quickly: one movie first in folder order, then empty files; the first 600 dropped.
     QStringList dropped = {Movie("big/A.MOV")};
