@@ -72,7 +72,7 @@ QString CameraLabels(const std::vector<CameraFile>& cameras) {
     return labels.join(QLatin1Char(' '));
 }
 
-std::vector<std::string> OtherViews(const std::vector<CameraFile>& cameras) {
+std::vector<std::string> OtherCameraPaths(const std::vector<CameraFile>& cameras) {
     std::vector<std::string> paths;
     for (std::size_t i = 1; i < cameras.size(); ++i)
         paths.push_back(cameras[i].path);
@@ -176,8 +176,7 @@ QStringList LibraryController::AddStartupPaths(const QStringList& paths, int* fi
         const std::string moviePath = ToPath(movie);
         for (int r = 0; r < m_list->rowCount() && movieRow < 0; ++r) {
             const int entry = EntryOfRow(r);
-            const auto& others =
-                entry >= 0 ? m_library.entry(entry).otherViews : std::vector<std::string>();
+            const auto& others = OtherViews(entry);
             if (m_list->item(r, 1)->text() == movie ||
                 std::find(others.begin(), others.end(), moviePath) != others.end())
                 movieRow = r;
@@ -200,7 +199,10 @@ bool LibraryController::AddMoment(const std::string& moviePath, std::vector<std:
     RecordingRow row;
     if (!m_library.Add(moviePath, row))
         return false;
-    m_library.SetOtherViews(m_library.entryCount() - 1, std::move(otherViews));
+    if (otherViews.empty())
+        m_otherViews.erase(moviePath);
+    else
+        m_otherViews[moviePath] = std::move(otherViews);
     QString timeText = FromPath(row.timeText);
     if (!note.isEmpty())
         timeText = timeText.isEmpty() ? note : timeText + QStringLiteral("  ") + note;
@@ -222,7 +224,7 @@ bool LibraryController::AddTeslaCam(const std::string& root, int& refused) {
         if (const QString event = TeslaEventNote(moment); !event.isEmpty())
             note += QStringLiteral("  ") + event;
         if (refused > 0 ||
-            !AddMoment(moment.cameras.front().path, OtherViews(moment.cameras), note))
+            !AddMoment(moment.cameras.front().path, OtherCameraPaths(moment.cameras), note))
             ++refused;
     }
     return true;
@@ -252,7 +254,7 @@ int LibraryController::AddMovieList(std::vector<std::string> paths, bool cardOrd
         const bool added =
             refused == 0 &&
             (moment == moments.end() ? AddMoment(path, {}, {})
-                                     : AddMoment(path, OtherViews(moment->second->cameras),
+                                     : AddMoment(path, OtherCameraPaths(moment->second->cameras),
                                                  CameraLabels(moment->second->cameras)));
         refused += added ? 0 : 1;
     }
@@ -338,6 +340,14 @@ void LibraryController::AddDroppedUrls(const QMimeData& data) {
         ReportLibraryFull(refused);
 }
 
+const std::vector<std::string>& LibraryController::OtherViews(int entry) const {
+    static const std::vector<std::string> kNone;
+    if (entry < 0 || entry >= m_library.entryCount())
+        return kNone;
+    const auto it = m_otherViews.find(m_library.entry(entry).moviePath);
+    return it == m_otherViews.end() ? kNone : it->second;
+}
+
 int LibraryController::selectedEntry() const {
     const QList<QTableWidgetSelectionRange> ranges = m_list->selectedRanges();
     int first = -1;
@@ -391,6 +401,7 @@ void LibraryController::ClearLibrary() {
         m_list->setRowCount(0);
     }
     m_library.Clear();
+    m_otherViews.clear();
     m_days.clear();
 }
 

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -62,6 +63,10 @@ public:
     // The recording of `entry` has telemetry after all (GPS from another source than the
     // camera's file): its "no telemetry" marker goes; a read-only marker stays.
     void MarkTelemetryFound(int entry);
+
+    // The other cameras' movies of the entry's moment when several cameras recorded it (the
+    // entry's movie being the main one's); empty for a single camera.
+    const std::vector<std::string>& OtherViews(int entry) const;
 
     // The entry of the selected row; -1 when none is selected or the row is a day's.
     int selectedEntry() const;
@@ -159,6 +164,9 @@ private:
     QString m_openDir;
     QString m_folderDir;
     GpsChoices m_gpsChoices;
+
+    // By main movie: the other cameras' movies of its moment.
+    std::map<std::string, std::vector<std::string>> m_otherViews;
 
     QString m_driveLibrary; // empty: no library of drives shown
     QLineEdit* m_search = nullptr;

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace quello {
 
@@ -15,9 +14,6 @@ struct RecordingEntry {
     bool hasStartTime = false;  // false when the header gave no creation time
     std::int64_t startTime = 0; // creation time as stored (seconds since 1970, no zone)
     std::uint32_t durationSeconds = 0;
-    // The other cameras' movies of the same moment when several cameras recorded it (the
-    // entry's movie being the main one); empty for a single camera.
-    std::vector<std::string> otherViews;
 };
 
 } // namespace quello

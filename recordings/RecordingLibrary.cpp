@@ -48,11 +48,6 @@ bool RecordingLibrary::Add(const RecordingEntry& entry) {
     return true;
 }
 
-void RecordingLibrary::SetOtherViews(int i, std::vector<std::string> paths) {
-    if (i >= 0 && i < m_entryCount)
-        m_entries[static_cast<std::size_t>(i)].otherViews = std::move(paths);
-}
-
 bool RecordingLibrary::Remove(int n) {
     if (n < 0 || n >= m_entryCount)
         return false;

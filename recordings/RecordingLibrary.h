@@ -5,7 +5,6 @@
 #include <array>
 #include <ctime>
 #include <string>
-#include <vector>
 
 namespace quello {
 
@@ -29,9 +28,6 @@ public:
     // Appends an entry whose telemetry file, start and length are already known (a library's
     // index holds them), without reading any file; false when the library is full.
     bool Add(const RecordingEntry& entry);
-
-    // Keeps the other cameras' movies of entry i's moment; out-of-range i changes nothing.
-    void SetOtherViews(int i, std::vector<std::string> paths);
 
     // Removes entry n (later entries move up) and keeps currentIndex on the same recording
     // where it can: an index at or past n moves back by one, but never below 0. Out-of-range
