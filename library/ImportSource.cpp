@@ -1,5 +1,6 @@
 #include "ImportSource.h"
 
+#include "cameras/TeslaCamTree.h"
 #include "device/DeviceDrive.h"
 #include "recordings/MovieHeader.h"
 #include "recordings/MovieListing.h"
@@ -152,6 +153,27 @@ void ImportSource::AddMovie(const std::string& path) {
     m_recordings.push_back(std::move(recording));
 }
 
+bool ImportSource::AddTeslaCam() {
+    const TeslaCamDrive drive = ScanTeslaCam(m_root);
+    if (drive.teslaCamFolder.empty())
+        return false;
+    for (const TeslaMoment& moment : drive.moments) {
+        SourceRecording recording;
+        recording.movie = Describe(moment.cameras.front().path, "movie");
+        for (std::size_t i = 1; i < moment.cameras.size(); ++i)
+            recording.companions.push_back(Describe(moment.cameras[i].path, "view"));
+        if (moment.event) {
+            const std::string json = moment.event->folder + "/event.json";
+            if (IsFile(json))
+                recording.companions.push_back(Describe(json, "event"));
+            if (!moment.event->thumbnailPath.empty())
+                recording.companions.push_back(Describe(moment.event->thumbnailPath, "thumbnail"));
+        }
+        m_recordings.push_back(std::move(recording));
+    }
+    return true;
+}
+
 bool ImportSource::Scan(const std::string& path) {
     *this = ImportSource();
     char resolved[PATH_MAX];
@@ -176,7 +198,7 @@ bool ImportSource::Scan(const std::string& path) {
                     AddMovie(folder + "/" + name);
             }
         }
-    } else {
+    } else if (!AddTeslaCam()) {
         std::vector<std::pair<std::string, int>> folders = {{m_root, 0}};
         while (!folders.empty()) {
             const auto [folder, depth] = folders.back();

@@ -16,20 +16,24 @@ struct SourceFile {
                           // folder the card is mounted on
     std::int64_t size = 0;
     std::int64_t mtime = 0; // seconds since 1970
-    std::string kind;       // "movie", "telemetry", "gpx", "nmea", "gpslog", "settings"
-    bool readOnly = false;  // no write permission bit: the camera locked it
+    // "movie", "telemetry", "gpx", "nmea", "gpslog", "settings"; of a TeslaCam moment "view"
+    // (another camera's movie), "event" (event.json) and "thumbnail" (thumb.png)
+    std::string kind;
+    bool readOnly = false; // no write permission bit: the camera locked it
 };
 
 // A movie and the files that belong to it: its telemetry file (beside it or in the card's
-// INFO folder) and GPS side files with its base name.
+// INFO folder) and GPS side files with its base name; of a TeslaCam moment, the front (else
+// first) camera's movie with the other cameras' movies and the event's files.
 struct SourceRecording {
     SourceFile movie;
     std::vector<SourceFile> companions;
 };
 
 // What an import reads from one source: a camera card's root (a folder whose setup.cfg the
-// camera wrote: its DCIM media folders, GPS logs and settings file) or any folder of
-// recordings (searched a few levels deep). Listing only: no movie is opened.
+// camera wrote: its DCIM media folders, GPS logs and settings file), a TeslaCam drive (its
+// root or TeslaCam folder: each moment one recording) or any folder of recordings (searched a
+// few levels deep). Listing only: no movie is opened.
 // A plain value once Scan() returned; Scan() itself runs on any thread.
 class ImportSource {
 public:
@@ -51,6 +55,8 @@ public:
 private:
     SourceFile Describe(const std::string& path, const std::string& kind) const;
     void AddMovie(const std::string& path);
+    // False when the root holds no TeslaCam folder.
+    bool AddTeslaCam();
 
     std::string m_root;
     bool m_isCard = false;

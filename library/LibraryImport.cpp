@@ -337,7 +337,13 @@ void LibraryImport::Work::ImportRecording(const ImportSource& source,
     }
     for (std::size_t i = 0; placed && i < recording.companions.size(); ++i) {
         const auto& companion = recording.companions[i];
-        LibraryFile file{day + "/" + stem + ExtensionOf(BaseName(companion.path)),
+        // Another camera's movie keeps its own name (its camera) beside the main one's.
+        const std::string name = companion.kind == "view"
+                                     ? baseStem.substr(0, baseStem.find('_') + 1) +
+                                           StemOf(BaseName(companion.path)) +
+                                           stem.substr(baseStem.size())
+                                     : stem;
+        LibraryFile file{day + "/" + name + ExtensionOf(BaseName(companion.path)),
                          results[i].sha256, results[i].bytes, companion.mtime, companion.kind};
         const std::string target = library + "/" + file.path;
         if (adopted && Exists(target)) {
@@ -606,11 +612,20 @@ ImportReport LibraryImport::Run() {
             return report;
         }
     }
-    std::stable_sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) {
+    // A car keeps an event by copying its recent clips: imported first, the event's files come
+    // with that content, and the recent copy is then skipped as already stored.
+    const auto isEvent = [](const Pending& p) {
+        const auto& companions = p.recording->companions;
+        return std::any_of(companions.begin(), companions.end(),
+                           [](const SourceFile& f) { return f.kind == "event"; });
+    };
+    std::stable_sort(pending.begin(), pending.end(), [&](const Pending& a, const Pending& b) {
         const SourceFile& x = a.recording->movie;
         const SourceFile& y = b.recording->movie;
         if (x.readOnly != y.readOnly)
             return x.readOnly;
+        if (isEvent(a) != isEvent(b))
+            return isEvent(a);
         return x.mtime != y.mtime ? x.mtime < y.mtime : x.path < y.path;
     });
     work.Tell();
