@@ -33,7 +33,8 @@ struct SourceRecording {
 // What an import reads from one source: a camera card's root (a folder whose setup.cfg the
 // camera wrote: its DCIM media folders, GPS logs and settings file), a TeslaCam drive (its
 // root or TeslaCam folder: each moment one recording) or any folder of recordings (searched a
-// few levels deep). Listing only: no movie is opened.
+// few levels deep). Listing only: no movie is opened, except that a TeslaCam drive's clip
+// headers are read to tell its moments apart.
 // A plain value once Scan() returned; Scan() itself runs on any thread.
 class ImportSource {
 public:
