@@ -1,5 +1,7 @@
 #include "ClipOutputFile.h"
 
+#include "recordings/base/FileWrite.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -67,16 +69,7 @@ bool ClipOutputFile::Create(const std::string& finalPath, std::string& error) {
 }
 
 bool ClipOutputFile::WriteAll(const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += std::size_t(n);
-    }
-    return true;
+    return WriteFully(m_fd, bytes.data(), bytes.size());
 }
 
 bool ClipOutputFile::Commit(std::string& error) {

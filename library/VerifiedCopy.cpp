@@ -1,5 +1,6 @@
 #include "VerifiedCopy.h"
 
+#include "recordings/base/FileWrite.h"
 #include "recordings/base/Sha256.h"
 
 #include <cerrno>
@@ -48,22 +49,6 @@ ssize_t ReadRetry(int fd, char* data, std::size_t size) {
         if (n >= 0 || errno != EINTR)
             return n;
     }
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        data += n;
-        size -= std::size_t(n);
-    }
-    return true;
 }
 
 bool Cancelled(const std::atomic<bool>* cancel) {
@@ -163,7 +148,7 @@ VerifiedCopy::Result VerifiedCopy::Copy(const std::string& source, const std::st
         if (n == 0)
             break;
         hash.Update(buffer.data(), std::size_t(n));
-        if (!WriteAll(m_fd, buffer.data(), std::size_t(n))) {
+        if (!WriteFully(m_fd, buffer.data(), std::size_t(n))) {
             result.diskFull = IsDiskFull(errno);
             result.error = ErrnoText("write");
             ok = false;

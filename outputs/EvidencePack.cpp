@@ -11,6 +11,7 @@
 #include "recordings/TelemetryParser.h"
 #include "recordings/TelemetrySet.h"
 #include "recordings/base/AtomicFile.h"
+#include "recordings/base/FileWrite.h"
 #include "recordings/base/Sha256.h"
 
 #include "quello/Version.h"
@@ -112,19 +113,6 @@ std::string HashFile(const std::string& path, const volatile std::sig_atomic_t* 
     return read ? hash.FinalHex() : std::string();
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
-
 // Copies `in` from its offset to its end onto `out`: inside the kernel where the two file
 // systems allow it, else through a buffer. False with errno set on an error, or on a stop.
 bool CopyBytes(int in, int out, const volatile std::sig_atomic_t* stop) {
@@ -144,7 +132,7 @@ bool CopyBytes(int in, int out, const volatile std::sig_atomic_t* stop) {
         } else {
             buffer.resize(kChunk);
             n = ::read(in, buffer.data(), buffer.size());
-            if (n > 0 && !WriteAll(out, buffer.data(), std::size_t(n)))
+            if (n > 0 && !WriteFully(out, buffer.data(), std::size_t(n)))
                 return false;
         }
         if (n == 0)
