@@ -5,6 +5,7 @@
 #include "EvidenceExport.h"
 #include "LibraryController.h"
 #include "LibrarySettings.h"
+#include "MultiViewController.h"
 #include "NoticeBar.h"
 #include "WarningBox.h"
 
@@ -98,6 +99,8 @@ CPlayerDlg::CPlayerDlg(QWidget* parent)
     m_playback = new PlaybackController(this, m_controls, *m_library);
     m_clips = new ClipController(this, m_controls, *m_playback, *m_library);
     connect(m_playback, &PlaybackController::recordingShown, m_clips, &ClipController::ShowMarks);
+    m_views = new MultiViewController(engine(), *m_controls.video, *m_library, this);
+    m_playback->SetBeforeOpen([this](int entry) { m_views->Prepare(entry); });
     m_notice = new NoticeBar(this);
     m_cardWatcher = new CardWatcher(this);
     m_importJob = new LibraryImportJob(this);
@@ -227,6 +230,7 @@ void CPlayerDlg::ConnectCommands() {
     shortcut(QKeySequence(Qt::Key_PageUp), [playback] { playback->JumpToNextEvent(false); });
     shortcut(QKeySequence(Qt::Key_Escape), [playback] { playback->LeaveFullScreen(); });
     ClipController* clips = m_clips;
+    shortcut(QKeySequence(Qt::Key_V), [this] { m_views->CycleArrangement(); });
     shortcut(QKeySequence(Qt::Key_I), [clips] { clips->SetIn(); });
     shortcut(QKeySequence(Qt::Key_O), [clips] { clips->SetOut(); });
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Space),
@@ -465,6 +469,10 @@ void CPlayerDlg::ShowWindowMenu(const QPoint& globalPos) {
     connect(evidence, &QAction::triggered, this,
             [this] { ExportEvidence(this, *m_playback, *m_controls.waveform, library()); });
     const bool open = engine().GetState() != MediaState::Stopped;
+    QAction* allViews = menu.addAction(QStringLiteral("Snapshot of all views"));
+    allViews->setEnabled(open && engine().composed());
+    connect(allViews, &QAction::triggered, this,
+            [this] { m_playback->frameCommands().SaveSnapshotCommand(true); });
     QAction* saveClip = menu.addAction(QStringLiteral("Save clip…"));
     saveClip->setEnabled(open && !m_clips->exporting());
     connect(saveClip, &QAction::triggered, m_clips, &ClipController::SaveClipCommand);

@@ -25,6 +25,7 @@ namespace quello {
 class CDlgGMap;
 class CardWatcher;
 class ClipController;
+class MultiViewController;
 class LibraryController;
 class LibraryImportJob;
 class NoticeBar;
@@ -82,6 +83,7 @@ public:
     NoticeBar& noticeBar() { return *m_notice; }
     // The clip's marks and its exports ("Save clip…", "Export video with overlay…").
     ClipController& clips() { return *m_clips; }
+    MultiViewController& views() { return *m_views; }
 
     // --- Recording library -------------------------------------------------------------
     bool AddRecording(const QString& moviePath); // false when the library is full
@@ -158,6 +160,7 @@ private:
     LibraryController* m_library = nullptr;
     PlaybackController* m_playback = nullptr;
     ClipController* m_clips = nullptr;
+    MultiViewController* m_views = nullptr;
     CDlgGMap* m_map = nullptr; // made right after the start-up card scan
     NoticeBar* m_notice = nullptr;
     CardWatcher* m_cardWatcher = nullptr;

@@ -37,15 +37,15 @@ void FrameCommands::HoldPaused(const std::function<void()>& work) {
         m_engine.TogglePlayPause();
 }
 
-void FrameCommands::SaveSnapshotCommand() {
-    HoldPaused([this] { SaveSnapshot(); });
+void FrameCommands::SaveSnapshotCommand(bool allViews) {
+    HoldPaused([this, allViews] { SaveSnapshot(allViews); });
 }
 
 void FrameCommands::PrintCommand() {
     HoldPaused([this] { PrintCurrentFrame(); });
 }
 
-void FrameCommands::SaveSnapshot() {
+void FrameCommands::SaveSnapshot(bool allViews) {
     QFileDialog dialog(m_window, QStringLiteral("Set JPG file name..."),
                        m_snapshotDir.isEmpty() ? QDir::homePath() : m_snapshotDir,
                        QStringLiteral("Video Files(*.jpg)"));
@@ -62,7 +62,8 @@ void FrameCommands::SaveSnapshot() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const SnapshotFacts facts = FactsForMoment(m_created, m_created.tm_mday != 0,
                                                m_engine.GetPositionSeconds(), m_telemetry);
-    const bool saved = m_engine.SaveFrameAsJpeg(path, facts) == 1;
+    const bool saved = (allViews ? m_engine.SaveAllViewsAsJpeg(path, facts)
+                                 : m_engine.SaveFrameAsJpeg(path, facts)) == 1;
     QApplication::restoreOverrideCursor();
     // A full disk or a folder that takes no files: the writer has left nothing behind.
     if (!saved)

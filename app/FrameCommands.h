@@ -29,10 +29,12 @@ public:
 
     void SetMap(CDlgGMap* map) { m_map = map; }
 
-    void SaveSnapshotCommand();
+    // `allViews`: the composed picture of every camera of the moment, as shown, instead of the
+    // main view.
+    void SaveSnapshotCommand(bool allViews = false);
     void PrintCommand();
     // Asks for a file name and saves the frame on screen as JPEG.
-    void SaveSnapshot();
+    void SaveSnapshot(bool allViews = false);
     // Asks for a printer and prints the frame on screen with its telemetry and the waveform
     // strip on one page.
     void PrintCurrentFrame();

@@ -232,7 +232,15 @@ void PlaybackController::OpenEntry(EntryStep step, bool autoPlay) {
         return;
 
     const RecordingEntry& entry = library.entry(index);
-    if (m_engine.OpenMovie(FromPath(entry.moviePath), m_controls.video, this) != 0) {
+    if (m_beforeOpen)
+        m_beforeOpen(index);
+    int opened = m_engine.OpenMovie(FromPath(entry.moviePath), m_controls.video, this);
+    if (opened != 0 && m_engine.composed() && m_beforeOpen) {
+        // The other cameras' files could not be composed: the recording plays alone.
+        m_beforeOpen(-1);
+        opened = m_engine.OpenMovie(FromPath(entry.moviePath), m_controls.video, this);
+    }
+    if (opened != 0) {
         ShowWarning(m_window, "playFailedBox", QStringLiteral("Play movie file failed!"));
         ClearRoute();
     } else {

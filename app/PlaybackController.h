@@ -58,6 +58,11 @@ public:
     void SetMap(CDlgGMap* map);
 
     void OpenEntry(EntryStep step, bool autoPlay);
+    // Called with the library entry about to be opened, to set the engine's views up; called
+    // again with -1 (a single view) should the movie not open with them.
+    void SetBeforeOpen(std::function<void(int entry)> prepare) {
+        m_beforeOpen = std::move(prepare);
+    }
     // Brings the position slider, waveform, speed text, gauges and map to the engine's
     // position.
     void SyncTelemetry();
@@ -168,6 +173,7 @@ private:
     std::vector<TripRoute::Loaded> m_dayRoutes;
     LatestJob<std::vector<TripRoute::Loaded>> m_dayLoader;
     FrameCommands m_frameCommands;
+    std::function<void(int entry)> m_beforeOpen;
 };
 
 } // namespace quello

@@ -265,13 +265,13 @@ int CMediaGraph::InitVideoWindow() {
 }
 
 int CMediaGraph::GetCurrentImageSize() {
-    return int(Capture().size());
+    return int(CaptureMainView().size());
 }
 
 bool CMediaGraph::GetCurrentImage(unsigned char* buffer, int size) {
     if (!buffer || size < 0)
         return false;
-    const std::vector<unsigned char> dib = Capture();
+    const std::vector<unsigned char> dib = CaptureMainView();
     if (dib.empty() || std::size_t(size) < dib.size())
         return false;
     std::memcpy(buffer, dib.data(), dib.size());
@@ -280,11 +280,39 @@ bool CMediaGraph::GetCurrentImage(unsigned char* buffer, int size) {
 
 int CMediaGraph::SaveFrameAsJpeg(const QString& path, const SnapshotFacts& facts) {
     // One capture for size and pixels: a playing movie could change frames between two.
+    const std::vector<unsigned char> dib = CaptureMainView();
+    if (dib.empty())
+        return 0;
+    return WriteDibAsJpeg(dib.data(), int(dib.size()), QFile::encodeName(path).toStdString(),
+                          facts);
+}
+
+int CMediaGraph::SaveAllViewsAsJpeg(const QString& path, const SnapshotFacts& facts) {
     const std::vector<unsigned char> dib = Capture();
     if (dib.empty())
         return 0;
     return WriteDibAsJpeg(dib.data(), int(dib.size()), QFile::encodeName(path).toStdString(),
                           facts);
+}
+
+void CMediaGraph::SetViews(std::vector<QString> files, QString graph, QString mainFile) {
+    m_viewFiles = std::move(files);
+    m_viewGraph = m_viewFiles.empty() ? QString() : std::move(graph);
+    m_mainViewFile = m_viewFiles.empty() ? QString() : std::move(mainFile);
+}
+
+int CMediaGraph::ChangeViews(const QString& graph, const QString& mainFile) {
+    if (!m_client->isOpen() || m_viewFiles.empty() || graph.isEmpty())
+        return 0;
+    m_viewGraph = graph;
+    m_mainViewFile = mainFile;
+    // libmpv rebuilds the graph; a paused movie would keep the old picture until its next
+    // frame, so the frame on screen is sought again.
+    const QByteArray text = graph.toUtf8();
+    m_client->SetString("lavfi-complex", text.constData());
+    if (m_state != MediaState::Running)
+        return Seek(GetPositionSeconds());
+    return 0;
 }
 
 QString CMediaGraph::FileName() const {
@@ -327,6 +355,26 @@ int CMediaGraph::Load(const QString& path) {
     if (const int rc = m_status->Observe(*m_client); rc < 0)
         return Fail("FAILED(hr=0x%x) in mpv_observe_property(mpv, 0, name, format)\n", rc);
 
+    if (!m_viewFiles.empty()) {
+        // Given as a list, not libmpv's ':'-separated text: a path may hold a ':'.
+        std::vector<QByteArray> names;
+        std::vector<mpv_node> items;
+        for (const QString& view : m_viewFiles)
+            names.push_back(LocalFileName(view));
+        for (QByteArray& name : names) {
+            mpv_node item{};
+            item.format = MPV_FORMAT_STRING;
+            item.u.string = name.data();
+            items.push_back(item);
+        }
+        mpv_node_list list{int(items.size()), items.data(), nullptr};
+        mpv_node node{};
+        node.format = MPV_FORMAT_NODE_ARRAY;
+        node.u.list = &list;
+        m_client->SetAsync("external-files", MPV_FORMAT_NODE, &node);
+        const QByteArray graph = m_viewGraph.toUtf8();
+        m_client->SetString("lavfi-complex", graph.constData());
+    }
     if (const int rc = m_client->Command(Reply(kLoadReply), {"loadfile", file.constData()}); rc < 0)
         return Fail("FAILED(hr=0x%x) in mpv_command_async(mpv, loadfile)\n", rc);
     return WaitUntilShown();
@@ -347,7 +395,9 @@ int CMediaGraph::WaitUntilShown() {
             // picture is settled, and the first picture is on screen at its own size, or there
             // is none to wait for. An undecodable track gets a grace period.
             const bool shown = m_renderer->framesRendered() > 0 && m_status->hasVideo();
-            return readyAt && ((m_status->videoConfirmed() && (shown || !m_status->videoTrack())) ||
+            // A composed picture has no selected track of its own: the graph's output is it.
+            const bool track = m_status->videoTrack() || !m_viewFiles.empty();
+            return readyAt && ((m_status->videoConfirmed() && (shown || !track)) ||
                                Clock::now() - *readyAt > kFirstFrameGrace);
         },
         kOpenTimeout);
@@ -468,6 +518,18 @@ std::vector<unsigned char> CMediaGraph::Capture() {
         return {};
     WaitUntil([this] { return m_capture->answered(); }, kCaptureTimeout);
     return m_capture->TakeAnswer();
+}
+
+std::vector<unsigned char> CMediaGraph::CaptureMainView() {
+    if (m_viewFiles.empty() || !m_client->isOpen())
+        return Capture();
+    WaitForSeek();
+    CMediaGraph single;
+    single.SetAudioOutput(QStringLiteral("null"));
+    if (single.OpenMovie(m_mainViewFile, nullptr, nullptr) != 0)
+        return {};
+    single.SetPositionSeconds(GetPositionSeconds());
+    return single.Capture();
 }
 
 int CMediaGraph::Fail(const char* text, int rc) {

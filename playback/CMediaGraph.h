@@ -106,6 +106,20 @@ public:
     int SaveFrameAsJpeg(const QString& path, const SnapshotFacts& facts = {});
 
     QString FileName() const; // the open movie's absolute path, empty when none
+
+    // Other movies of the same moment (its other cameras), shown with the following opens: each
+    // file's video becomes track vid2, vid3 … in this order (the opened movie's is vid1), and
+    // `graph` (libavfilter syntax, `[vidN]` inputs, `[vo]` output) composes them into the one
+    // picture shown, so that all views run on the opened movie's clock, frame-locked, also
+    // backward and in steps. `mainFile` is the view that snapshots, prints and
+    // GetCurrentImage take alone, at its own size. No files: one movie, as before.
+    void SetViews(std::vector<QString> files, QString graph, QString mainFile);
+    // A new composition of the same views for the open movie (a new layout or main view),
+    // also kept for the following opens; the frame on screen is redrawn. Composed movies only.
+    int ChangeViews(const QString& graph, const QString& mainFile);
+    bool composed() const { return !m_viewFiles.empty(); }
+    // The composed picture of every view as JPEG, as shown (without views: the frame).
+    int SaveAllViewsAsJpeg(const QString& path, const SnapshotFacts& facts = {});
     // Audio output for the following opens (libmpv's `ao`, e.g. "null"); empty: the default.
     void SetAudioOutput(const QString& audioOutput);
     // Test hook: one more libmpv option for the following opens, set after the engine's own
@@ -132,6 +146,9 @@ private:
     void PauseRunning();
     int CompleteMovie();
     std::vector<unsigned char> Capture();
+    // The main view alone: the composed picture's main view from its own file, at the same
+    // position, through a second engine that lives for the call.
+    std::vector<unsigned char> CaptureMainView();
     int Fail(const char* text, int rc);
     void Teardown();
 
@@ -150,6 +167,10 @@ private:
     double m_speed = 1.0;
     bool m_backward = false;
     int m_volumeLevel = 10;
+
+    std::vector<QString> m_viewFiles;
+    QString m_viewGraph;
+    QString m_mainViewFile;
 
     // Playback had reached the end when the running movie was paused; a step or seek while
     // paused can also make eof-reached true, but that end waits for the next play.

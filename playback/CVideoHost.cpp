@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace quello {
 
 CVideoHost::CVideoHost(QWidget* parent) : QWidget(parent) {
@@ -32,6 +34,21 @@ QRect CVideoHost::videoRect() const {
 void CVideoHost::SetFrame(const QImage& frame) {
     m_frame = frame;
     update(videoRect());
+}
+
+void CVideoHost::SetCaptions(std::vector<Caption> captions) {
+    if (captions == m_captions)
+        return;
+    m_captions = std::move(captions);
+    update(videoRect());
+}
+
+QPoint CVideoHost::ToVideo(QPoint point) const {
+    const QRect target = videoRect();
+    if (!target.contains(point) || m_videoSize.isEmpty())
+        return {-1, -1};
+    return {int(qint64(point.x() - target.x()) * m_videoSize.width() / target.width()),
+            int(qint64(point.y() - target.y()) * m_videoSize.height() / target.height())};
 }
 
 void CVideoHost::ClearFrame() {
@@ -77,6 +94,21 @@ void CVideoHost::paintEvent(QPaintEvent*) {
         painter.drawImage(target.topLeft(), m_frame);
     else
         painter.drawImage(target, m_frame);
+    if (m_captions.empty() || m_videoSize.isEmpty())
+        return;
+    const double sx = double(target.width()) / m_videoSize.width();
+    const double sy = double(target.height()) / m_videoSize.height();
+    QFont font = painter.font();
+    font.setPixelSize(std::max(10, target.height() / 24));
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    for (const Caption& caption : m_captions) {
+        const QRect area(target.x() + int(caption.area.x() * sx),
+                         target.y() + int(caption.area.y() * sy), int(caption.area.width() * sx),
+                         int(caption.area.height() * sy));
+        painter.fillRect(area, Qt::black);
+        painter.drawText(area, Qt::AlignCenter, caption.text);
+    }
 }
 
 void CVideoHost::resizeEvent(QResizeEvent* event) {
@@ -88,6 +120,14 @@ void CVideoHost::mouseDoubleClickEvent(QMouseEvent* event) {
     emit DoubleClicked();
     // Left unaccepted so the parent window sees the double-click as well.
     QWidget::mouseDoubleClickEvent(event);
+}
+
+void CVideoHost::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        if (const QPoint at = ToVideo(event->position().toPoint()); at.x() >= 0)
+            emit Clicked(at);
+    }
+    QWidget::mousePressEvent(event);
 }
 
 void CVideoHost::keyPressEvent(QKeyEvent* event) {

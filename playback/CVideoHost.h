@@ -3,7 +3,10 @@
 #include <QImage>
 #include <QRect>
 #include <QSize>
+#include <QString>
 #include <QWidget>
+
+#include <vector>
 
 namespace quello {
 
@@ -30,6 +33,18 @@ public:
     void ClearFrame();
     QImage frame() const { return m_frame; }
 
+    // Texts drawn over parts of the picture, black boxes with the text centred (a view that
+    // has no picture), in the video's own pixels; they scale with the picture.
+    struct Caption {
+        QRect area;
+        QString text;
+        bool operator==(const Caption&) const = default;
+    };
+    void SetCaptions(std::vector<Caption> captions);
+    const std::vector<Caption>& captions() const { return m_captions; }
+    // A point of the widget in the video's own pixels; nullopt-like (-1, -1) off the picture.
+    QPoint ToVideo(QPoint widgetPoint) const;
+
     // Full screen: the widget becomes its own full-screen window, and goes back into its
     // parent at its old place when switched off. Esc in full screen switches it off.
     void SetFullScreen(bool on);
@@ -40,17 +55,21 @@ signals:
     // videoRect() changed (resize, full screen, new video size): the picture must be redrawn.
     void VideoRectChanged();
     void DoubleClicked();
+    // A left click on the picture, at the point in the video's own pixels.
+    void Clicked(QPoint videoPoint);
     void FullScreenChanged(bool on);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QSize m_videoSize;
     QImage m_frame;
+    std::vector<Caption> m_captions;
     bool m_fullScreen = false;
     QRect m_normalGeometry;
     Qt::WindowFlags m_normalFlags;
