@@ -111,6 +111,7 @@ void CMediaGraph::TogglePlayPause() {
     if (!m_client->isOpen())
         return;
     if (m_state == MediaState::Stopped || m_state == MediaState::Paused) {
+        ResumeDirection();
         m_client->SetFlag("pause", false);
         m_state = MediaState::Running;
         // Already at the end (a seek or step there while paused): libmpv reports no new
@@ -174,6 +175,7 @@ void CMediaGraph::SetRateIndex(int index) {
                                                              : CMpvClient::kForwardFrameQueue);
         m_client->SetString("play-dir", backward ? "backward" : "forward");
         m_backward = backward;
+        m_seekingForward = false;
         Seek(position);
     }
     double speed = std::abs(rate);
@@ -201,6 +203,7 @@ int CMediaGraph::StepFrameExact(int direction) {
     if (m_state == MediaState::Running)
         TogglePlayPause();
     // A step sent behind a pending seek loses its place: it waits (bounded) for the seek.
+    ResumeDirection();
     WaitForSeek();
     // libmpv's steps go with the play direction: playing backward, its step back is a step
     // forward in the movie.
@@ -309,6 +312,8 @@ int CMediaGraph::ChangeViews(const QString& graph, const QString& mainFile) {
     // libmpv rebuilds the graph; a paused movie would keep the old picture until its next
     // frame, so the frame on screen is sought again.
     const QByteArray text = graph.toUtf8();
+    if (m_backward && !m_seekingForward)
+        return ReopenBackward();
     m_client->SetString("lavfi-complex", text.constData());
     if (m_state != MediaState::Running)
         return Seek(GetPositionSeconds());
@@ -462,7 +467,15 @@ void CMediaGraph::ApplyVideoSize() {
     m_renderer->SetVideoSize(m_status->hasVideo() ? m_status->videoSize() : QSize());
 }
 
-int CMediaGraph::Seek(double seconds) {
+int CMediaGraph::Seek(double seconds, bool mayTurn) {
+    // libmpv 0.35 shows no new frame for a seek made paused in backward mode when views are
+    // composed: paused, composed movies seek going forward, and the direction is taken up
+    // again (another seek) by the next play or step.
+    if (mayTurn && m_backward && m_state != MediaState::Running && !m_viewFiles.empty() &&
+        !m_seekingForward) {
+        m_client->SetString("play-dir", "forward");
+        m_seekingForward = true;
+    }
     m_endBeforePause = false;
     ++m_pauseSerial; // a pause's view of the end no longer counts
     const QByteArray target = QByteArray::number(seconds, 'g', 17);
@@ -520,6 +533,34 @@ std::vector<unsigned char> CMediaGraph::Capture() {
     return m_capture->TakeAnswer();
 }
 
+void CMediaGraph::ResumeDirection() {
+    if (!m_seekingForward)
+        return;
+    m_seekingForward = false;
+    m_client->SetString("play-dir", "backward");
+    Seek(GetPositionSeconds(), false);
+}
+
+// libmpv 0.35 shows no new frame after the graph is rebuilt while in backward mode, also
+// after seeks: the movie is opened again with the new graph, and its place, rate, volume and
+// state restored.
+int CMediaGraph::ReopenBackward() {
+    const double position = GetPositionSeconds();
+    const MediaState state = m_state;
+    const int rateIndex = 4 + int(std::lround(std::log2(m_speed)));
+    const int volume = m_volumeLevel;
+    const QPointer<QObject> notify = m_notify;
+    const QString file = m_fileName;
+    if (const int rc = OpenMovie(file, m_renderer->host(), notify); rc != 0)
+        return rc;
+    SetVolumeLevel(volume);
+    SetRateIndex(rateIndex);
+    SetPositionSeconds(position);
+    if (state == MediaState::Running)
+        TogglePlayPause();
+    return 0;
+}
+
 std::vector<unsigned char> CMediaGraph::CaptureMainView() {
     if (m_viewFiles.empty() || !m_client->isOpen())
         return Capture();
@@ -551,6 +592,7 @@ void CMediaGraph::Teardown() {
 
     m_speed = 1.0;
     m_backward = false;
+    m_seekingForward = false;
     m_volumeLevel = 10;
     m_endBeforePause = false;
     m_status->Reset();

@@ -142,13 +142,16 @@ private:
     void HandlePauseRead(const mpv_event& event);
     void HandleDrained();
     void ApplyVideoSize();
-    int Seek(double seconds);
+    // `mayTurn`: a paused composed movie may seek going forward (see the .cpp).
+    int Seek(double seconds, bool mayTurn = true);
     void PauseRunning();
     int CompleteMovie();
     std::vector<unsigned char> Capture();
     // The main view alone: the composed picture's main view from its own file, at the same
     // position, through a second engine that lives for the call.
     std::vector<unsigned char> CaptureMainView();
+    int ReopenBackward();
+    void ResumeDirection();
     int Fail(const char* text, int rc);
     void Teardown();
 
@@ -166,6 +169,7 @@ private:
     // getters answer from here without a call.
     double m_speed = 1.0;
     bool m_backward = false;
+    bool m_seekingForward = false; // backward, but libmpv set forward for seeks while paused
     int m_volumeLevel = 10;
 
     std::vector<QString> m_viewFiles;

@@ -109,7 +109,9 @@ TEST_F(PlayerWindow, TheViewsOfAMomentPlayFrameLockedInEveryLayout) {
             << "at " << Position() << ": " << testing::PrintToString(Codes(*window));
     }
 
-    window->engine().SetRateIndex(int(PlayRate::Forward1x));
+    // A seek while paused in reverse, then a new main view while still in reverse.
+    window->engine().SetPositionSeconds(0.5);
+    EXPECT_TRUE(WaitFor([&] { return locked(15); }));
     // A click on the first small view makes it the main one; snapshots then take it.
     const int back = views.layout().ViewAt(0, 250);
     ASSERT_GT(back, 0);
