@@ -75,13 +75,14 @@ TEST_F(PlayerWindow, RouteClicksSeekAndOpenTheTripsRecording) {
 // places it, with why and when, and nothing pretends to be a fix: no route, no fix marker, the
 // speed idle, the note saying so. With the car's data the route takes its place.
 TEST_F(PlayerWindow, ASentryEventWithoutGpsIsMarkedWhereTheCarPlacedIt) {
-    // As the program does at start; the other tests read no car's data.
-    SeiTelemetry::Register();
-    const std::unique_ptr<void, void (*)(void*)> unregister(
-        this, [](void*) { SetMovieStreamTelemetry(nullptr); });
+    // The car's data is read as the program reads it; the other tests read none.
+    struct CarData {
+        CarData() { SeiTelemetry::Register(); }
+        ~CarData() { SetMovieStreamTelemetry(nullptr); }
+    } carData;
     for (const bool sei : {false, true}) {
         const QString drive = dir.filePath(sei ? "sei" : "nosei");
-        // An hour apart: two recordings of the same time would be one moment twice.
+        // An hour apart, so that the two are no trip of each other.
         const QString start = sei ? "2024-05-01_11-00-00" : "2024-05-01_10-00-00";
         QStringList args = {drive,     "--minutes", "1",  "--clip-seconds", "3",     "--size",
                             "320x240", "--fps",     "30", "--cameras",      "front", "--start",
