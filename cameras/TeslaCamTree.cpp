@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -71,10 +72,11 @@ std::optional<double> Number(const nlohmann::json& value) {
         return value.get<double>();
     if (!value.is_string())
         return std::nullopt;
+    // Decimal only: strtod would also take hexadecimal and leading blanks.
     const std::string text = value.get<std::string>();
-    char* end = nullptr;
-    const double number = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size())
+    double number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return number;
 }

@@ -240,6 +240,7 @@ TEST(TeslaCamTree, AnEventsPositionAndTheClipsItBelongsTo) {
         {"null", R"({"est_lat":null,"est_lon":"-121.9"})", "", ""},
         {"latitude beyond a pole", R"({"est_lat":"90.5","est_lon":"10"})", "", ""},
         {"longitude off the globe", R"({"est_lat":"10","est_lon":"180.1"})", "", ""},
+        {"hexadecimal", R"({"est_lat":"0x25","est_lon":"-121.9"})", "", ""},
         {"not a number at all", R"({"est_lat":"nan","est_lon":"inf"})", "", ""},
         {"a missing fix", R"({"est_lat":"0.0","est_lon":"0.0"})", "", ""},
         {"broken", R"({"est_lat":"37.49",)", "", "event.json is not a JSON object"},
