@@ -236,7 +236,6 @@ TEST(TeslaCamTree, AnEventsPositionAndTheClipsItBelongsTo) {
         {"at the edges", R"({"est_lat":"90","est_lon":"-180"})", "90,-180", ""},
         {"longitude absent", R"({"est_lat":"37.49","reason":"x"})", "", ""},
         {"not a number", R"({"est_lat":"37.49x","est_lon":"-121.9"})", "", ""},
-        {"empty text", R"({"est_lat":"","est_lon":"-121.9"})", "", ""},
         {"null", R"({"est_lat":null,"est_lon":"-121.9"})", "", ""},
         {"latitude beyond a pole", R"({"est_lat":"90.5","est_lon":"10"})", "", ""},
         {"longitude off the globe", R"({"est_lat":"10","est_lon":"180.1"})", "", ""},
