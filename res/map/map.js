@@ -166,12 +166,14 @@ function SetEvent(lat, lon, text) {
     if (eventMarker && valid && eventMarker.getLatLng().equals([lat, lon]) &&
         eventMarker.getTooltip().getContent().textContent === text)
         return;
-    if (eventMarker) {
+    var removed = !!eventMarker;
+    if (removed) {
         map.removeLayer(eventMarker);
         eventMarker = null;
     }
     if (!valid) {
-        FitRoute();
+        if (removed && !userMoved)
+            FitRoute();
         return;
     }
     if (marker) {
