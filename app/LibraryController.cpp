@@ -310,8 +310,8 @@ void LibraryController::ScanDeviceRecordings(const QString& cardRoot) {
         if (root.empty() || root.back() != '/')
             root += '/';
     } else {
-        SetupRecord record;
-        if (!FindDeviceDrive(root, record))
+        root = FindRecordingDrive();
+        if (root.empty())
             return;
     }
     int refused = 0;

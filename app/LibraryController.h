@@ -53,7 +53,8 @@ public:
     void AddRecordingFromDialog(); // "+" (1022)
     void AddRecordingFolder();     // 1023
     // The card at `cardRoot` as is, or, when empty, the removable drive holding a valid
-    // settings file; its media folders are added in the card's order.
+    // settings file, else a car's TeslaCam drive (FindRecordingDrive); a card's media folders
+    // are added in the card's order, a TeslaCam folder's moments in time order.
     void ScanDeviceRecordings(const QString& cardRoot);
     void AddDroppedUrls(const QMimeData& data);
     void RemoveSelectedRecording(bool deleteFiles);

@@ -94,13 +94,26 @@ void PlaybackController::SetMap(CDlgGMap* map) {
 }
 
 void PlaybackController::ShowRoute() {
-    if (m_map)
-        m_map->SetRoute(m_route.current(), m_route.others());
+    if (!m_map)
+        return;
+    m_map->SetRoute(m_route.current(), m_route.others());
+    if (EventPlaceOnly()) {
+        m_map->SetEventPlace(m_event->latitude, m_event->longitude,
+                             TelemetryLoader::EventText(*m_event));
+        m_controls.mapHost->show();
+    } else {
+        m_map->ClearEventPlace();
+    }
+}
+
+bool PlaybackController::EventPlaceOnly() const {
+    return m_event && m_event->hasPosition;
 }
 
 void PlaybackController::ClearRoute() {
     m_tripLoader.Cancel();
     m_route.Clear();
+    m_event.reset();
     ShowRoute();
 }
 
@@ -302,6 +315,8 @@ void PlaybackController::OnTelemetryLoaded(const TelemetryLoader::Loaded& loaded
     m_dayRoutes.clear();
     // This recording's route shows at once; its trip's follow from the worker.
     m_route.Build(library, index, m_telemetry);
+    // A fix of the recording's own (the car's SEI, a GPX file) is the better place.
+    m_event = RouteOf(m_telemetry).empty() ? loaded.event : std::nullopt;
     ShowRoute();
     // With the options each movie would be opened with, as read from a card that may be slow;
     // once per opening, when this recording's own load has ended.
@@ -310,7 +325,9 @@ void PlaybackController::OnTelemetryLoaded(const TelemetryLoader::Loaded& loaded
         m_tripLoader.Start([others = std::move(others)] {
             return TripRoute::LoadOthers(others, GpsOptionsForMovie);
         });
-    const QString note = TelemetryLoader::SourceNote(loaded);
+    const QString note = EventPlaceOnly()
+                             ? QStringLiteral("No GPS: the map shows the event's place")
+                             : TelemetryLoader::SourceNote(loaded);
     m_controls.gpsNote->setText(note);
     m_controls.gpsNote->setVisible(!note.isEmpty());
 }

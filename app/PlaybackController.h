@@ -136,8 +136,10 @@ private:
     void ShowTelemetry();
     void SetPlayPauseVisibility(bool running);
     void ShowIdleReadOuts();
-    // Hands the current route and its trip's to the map.
+    // Hands the current route and its trip's to the map, and the event's place when the
+    // recording has no fix of its own.
     void ShowRoute();
+    bool EventPlaceOnly() const;
     // Drops the trip's routes and any still being loaded, and clears them off the map.
     void ClearRoute();
     // Finds the current recording's G-force events, with the thresholds of the library or card
@@ -156,6 +158,8 @@ private:
     // Plain members: the telemetry never allocates as recordings come and go.
     TelemetrySet m_telemetry{};
     TripRoute m_route;
+    // The car's saved or Sentry event of a recording without a fix of its own.
+    std::optional<TeslaEvent> m_event;
     std::vector<GForceEvent> m_events;
     CMediaGraph m_engine;
     QTimer* m_syncTimer; // "timer 1": playback sync every 100 ms

@@ -12,6 +12,7 @@ std::shared_ptr<TelemetryLoader::Loaded> Load(const RecordingEntry& entry,
     auto loaded = std::make_shared<TelemetryLoader::Loaded>();
     loaded->offsetSeconds = options.offsetSeconds;
     loaded->load = LoadRecordingTelemetry(entry, options, loaded->set);
+    loaded->event = TeslaEventOfClip(entry.moviePath);
     return loaded;
 }
 
@@ -68,6 +69,15 @@ QString TelemetryLoader::SourceNote(const Loaded& loaded) {
         .arg(shift / 3600)
         .arg(shift / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(shift % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString TelemetryLoader::EventText(const TeslaEvent& event) {
+    QString when = QString::fromStdString(event.time).replace(QLatin1Char('T'), QLatin1Char(' '));
+    if (!event.city.empty())
+        when += QStringLiteral(", ") + QString::fromStdString(event.city);
+    if (event.reason.empty())
+        return when;
+    return QString::fromStdString(event.reason) + QLatin1Char('\n') + when;
 }
 
 void TelemetryLoader::Cancel() {

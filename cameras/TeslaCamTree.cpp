@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -71,10 +72,11 @@ std::optional<double> Number(const nlohmann::json& value) {
         return value.get<double>();
     if (!value.is_string())
         return std::nullopt;
+    // Decimal only: strtod would also take hexadecimal and leading blanks.
     const std::string text = value.get<std::string>();
-    char* end = nullptr;
-    const double number = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size())
+    double number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return number;
 }
@@ -88,6 +90,40 @@ std::string Text(const nlohmann::json& object, const char* key) {
     if (it->is_number())
         return it->dump();
     return {};
+}
+
+// Fills `event` from the event file at `file`; says in `problem` why it could not.
+void ReadEventFile(const fs::path& file, TeslaEvent& event) {
+    std::error_code ec;
+    std::string content;
+    if (!fs::exists(file, ec)) {
+        event.problem = "no event.json";
+        return;
+    }
+    if (!ReadWholeFile(file.string(), kEventFileLimit, content)) {
+        event.problem = "event.json cannot be read";
+        return;
+    }
+    const auto json = nlohmann::json::parse(content, nullptr, false);
+    if (json.is_discarded() || !json.is_object()) {
+        event.problem = "event.json is not a JSON object";
+        return;
+    }
+    if (const auto time = Text(json, "timestamp"); !time.empty())
+        event.time = time;
+    event.city = Text(json, "city");
+    event.reason = Text(json, "reason");
+    event.camera = Text(json, "camera");
+    if (json.contains("est_lat") && json.contains("est_lon")) {
+        const auto latitude = Number(json["est_lat"]), longitude = Number(json["est_lon"]);
+        // (0, 0) lies in the open sea where no car stands: a missing fix written as zeros.
+        if (latitude && longitude && std::abs(*latitude) <= 90 && std::abs(*longitude) <= 180 &&
+            !(*latitude == 0 && *longitude == 0)) {
+            event.hasPosition = true;
+            event.latitude = *latitude;
+            event.longitude = *longitude;
+        }
+    }
 }
 
 // The clips of one folder as moments of `kind`; anything else there is a problem.
@@ -145,35 +181,30 @@ TeslaEvent ReadTeslaEvent(const std::string& eventFolder) {
     if (fs::is_regular_file(thumbnail, ec))
         event.thumbnailPath = thumbnail.string();
 
-    std::string content;
-    const fs::path file = fs::path(eventFolder) / "event.json";
-    if (!fs::exists(file, ec)) {
-        event.problem = "no event.json";
-        return event;
-    }
-    if (!ReadWholeFile(file.string(), kEventFileLimit, content)) {
-        event.problem = "event.json cannot be read";
-        return event;
-    }
-    const auto json = nlohmann::json::parse(content, nullptr, false);
-    if (json.is_discarded() || !json.is_object()) {
-        event.problem = "event.json is not a JSON object";
-        return event;
-    }
-    if (const auto time = Text(json, "timestamp"); !time.empty())
-        event.time = time;
-    event.city = Text(json, "city");
-    event.reason = Text(json, "reason");
-    event.camera = Text(json, "camera");
-    if (json.contains("est_lat") && json.contains("est_lon")) {
-        const auto latitude = Number(json["est_lat"]), longitude = Number(json["est_lon"]);
-        if (latitude && longitude && std::abs(*latitude) <= 90 && std::abs(*longitude) <= 180) {
-            event.hasPosition = true;
-            event.latitude = *latitude;
-            event.longitude = *longitude;
-        }
-    }
+    ReadEventFile(fs::path(eventFolder) / "event.json", event);
     return event;
+}
+
+std::optional<TeslaEvent> TeslaEventOfClip(const std::string& moviePath) {
+    const fs::path movie(moviePath);
+    std::error_code ec;
+    // In a library of drives the import put the event's file beside its front clip.
+    fs::path beside = movie;
+    beside.replace_extension(".json");
+    if (ParseCameraName(movie.filename().string()) && fs::is_regular_file(beside, ec)) {
+        TeslaEvent event;
+        event.folder = movie.parent_path().string();
+        fs::path thumbnail = movie;
+        if (fs::is_regular_file(thumbnail.replace_extension(".png"), ec))
+            event.thumbnailPath = thumbnail.string();
+        ReadEventFile(beside, event);
+        return event;
+    }
+    const fs::path folder = movie.parent_path();
+    const std::string kept = folder.parent_path().filename().string();
+    if (folder.filename().empty() || (kept != "SavedClips" && kept != "SentryClips"))
+        return std::nullopt;
+    return ReadTeslaEvent(folder.string());
 }
 
 TeslaCamDrive ScanTeslaCam(const std::string& root) {

@@ -21,7 +21,8 @@ struct TeslaEvent {
     // "YYYY-MM-DDTHH:MM:SS" (empty when the name is no time either).
     std::string time;
     std::string city, reason, camera; // empty when absent
-    bool hasPosition = false;         // est_lat and est_lon both readable numbers
+    // est_lat and est_lon both readable numbers (or numbers as text) on the globe, not both 0
+    bool hasPosition = false;
     double latitude = 0, longitude = 0;
     std::string thumbnailPath; // the folder's thumb.png, empty when there is none
     // Why event.json gave nothing ("no event.json", "event.json is not a JSON object"); empty
@@ -59,6 +60,12 @@ TeslaCamDrive ScanTeslaCam(const std::string& root);
 // The event of one saved or Sentry event folder (its event.json and thumb.png); a missing or
 // broken event.json leaves the fields empty and says so in `problem`. Plain function.
 TeslaEvent ReadTeslaEvent(const std::string& eventFolder);
+
+// The saved or Sentry event a clip belongs to: on a drive, the event folder it lies in (one
+// level under SavedClips or SentryClips, read as ReadTeslaEvent does); in a library of drives,
+// the event file the import put beside the clip under its stem (`<stem>.json`, `<stem>.png`),
+// `folder` then being the clip's folder. nullopt for any other clip. Plain function.
+std::optional<TeslaEvent> TeslaEventOfClip(const std::string& moviePath);
 
 // The moment as a recording of the library (the front, else first, camera's movie), so that
 // FindTrip joins the minutes that follow one another. No telemetry path.

@@ -76,6 +76,32 @@ bool FindDeviceDrive(std::string& root, SetupRecord& record) {
     return FindDeviceDrive(ListMountedDrives(), root, record);
 }
 
+bool IsTeslaCamDrive(const std::string& root) {
+    if (root.empty())
+        return false;
+    const std::filesystem::path folder = std::filesystem::path(root) / "TeslaCam";
+    std::error_code ec;
+    for (const char* clips : {"RecentClips", "SavedClips", "SentryClips"})
+        if (std::filesystem::is_directory(folder / clips, ec))
+            return true;
+    return false;
+}
+
+std::string FindRecordingDrive(const std::vector<DriveRoot>& drives) {
+    std::string root;
+    SetupRecord record;
+    if (FindDeviceDrive(drives, root, record))
+        return root;
+    for (const DriveRoot& drive : drives)
+        if (drive.removable && !drive.floppy && IsTeslaCamDrive(drive.root))
+            root = WithSlash(drive.root);
+    return root;
+}
+
+std::string FindRecordingDrive() {
+    return FindRecordingDrive(ListMountedDrives());
+}
+
 bool WriteSetupRecord(const std::string& root, const SetupRecord& record) {
     if (root.empty())
         return false;

@@ -19,6 +19,16 @@ struct DriveRoot {
 // can't be read.
 std::vector<DriveRoot> ListMountedDrives();
 
+// True when `root` holds a TeslaCam folder with at least one of the car's clip folders
+// (RecentClips, SavedClips, SentryClips). Such a drive has no settings file.
+bool IsTeslaCamDrive(const std::string& root);
+
+// The drive the player opens when no card is named: the camera's card as FindDeviceDrive
+// finds it; without one, the last removable, non-floppy drive of `drives` that
+// IsTeslaCamDrive. The card wins over a car's drive, so that what opens is also what the
+// settings editor edits. The root ends with '/'; empty when no drive qualifies.
+std::string FindRecordingDrive(const std::vector<DriveRoot>& drives);
+
 // Examines `<root>setup.cfg` of every removable, non-floppy drive in order; a drive qualifies
 // when the file is a regular file of at least 128 bytes whose first 128 bytes hold a valid
 // record. The last qualifying drive wins: its root and record are written and true returned.
@@ -28,6 +38,7 @@ bool FindDeviceDrive(const std::vector<DriveRoot>& drives, std::string& root, Se
 
 // The same over ListMountedDrives().
 bool FindDeviceDrive(std::string& root, SetupRecord& record);
+std::string FindRecordingDrive();
 
 // The card a file lies on: the nearest of its folders, up to `levels` above it
 // (ROOT/DCIM/100MEDIA/x.MOV needs 3), whose setup.cfg qualifies as FindDeviceDrive asks.

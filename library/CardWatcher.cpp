@@ -15,9 +15,7 @@ namespace quello {
 namespace {
 
 std::string FindCard() {
-    std::string root;
-    SetupRecord record;
-    return FindDeviceDrive(root, record) ? root : std::string();
+    return FindRecordingDrive();
 }
 
 } // namespace

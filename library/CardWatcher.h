@@ -11,7 +11,7 @@ class QSocketNotifier;
 
 namespace quello {
 
-// A camera card with recordings that a library does not hold yet.
+// A camera card (or a car's TeslaCam drive) with recordings that a library does not hold yet.
 struct CardOffer {
     QString card; // the card's root; empty: no card, or nothing new on it
     int newRecordings = 0;
@@ -22,9 +22,10 @@ struct CardOffer {
 // Looks for a camera card at start and whenever the mount table changes, and works out what
 // it has that the library does not. The kernel marks the mount table readable with priority
 // (POLLPRI) after every mount and unmount: a QSocketNotifier of type Exception on it wakes
-// this then, and at no other time. The search (the mounted drives' settings files) and the
-// plan of an import (the card's listing against the index) run on Qt's thread pool, never on
-// the GUI thread; a change during a search starts one more when it ends.
+// this then, and at no other time. The search (the mounted drives' settings files and TeslaCam
+// folders, FindRecordingDrive) and the plan of an import (the card's listing against the index)
+// run on Qt's thread pool, never on the GUI thread; a change during a search starts one more
+// when it ends.
 //
 // Owned by the window; lives and signals on the GUI thread.
 class CardWatcher : public QObject {
@@ -42,7 +43,7 @@ public:
     // withdraws the offer at once; then it searches again.
     void SetLibrary(const QString& libraryRoot);
     const QString& library() const { return m_library; }
-    // Replaces the search of the removable drives (FindDeviceDrive).
+    // Replaces the search of the removable drives (FindRecordingDrive).
     void SetCardFinder(CardFinder finder);
     // Searches now, as after a change of the mount table.
     void Rescan();

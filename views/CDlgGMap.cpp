@@ -102,6 +102,22 @@ void CDlgGMap::SetRoute(const std::vector<RoutePoint>& route,
     CallPage("SetRoute", arguments);
 }
 
+void CDlgGMap::SetEventPlace(double latitude, double longitude, const QString& text) {
+    const QJsonArray arguments{latitude, longitude, text};
+    if (!m_pageLoaded) {
+        m_pendingEvent = arguments;
+        return;
+    }
+    CallPage("SetEvent", arguments);
+    show();
+}
+
+void CDlgGMap::ClearEventPlace() {
+    m_pendingEvent.reset();
+    if (m_pageLoaded)
+        CallPage("SetEvent", QJsonArray{QJsonValue::Null});
+}
+
 void CDlgGMap::SetTilesAllowed(bool allowed) {
     m_filter->SetTilesAllowed(allowed);
 }
@@ -188,6 +204,11 @@ void CDlgGMap::OnLoadFinished() {
     if (m_pendingRoute) {
         CallPage("SetRoute", *m_pendingRoute);
         m_pendingRoute.reset();
+    }
+    if (m_pendingEvent) {
+        CallPage("SetEvent", *m_pendingEvent);
+        m_pendingEvent.reset();
+        show();
     }
     emit loaded();
 }

@@ -20,7 +20,8 @@ class MapWebPage;
 
 // The map view: an embedded browser showing the map page from the program's resources, with
 // one marker that follows the GPS fix of the playing second and the route of the recording and
-// of its trip; a click on a route and a right click anywhere on the map are reported back.
+// of its trip, or, without fixes, the place of a car's saved or Sentry event; a click on a route
+// and a right click anywhere on the map are reported back.
 //
 // The main window creates it as a child of its map host (control 1025); it covers the host's
 // client area and starts hidden. Once the page has loaded, every SetLgtLat shows it. It owns
@@ -59,6 +60,12 @@ public:
     // when it has not yet.
     void SetRoute(const std::vector<RoutePoint>& route,
                   const std::vector<std::vector<RoutePoint>>& others);
+    // Marks a place that is no GPS fix (where a car put a saved or Sentry event) with `text`
+    // beside it, in place of the fix marker, brings it into view with the route and shows the
+    // view; ClearEventPlace() removes it. The same place again leaves the map as it is. Kept
+    // until the page has loaded when it has not yet.
+    void SetEventPlace(double latitude, double longitude, const QString& text);
+    void ClearEventPlace();
     // Off: the map works as without a network (no tile is requested).
     void SetTilesAllowed(bool allowed);
     // True from the first completed page load on.
@@ -99,6 +106,7 @@ private:
     bool m_covered = false;
     bool m_pageLoaded = false;
     std::optional<QJsonArray> m_pendingRoute;
+    std::optional<QJsonArray> m_pendingEvent;
 };
 
 } // namespace quello

@@ -1,6 +1,7 @@
 // The map page: a Leaflet map with one marker that follows the GPS fix of the playing second
-// and the route of the recording and of its trip. The program calls SetLgtLat, fix and SetRoute
-// with JSON-encoded arguments. Texts it hands over are shown as text only; nothing from the
+// and the route of the recording and of its trip, or, for a recording without fixes, a marker
+// where the car placed its saved or Sentry event. The program calls SetLgtLat, fix, SetRoute
+// and SetEvent with JSON-encoded arguments. Texts it hands over are shown as text only; nothing from the
 // program is ever parsed as markup or script. Clicks on a route, and right clicks anywhere for
 // the map's menu, go back to the program over Qt's web channel, as numbers.
 
@@ -17,6 +18,7 @@ var drawnUnreported = -1; // a route drawn before the channel to the program was
 // by hand: the map's window gets its real size only after the page has drawn the route.
 var routeBounds = null;
 var userMoved = false;
+var eventMarker = null; // the event's place, shown with its text instead of a fix
 var moving = 0; // > 0 while the page itself moves the map
 
 var TILE_URL = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
@@ -137,13 +139,57 @@ function Margin() {
 
 function FitRoute() {
     var size = map.getSize();
+    var bounds = routeBounds ? L.latLngBounds(routeBounds.getSouthWest(), routeBounds.getNorthEast())
+                             : null;
+    if (eventMarker)
+        bounds = bounds ? bounds.extend(eventMarker.getLatLng())
+                        : L.latLngBounds(eventMarker.getLatLng(), eventMarker.getLatLng());
     // A hidden or not yet laid out map has no size to fit into: fitted when it gets one.
-    if (!routeBounds || size.x <= 2 * Margin() || size.y <= 2 * Margin())
+    if (!bounds || size.x <= 2 * Margin() || size.y <= 2 * Margin())
         return;
     var margin = Margin();
     Moving(function () {
-        map.fitBounds(routeBounds, { animate: false, padding: [margin, margin], maxZoom: 17 });
+        map.fitBounds(bounds, { animate: false, padding: [margin, margin], maxZoom: 17 });
     });
+}
+
+// A place that is no GPS fix: where the car put a saved or Sentry event (lat, lon in degrees),
+// with `text` (why and when) beside it. The fix marker goes, as there is no fix to show; the
+// next fix brings it back. SetEvent(null) removes the place. The same place and text again
+// leave the map as the user has moved it.
+function SetEvent(lat, lon, text) {
+    if (!inited)
+        return;
+    var valid = typeof lat === "number" && typeof lon === "number" && Math.abs(lat) <= 90 &&
+        Math.abs(lon) <= 180;
+    text = String(text === undefined || text === null ? "" : text);
+    if (eventMarker && valid && eventMarker.getLatLng().equals([lat, lon]) &&
+        eventMarker.getTooltip().getContent().textContent === text)
+        return;
+    var removed = !!eventMarker;
+    if (removed) {
+        map.removeLayer(eventMarker);
+        eventMarker = null;
+    }
+    if (!valid) {
+        if (removed && !userMoved)
+            FitRoute();
+        return;
+    }
+    if (marker) {
+        map.removeLayer(marker);
+        marker = null;
+        latitude = longitude = undefined;
+    }
+    var label = document.createElement("div");
+    label.className = "event-text";
+    label.textContent = text;
+    eventMarker = L.circleMarker([lat, lon], {
+        radius: 8, color: "#ffffff", weight: 2, fillColor: "#e6550d", fillOpacity: 1,
+        keyboard: false
+    }).bindTooltip(label, { permanent: true, direction: "top", offset: [0, -8] }).addTo(map);
+    userMoved = false;
+    FitRoute();
 }
 
 function Positions(points) {

@@ -1,6 +1,8 @@
 // The window's ways through a drive: the route on the map, the G-force events, the keys.
 #include "PlayerWindow.h"
 
+#include "cameras/SeiTelemetry.h"
+#include "recordings/TelemetrySources.h"
 #include "tests/support/NmeaText.h"
 #include "views/CDlgGMap.h"
 
@@ -67,6 +69,61 @@ TEST_F(PlayerWindow, RouteClicksSeekAndOpenTheTripsRecording) {
         })) << c.at
             << ": row " << List()->currentRow() << " at " << Position();
     }
+}
+
+// A car's Sentry event without its own data (no SEI) is marked on the map where event.json
+// places it, with why and when, and nothing pretends to be a fix: no route, no fix marker, the
+// speed idle, the note saying so. With the car's data the route takes its place.
+TEST_F(PlayerWindow, ASentryEventWithoutGpsIsMarkedWhereTheCarPlacedIt) {
+    // The car's data is read as the program reads it; the other tests read none.
+    struct CarData {
+        CarData() { SeiTelemetry::Register(); }
+        ~CarData() { SetMovieStreamTelemetry(nullptr); }
+    } carData;
+    for (const bool sei : {false, true}) {
+        const QString drive = dir.filePath(sei ? "sei" : "nosei");
+        // An hour apart, so that the two are no trip of each other.
+        const QString start = sei ? "2024-05-01_11-00-00" : "2024-05-01_10-00-00";
+        QStringList args = {drive,     "--minutes", "1",  "--clip-seconds", "3",     "--size",
+                            "320x240", "--fps",     "30", "--cameras",      "front", "--start",
+                            start};
+        if (!sei)
+            args << "--no-sei";
+        ASSERT_EQ(QProcess::execute(MAKE_TESLACAM, args), 0);
+        ASSERT_TRUE(window->AddRecording(drive + "/TeslaCam/SentryClips/" + start + "/" + start +
+                                         "-front.mp4"));
+    }
+    CDlgGMap* map = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (map = window->findChild<CDlgGMap*>()) && map->pageLoaded(); }));
+    const auto eval = [&](const QString& script) {
+        std::optional<QVariant> result;
+        map->page()->runJavaScript(script, [&](const QVariant& v) { result = v; });
+        EXPECT_TRUE(WaitFor([&] { return result.has_value(); })) << script.toStdString();
+        return result.value_or(QVariant()).toString();
+    };
+    const QString shown =
+        "(eventMarker ? [eventMarker.getLatLng().lat, eventMarker.getLatLng().lng,"
+        " eventMarker.getTooltip().getContent().textContent].join(' ') : '-')"
+        " + ' fix ' + (marker ? 1 : 0) + ' lines ' + "
+        "routeLayer.getLayers().length";
+    auto* note = window->findChild<QLabel*>(QStringLiteral("gpsNote"));
+
+    DoubleClickRow(0);
+    const QString place = "37 -122 sentry_aware_object_detection\n2024-05-01 10:00:00, Palo Alto";
+    EXPECT_TRUE(WaitFor([&] { return eval(shown) == place + " fix 0 lines 0"; }))
+        << eval(shown).toStdString();
+    EXPECT_TRUE(map->isVisible());
+    EXPECT_TRUE(WaitFor([&] { return Position() > 1.5; }));
+    EXPECT_EQ(Control<QLabel>(kIdSpeedText)->text(), "0Km/H ");
+    EXPECT_EQ(std::pair(note->text(), note->isVisible()),
+              std::pair(QStringLiteral("No GPS: the map shows the event's place"), true));
+    EXPECT_EQ(eval(shown), place + " fix 0 lines 0");
+
+    DoubleClickRow(1);
+    EXPECT_TRUE(WaitFor([&] { return eval(shown) == "- fix 1 lines 1"; }))
+        << eval(shown).toStdString();
+    EXPECT_EQ(note->text(), "GPS: the car's own data");
 }
 
 // Events found in the telemetry are marked on the strip and the slider; N and Shift+N and the

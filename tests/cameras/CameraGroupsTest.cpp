@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,71 @@ TEST(TeslaCamTree, RecentSavedAndSentryClips) {
 
     EXPECT_TRUE(ScanTeslaCam(dir.file("TeslaCam/RecentClips")).teslaCamFolder.empty());
     EXPECT_EQ(ScanTeslaCam(dir.file("TeslaCam")).moments.size(), expected.size());
+}
+
+// An event's position is taken only when both coordinates are numbers (or numbers as text) on
+// the globe and not the zeros of a missing fix; anything else leaves the event without one, and
+// no event file at all is no crash. The clip finds its event in the event's folder on a drive and
+// beside it, under its own stem, in a library of drives; a recent clip has none.
+TEST(TeslaCamTree, AnEventsPositionAndTheClipsItBelongsTo) {
+    const struct {
+        const char* name;
+        const char* json;     // nullptr: no event.json
+        const char* position; // "lat,lon"; "": none
+        const char* problem;
+    } cases[] = {
+        {"numbers as text", R"({"est_lat":"37.4925","est_lon":"-121.9456"})", "37.4925,-121.9456",
+         ""},
+        {"numbers", R"({"est_lat":-33.8651,"est_lon":151.2099})", "-33.8651,151.2099", ""},
+        {"at the edges", R"({"est_lat":"90","est_lon":"-180"})", "90,-180", ""},
+        {"longitude absent", R"({"est_lat":"37.49","reason":"x"})", "", ""},
+        {"not a number", R"({"est_lat":"37.49x","est_lon":"-121.9"})", "", ""},
+        {"null", R"({"est_lat":null,"est_lon":"-121.9"})", "", ""},
+        {"latitude beyond a pole", R"({"est_lat":"90.5","est_lon":"10"})", "", ""},
+        {"longitude off the globe", R"({"est_lat":"10","est_lon":"180.1"})", "", ""},
+        {"hexadecimal", R"({"est_lat":"0x25","est_lon":"-121.9"})", "", ""},
+        {"not a number at all", R"({"est_lat":"nan","est_lon":"inf"})", "", ""},
+        {"a missing fix", R"({"est_lat":"0.0","est_lon":"0.0"})", "", ""},
+        {"broken", R"({"est_lat":"37.49",)", "", "event.json is not a JSON object"},
+        {"an array", R"([37.49, -121.94])", "", "event.json is not a JSON object"},
+        {"no event.json", nullptr, "", "no event.json"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempDir dir;
+        const std::string folder = dir.makeDir("TeslaCam/SentryClips/2024-05-01_10-00-00");
+        if (c.json)
+            dir.write("TeslaCam/SentryClips/2024-05-01_10-00-00/event.json", c.json);
+        const auto event = TeslaEventOfClip(folder + "/2024-05-01_09-59-00-front.mp4");
+        ASSERT_TRUE(event);
+        std::string position;
+        if (event->hasPosition) {
+            std::ostringstream text;
+            text.precision(10);
+            text << event->latitude << "," << event->longitude;
+            position = text.str();
+        }
+        EXPECT_EQ(position, c.position);
+        EXPECT_EQ(event->problem, c.problem);
+        EXPECT_EQ(event->time, "2024-05-01T10:00:00"); // none in the file: the folder's
+    }
+
+    const TempDir dir;
+    const std::string library = "2024/2024-05-01/100000_2024-05-01_10-00-00-front";
+    dir.write(library + ".json", R"({"reason":"sentry_aware_object_detection","est_lat":"37.5",)"
+                                 R"("est_lon":"-122","timestamp":"2024-05-01T10:00:30"})");
+    dir.write(library + ".png", "");
+    const auto imported = TeslaEventOfClip(dir.file(library + ".mp4"));
+    ASSERT_TRUE(imported);
+    EXPECT_EQ(imported->reason + " " + imported->time,
+              "sentry_aware_object_detection 2024-05-01T10:00:30");
+    EXPECT_TRUE(imported->hasPosition);
+    EXPECT_EQ(imported->thumbnailPath, dir.file(library + ".png"));
+    dir.makeDir("TeslaCam/RecentClips/2024-05-01");
+    for (const char* none :
+         {"TeslaCam/RecentClips/2024-05-01/2024-05-01_10-00-00-front.mp4",
+          "2024/2024-05-01/100000_2024-05-01_10-01-00-front.mp4", "2024-05-01_10-00-00-front.mp4"})
+        EXPECT_FALSE(TeslaEventOfClip(dir.file(none))) << none;
 }
 
 // Minutes that follow one another make one trip once in a library, by the clips' header times

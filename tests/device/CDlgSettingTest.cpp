@@ -81,9 +81,14 @@ TEST_F(SettingDialog, FindsTheStartFolderFirstThenTheLastRemovableDrive) {
     dir.write("bad/setup.cfg", "not a record");
     for (const std::string name : {"m1", "m2", "good"})
         dir.write(name + "/setup.cfg", kOriginal);
+    // A car's drive has no settings to edit, whether named as the card or mounted.
+    dir.makeDir("tesla/TeslaCam/SentryClips");
     const std::vector<DriveRoot> both{{dir.file("m1/"), true}, {dir.file("m2/"), true}};
     const std::tuple<const char*, std::vector<DriveRoot>, const char*> cases[] = {
-        {"good", both, "good/"}, {"bad", both, "m2/"}, {"bad", {}, nullptr}};
+        {"good", both, "good/"},
+        {"bad", both, "m2/"},
+        {"bad", {}, nullptr},
+        {"tesla", {{dir.file("tesla/"), true}}, nullptr}};
     for (const auto& [card, mounts, found] : cases) {
         CDlgSetting searching;
         boxes.clear();

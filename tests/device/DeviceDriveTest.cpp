@@ -63,6 +63,52 @@ TEST(FindDeviceDrive, TakesTheLastRemovableDriveWithAValidRecord) {
     }
 }
 
+// Without a camera card, a car's USB drive opens: a removable drive whose TeslaCam folder holds
+// one of the car's clip folders, no settings file needed. Each drive: its name, the folders
+// made on it ("cfg": a valid setup.cfg), removable, floppy.
+TEST(FindRecordingDrive, TakesTheCardElseTheLastTeslaCamDrive) {
+    struct Drive {
+        const char* name;
+        std::vector<const char*> folders;
+        bool removable = true, floppy = false;
+    };
+    const struct {
+        const char* name;
+        std::vector<Drive> drives;
+        const char* winner; // "": none
+    } cases[] = {
+        {"recent clips", {{"t", {"TeslaCam/RecentClips"}}}, "t"},
+        {"sentry clips only", {{"t", {"TeslaCam/SentryClips"}}}, "t"},
+        {"saved clips, later drive wins",
+         {{"t", {"TeslaCam/RecentClips"}}, {"u", {"TeslaCam/SavedClips"}}},
+         "u"},
+        {"an empty TeslaCam folder", {{"t", {"TeslaCam"}}}, ""},
+        {"clip folders beside, not in, TeslaCam", {{"t", {"RecentClips", "TeslaCam/Music"}}}, ""},
+        {"fixed disk", {{"t", {"TeslaCam/RecentClips"}, false}}, ""},
+        {"floppy", {{"t", {"TeslaCam/RecentClips"}, true, true}}, ""},
+        {"the camera's card wins over a later car drive",
+         {{"c", {"cfg"}}, {"t", {"TeslaCam/RecentClips"}}},
+         "c"},
+        {"a card holding TeslaCam too is the card", {{"c", {"cfg", "TeslaCam/SentryClips"}}}, "c"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        std::vector<DriveRoot> drives{{"", true}};
+        for (const Drive& d : c.drives) {
+            const std::string root = dir.makeDir(d.name);
+            for (const std::string folder : d.folders) {
+                if (folder == "cfg")
+                    dir.write(std::string(d.name) + "/setup.cfg", kValid);
+                else
+                    dir.makeDir(std::string(d.name) + "/" + folder);
+            }
+            drives.push_back({root, d.removable, d.floppy});
+        }
+        EXPECT_EQ(FindRecordingDrive(drives), *c.winner ? dir.file(c.winner) + "/" : "");
+    }
+}
+
 // A longer file is replaced by the 128 bytes and keeps its permission bits; a read-only file
 // and one gone since the search stay as they are. No temporary file is left.
 // A movie's card is the nearest folder above it with a valid record, within the levels asked.

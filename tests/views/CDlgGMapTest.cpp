@@ -221,6 +221,40 @@ TEST(CDlgGMap, DrawsTheRouteReportsClicksAndWorksOffline) {
     EXPECT_EQ(f.eval("routeLayer.getLayers().length").toInt(), 0);
 }
 
+// An event's place, given before the page has loaded, shows once it has, in place of the fix
+// marker and with its text as text; a place off the globe or a clear removes it, and the next
+// fix brings the fix marker back.
+TEST(CDlgGMap, MarksAnEventsPlaceInsteadOfAFix) {
+    MapFixture f;
+    f.map->SetEventPlace(37.5, -122.25, "sentry\n<b>2024-05-01</b>");
+    ASSERT_TRUE(f.waitLoaded());
+    const QString shown = "(eventMarker ? eventMarker.getLatLng().lat + ',' + "
+                          "eventMarker.getLatLng().lng + ' ' + "
+                          "eventMarker.getTooltip().getContent().textContent + ' ' + "
+                          "eventMarker.getTooltip().getContent().children.length : '-') + ' ' + "
+                          "(marker ? 'fix' : '-')";
+    EXPECT_EQ(f.eval(shown).toString(), "37.5,-122.25 sentry\n<b>2024-05-01</b> 0 -");
+    EXPECT_FALSE(f.map->isHidden());
+    const struct {
+        const char* name;
+        std::function<void()> step;
+        const char* shown;
+    } steps[] = {
+        {"a fix", [&] { f.map->SetLgtLat("37.500000", "-122.250000", "0"); },
+         "37.5,-122.25 sentry\n<b>2024-05-01</b> 0 fix"},
+        {"another place", [&] { f.map->SetEventPlace(-33.5, 151.0, "saved"); },
+         "-33.5,151 saved 0 -"},
+        {"off the globe", [&] { f.map->SetEventPlace(91, 0, "x"); }, "- -"},
+        {"again", [&] { f.map->SetEventPlace(-33.5, 151.0, "saved"); }, "-33.5,151 saved 0 -"},
+        {"cleared", [&] { f.map->ClearEventPlace(); }, "- -"},
+        {"the fix again", [&] { f.map->SetLgtLat("37.500000", "-122.250000", "0"); }, "- fix"},
+    };
+    for (const auto& s : steps) {
+        s.step();
+        EXPECT_EQ(f.eval(shown).toString(), s.shown) << s.name;
+    }
+}
+
 TEST(MapRequestFilter, AllowsOnlyThePageAndTheTileServer) {
     const std::pair<const char*, bool> cases[] = {
         {"qrc:/map/map.html", true},
