@@ -204,9 +204,7 @@ bool EvidencePack::Check(const std::string& dir) {
     if (m_moment.moviePath.empty())
         return Fail("no movie given");
     std::uint64_t copies = 0;
-    for (const std::string& original : {m_moment.moviePath, m_moment.telemetryPath}) {
-        if (original.empty())
-            continue;
+    for (const std::string& original : Originals()) {
         if (::stat(original.c_str(), &st) != 0)
             return Fail(original + ": " + ErrnoText());
         if (!S_ISREG(st.st_mode))
@@ -293,9 +291,7 @@ bool EvidencePack::Write(const std::string& dir, CMediaGraph& engine, const Prin
 bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
                          const PrintPageContent& page, const TelemetrySet& shown) {
     m_madeAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
-    for (const std::string& original : {m_moment.moviePath, m_moment.telemetryPath}) {
-        if (original.empty())
-            continue;
+    for (const std::string& original : Originals()) {
         std::string hash;
         if (!CopyVerified(original, folder + "/" + FileName(original), hash))
             return false;
@@ -352,6 +348,15 @@ bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
     if (!SyncFolder(folder))
         return Fail(folder + ": cannot be synced to disk: " + ErrnoText());
     return true;
+}
+
+// The movie shown, its telemetry, then the other cameras' movies: the files copied as they are.
+std::vector<std::string> EvidencePack::Originals() const {
+    std::vector<std::string> originals = {m_moment.moviePath};
+    if (!m_moment.telemetryPath.empty())
+        originals.push_back(m_moment.telemetryPath);
+    originals.insert(originals.end(), m_moment.otherCameras.begin(), m_moment.otherCameras.end());
+    return originals;
 }
 
 bool EvidencePack::CopyVerified(const std::string& from, const std::string& to, std::string& hash) {
@@ -468,6 +473,9 @@ std::string EvidencePack::ReadmeText() const {
     if (telemetry)
         text += "  " + FileName(m_moment.telemetryPath) +
                 "\n      the original telemetry file (G-sensor and GPS), copied the same way\n";
+    for (const std::string& other : m_moment.otherCameras)
+        text += "  " + FileName(other) +
+                "\n      another camera's movie of the same moment, copied the same way\n";
     text += std::string("  ") + kSnapshot +
             "\n      the frame at the position, as the player's "
             "snapshot saves it\n  " +
