@@ -135,7 +135,7 @@ TEST(TeslaCamCli, ImportKeepsEachMomentsFilesTogether) {
 }
 
 // The moment's telemetry is the front's whichever view's file is given; so are the Exif clock
-// and GPS of a snapshot of the back view or of all views.
+// and GPS of a snapshot of the back view or of all views, and the printed page's read-outs.
 TEST(TeslaCamCli, EveryViewGivesTheFrontsTelemetry) {
     const std::string front = FrontAndBack() + "front.mp4", back = FrontAndBack() + "back.mp4";
     const TempDir dir;
@@ -168,6 +168,16 @@ TEST(TeslaCamCli, EveryViewGivesTheFrontsTelemetry) {
     EXPECT_NE(ofFront.find("GPSLatitude"), std::string::npos) << ofFront;
     EXPECT_EQ(exif(back, ""), ofFront);
     EXPECT_EQ(exif(back, "all"), ofFront);
+
+    const auto page = [&](const std::string& movie) {
+        const std::string pdf = dir.file("page.pdf");
+        EXPECT_EQ(RunQuello({"print", movie, "--at", "2.5", "-o", pdf}).exitCode, 0);
+        const std::string text = RunProgram({"pdftotext", pdf, "-"}).out;
+        return text.substr(0, text.find("Print time"));
+    };
+    const std::string frontPage = page(front);
+    EXPECT_NE(frontPage.find("Latitude: 37.0002"), std::string::npos) << frontPage;
+    EXPECT_EQ(page(back), frontPage);
 }
 
 // --camera picks a view of the moment by name or label, in any case, or composes all of them:
