@@ -91,12 +91,18 @@ void ExportEvidence(QWidget* window, PlaybackController& playback, CMyWaveForm& 
         const RecordingEntry& entry = library.entry(index);
         // The events are found as the window marks them: at the sensitivity of the library or
         // card the movie lies in.
-        const EvidenceMoment moment{entry.moviePath,
-                                    entry.telemetryPath,
-                                    engine.GetPositionSeconds(),
-                                    ThresholdsForRecording(entry.moviePath),
-                                    clip.add->isChecked() ? double(clip.seconds->value()) : 0.0,
-                                    otherCameras};
+        EvidenceMoment moment{entry.moviePath,
+                              entry.telemetryPath,
+                              engine.GetPositionSeconds(),
+                              ThresholdsForRecording(entry.moviePath),
+                              clip.add->isChecked() ? double(clip.seconds->value()) : 0.0,
+                              {}};
+        // The window plays the moment's main camera; the other cameras' movies join it.
+        if (!otherCameras.empty()) {
+            moment.cameraMovies = {entry.moviePath};
+            moment.cameraMovies.insert(moment.cameraMovies.end(), otherCameras.begin(),
+                                       otherCameras.end());
+        }
         EvidencePack pack(moment);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         std::optional<PrintedFix> fix;

@@ -313,7 +313,7 @@ bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
     std::tm created{};
     std::uint32_t duration = 0;
     int readOnly = 0;
-    ReadMovieHeader(m_moment.moviePath, created, duration, readOnly);
+    ReadMovieHeader(MainMovie(), created, duration, readOnly);
     const SnapshotFacts facts =
         FactsForMoment(created, created.tm_mday != 0, engine.GetPositionSeconds(), shown);
     if (engine.SaveFrameAsJpeg(QFile::decodeName((folder + "/" + kSnapshot).c_str()), facts) != 1)
@@ -350,13 +350,19 @@ bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
     return true;
 }
 
-// The movie shown, its telemetry, then the other cameras' movies: the files copied as they are.
+// The movie shown, the telemetry, then the other cameras' movies: the files copied as they are.
 std::vector<std::string> EvidencePack::Originals() const {
     std::vector<std::string> originals = {m_moment.moviePath};
     if (!m_moment.telemetryPath.empty())
         originals.push_back(m_moment.telemetryPath);
-    originals.insert(originals.end(), m_moment.otherCameras.begin(), m_moment.otherCameras.end());
+    for (const std::string& movie : m_moment.cameraMovies)
+        if (movie != m_moment.moviePath)
+            originals.push_back(movie);
     return originals;
+}
+
+const std::string& EvidencePack::MainMovie() const {
+    return m_moment.cameraMovies.empty() ? m_moment.moviePath : m_moment.cameraMovies.front();
 }
 
 bool EvidencePack::CopyVerified(const std::string& from, const std::string& to, std::string& hash) {
@@ -398,7 +404,7 @@ bool EvidencePack::CopyVerified(const std::string& from, const std::string& to, 
 }
 
 bool EvidencePack::WriteTracks(const std::string& folder, const TelemetrySet& set) {
-    const std::string name = fs::path(m_moment.moviePath).stem().string();
+    const std::string name = fs::path(MainMovie()).stem().string();
     std::ostringstream gpx, kml;
     WriteTelemetryGpx(gpx, set, name);
     WriteTelemetryKml(kml, set, name);
@@ -473,9 +479,12 @@ std::string EvidencePack::ReadmeText() const {
     if (telemetry)
         text += "  " + FileName(m_moment.telemetryPath) +
                 "\n      the original telemetry file (G-sensor and GPS), copied the same way\n";
-    for (const std::string& other : m_moment.otherCameras)
-        text += "  " + FileName(other) +
-                "\n      another camera's movie of the same moment, copied the same way\n";
+    for (const std::string& movie : m_moment.cameraMovies)
+        if (movie != m_moment.moviePath)
+            text += "  " + FileName(movie) +
+                    (movie == MainMovie() ? "\n      the main camera's movie of the same moment"
+                                          : "\n      another camera's movie of the same moment") +
+                    ", copied the same way\n";
     text += std::string("  ") + kSnapshot +
             "\n      the frame at the position, as the player's "
             "snapshot saves it\n  " +

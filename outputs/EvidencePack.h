@@ -22,9 +22,10 @@ struct EvidenceMoment {
     GForceThresholds thresholds; // the card's, as the player marks the events
     // Seconds of recording before and after the moment the pack's clip holds; 0: no clip.
     double clipSeconds = 0.0;
-    // The movies the other cameras recorded of the same moment, main camera first (the movie
-    // shown may be any camera's; telemetryPath and thresholds are then the main camera's).
-    std::vector<std::string> otherCameras;
+    // Of a moment several cameras recorded: every camera's movie, the main camera's first and
+    // moviePath among them (the movie shown may be any camera's; telemetryPath, thresholds and
+    // the snapshot's clock are the main camera's). Empty: moviePath is the moment's only movie.
+    std::vector<std::string> cameraMovies;
 };
 
 // An evidence pack of one moment of a recording, written into a folder DIR that is new or
@@ -96,6 +97,7 @@ private:
     bool WriteClip(const std::string& folder);
     std::string ReadmeText() const;
     std::vector<std::string> Originals() const;
+    const std::string& MainMovie() const;
 
     EvidenceMoment m_moment;
     std::string m_error;

@@ -250,7 +250,7 @@ TEST(TeslaCamCli, SnapshotOfOneCameraOrOfAll) {
 }
 
 // The evidence pack of the back view holds both views' movies, byte for byte, each with its
-// SHA-256 line, and its README lists them.
+// SHA-256 line, and its README lists them; its track and snapshot are those of the back file.
 TEST(TeslaCamCli, EvidencePackHoldsEveryCamerasMovie) {
     const TempDir dir;
     const std::string pack = dir.file("pack");
@@ -269,8 +269,14 @@ TEST(TeslaCamCli, EvidencePackHoldsEveryCamerasMovie) {
     EXPECT_EQ(
         RunProgram({"sha256sum", "--quiet", "--strict", "-c", "MANIFEST.sha256"}, pack).exitCode,
         0);
-    // The front's telemetry gives the tracks.
-    EXPECT_TRUE(fs::exists(pack + "/track.gpx"));
+    EXPECT_NE(readme.find("-front.mp4\n      the main camera's movie"), std::string::npos);
+    // The front's telemetry gives the track, and its clock and GPS the snapshot's Exif block.
+    EXPECT_EQ(TempDir::read(pack + "/track.gpx"),
+              RunQuello({"telemetry", FrontAndBack() + "back.mp4", "--format", "gpx"}).out);
+    const std::string shot = dir.file("shot.jpg");
+    ASSERT_EQ(
+        RunQuello({"snapshot", FrontAndBack() + "back.mp4", "--at", "1", "-o", shot}).exitCode, 0);
+    EXPECT_EQ(TempDir::read(pack + "/snapshot.jpg"), TempDir::read(shot));
 }
 
 } // namespace

@@ -39,9 +39,9 @@ EvidenceMoment MomentOf(const MovieMoment& moment, double clipSeconds) {
                             clipSeconds,  {}};
     if (!FindTelemetryFile(main, evidence.telemetryPath))
         evidence.telemetryPath.clear();
-    for (const auto& camera : group ? group->cameras : std::vector<CameraFile>{})
-        if (camera.path != moment.movie)
-            evidence.otherCameras.push_back(camera.path);
+    if (group && group->cameras.size() > 1)
+        for (const auto& camera : group->cameras)
+            evidence.cameraMovies.push_back(camera.path);
     return evidence;
 }
 
