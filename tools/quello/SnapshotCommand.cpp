@@ -21,8 +21,9 @@ std::string SnapshotCommand::help() const {
            "first: two side by side, three or four as 2 x 2, five or six as 3 x 2, each view\n"
            "fitted into a cell of the main camera's picture shape, the whole as wide as the\n"
            "main camera's picture; a camera whose file ends before shows \"No picture\".\n"
-           "--output is the long form of -o. Exit code 0 only when the file was written; 1\n"
-           "when the movie could not be played or has no picture there.\n";
+           "--output is the long form of -o. Exit code 0 only when the file was written; 1,\n"
+           "writing nothing, when the movie could not be played, has no picture there or\n"
+           "--camera names none of its moment's cameras.\n";
 }
 
 } // namespace quello
