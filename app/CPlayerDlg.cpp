@@ -466,8 +466,10 @@ void CPlayerDlg::ShowWindowMenu(const QPoint& globalPos) {
     connect(goTo, &QAction::triggered, this, &CPlayerDlg::GoToTimeCommand);
     QAction* evidence = menu.addAction(QStringLiteral("Export evidence…"));
     evidence->setEnabled(engine().GetState() != MediaState::Stopped);
-    connect(evidence, &QAction::triggered, this,
-            [this] { ExportEvidence(this, *m_playback, *m_controls.waveform, library()); });
+    connect(evidence, &QAction::triggered, this, [this] {
+        ExportEvidence(this, *m_playback, *m_controls.waveform, library(),
+                       m_library->OtherViews(library().currentIndex()));
+    });
     const bool open = engine().GetState() != MediaState::Stopped;
     QAction* allViews = menu.addAction(QStringLiteral("Snapshot of all views"));
     allViews->setEnabled(open && engine().composed());

@@ -68,7 +68,7 @@ ClipChoice AddClipChoice(QFileDialog& dialog) {
 } // namespace
 
 void ExportEvidence(QWidget* window, PlaybackController& playback, CMyWaveForm& waveform,
-                    const RecordingLibrary& library) {
+                    const RecordingLibrary& library, const std::vector<std::string>& otherCameras) {
     CMediaGraph& engine = playback.engine();
     const int index = library.currentIndex();
     if (engine.GetState() == MediaState::Stopped || index < 0 || index >= library.entryCount())
@@ -91,10 +91,18 @@ void ExportEvidence(QWidget* window, PlaybackController& playback, CMyWaveForm& 
         const RecordingEntry& entry = library.entry(index);
         // The events are found as the window marks them: at the sensitivity of the library or
         // card the movie lies in.
-        const EvidenceMoment moment{entry.moviePath, entry.telemetryPath,
-                                    engine.GetPositionSeconds(),
-                                    ThresholdsForRecording(entry.moviePath),
-                                    clip.add->isChecked() ? double(clip.seconds->value()) : 0.0};
+        EvidenceMoment moment{entry.moviePath,
+                              entry.telemetryPath,
+                              engine.GetPositionSeconds(),
+                              ThresholdsForRecording(entry.moviePath),
+                              clip.add->isChecked() ? double(clip.seconds->value()) : 0.0,
+                              {}};
+        // The window plays the moment's main camera; the other cameras' movies join it.
+        if (!otherCameras.empty()) {
+            moment.cameraMovies = {entry.moviePath};
+            moment.cameraMovies.insert(moment.cameraMovies.end(), otherCameras.begin(),
+                                       otherCameras.end());
+        }
         EvidencePack pack(moment);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         std::optional<PrintedFix> fix;

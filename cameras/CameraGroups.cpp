@@ -5,6 +5,7 @@
 #include "recordings/MovieHeader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -180,6 +181,25 @@ std::optional<CameraGroup> CameraGroupOf(const std::string& moviePath) {
             if (camera.path == moviePath)
                 return std::move(group);
     return std::nullopt;
+}
+
+std::string MainCameraMovie(const std::string& moviePath) {
+    const auto group = CameraGroupOf(moviePath);
+    return group ? group->cameras.front().path : moviePath;
+}
+
+const CameraFile* FindCameraFile(const CameraGroup& group, std::string_view name) {
+    const auto same = [name](const std::string& text) {
+        return !text.empty() && text.size() == name.size() &&
+               std::equal(text.begin(), text.end(), name.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) ==
+                          std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    for (const auto& camera : group.cameras)
+        if (same(camera.camera) || same(camera.label))
+            return &camera;
+    return nullptr;
 }
 
 } // namespace quello

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quello {
@@ -44,5 +45,15 @@ std::vector<CameraGroup> FolderCameraGroups(const std::string& folder);
 // files of its key only; its own entry keeps `moviePath` as given, the others are its folder
 // joined with their names. nullopt when the path's name is not a movie's.
 std::optional<CameraGroup> CameraGroupOf(const std::string& moviePath);
+
+// The main camera's movie of the moment `moviePath` belongs to (CameraGroupOf's first camera):
+// the movie whose telemetry, thresholds and GPS choices stand for every view of the moment.
+// `moviePath` itself when it is a moment's only movie or no movie at all. Reads headers as
+// CameraGroupOf does; plain function.
+std::string MainCameraMovie(const std::string& moviePath);
+
+// The camera of `group` that `name` names: its camera name or its label, either without regard
+// to case ("back", "B", "Left_Repeater"). nullptr when none does. Plain function.
+const CameraFile* FindCameraFile(const CameraGroup& group, std::string_view name);
 
 } // namespace quello

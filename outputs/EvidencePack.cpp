@@ -204,9 +204,7 @@ bool EvidencePack::Check(const std::string& dir) {
     if (m_moment.moviePath.empty())
         return Fail("no movie given");
     std::uint64_t copies = 0;
-    for (const std::string& original : {m_moment.moviePath, m_moment.telemetryPath}) {
-        if (original.empty())
-            continue;
+    for (const std::string& original : Originals()) {
         if (::stat(original.c_str(), &st) != 0)
             return Fail(original + ": " + ErrnoText());
         if (!S_ISREG(st.st_mode))
@@ -293,9 +291,7 @@ bool EvidencePack::Write(const std::string& dir, CMediaGraph& engine, const Prin
 bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
                          const PrintPageContent& page, const TelemetrySet& shown) {
     m_madeAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
-    for (const std::string& original : {m_moment.moviePath, m_moment.telemetryPath}) {
-        if (original.empty())
-            continue;
+    for (const std::string& original : Originals()) {
         std::string hash;
         if (!CopyVerified(original, folder + "/" + FileName(original), hash))
             return false;
@@ -317,7 +313,7 @@ bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
     std::tm created{};
     std::uint32_t duration = 0;
     int readOnly = 0;
-    ReadMovieHeader(m_moment.moviePath, created, duration, readOnly);
+    ReadMovieHeader(MainMovie(), created, duration, readOnly);
     const SnapshotFacts facts =
         FactsForMoment(created, created.tm_mday != 0, engine.GetPositionSeconds(), shown);
     if (engine.SaveFrameAsJpeg(QFile::decodeName((folder + "/" + kSnapshot).c_str()), facts) != 1)
@@ -352,6 +348,21 @@ bool EvidencePack::Build(const std::string& folder, CMediaGraph& engine,
     if (!SyncFolder(folder))
         return Fail(folder + ": cannot be synced to disk: " + ErrnoText());
     return true;
+}
+
+// The movie shown, the telemetry, then the other cameras' movies: the files copied as they are.
+std::vector<std::string> EvidencePack::Originals() const {
+    std::vector<std::string> originals = {m_moment.moviePath};
+    if (!m_moment.telemetryPath.empty())
+        originals.push_back(m_moment.telemetryPath);
+    for (const std::string& movie : m_moment.cameraMovies)
+        if (movie != m_moment.moviePath)
+            originals.push_back(movie);
+    return originals;
+}
+
+const std::string& EvidencePack::MainMovie() const {
+    return m_moment.cameraMovies.empty() ? m_moment.moviePath : m_moment.cameraMovies.front();
 }
 
 bool EvidencePack::CopyVerified(const std::string& from, const std::string& to, std::string& hash) {
@@ -393,7 +404,7 @@ bool EvidencePack::CopyVerified(const std::string& from, const std::string& to, 
 }
 
 bool EvidencePack::WriteTracks(const std::string& folder, const TelemetrySet& set) {
-    const std::string name = fs::path(m_moment.moviePath).stem().string();
+    const std::string name = fs::path(MainMovie()).stem().string();
     std::ostringstream gpx, kml;
     WriteTelemetryGpx(gpx, set, name);
     WriteTelemetryKml(kml, set, name);
@@ -468,6 +479,12 @@ std::string EvidencePack::ReadmeText() const {
     if (telemetry)
         text += "  " + FileName(m_moment.telemetryPath) +
                 "\n      the original telemetry file (G-sensor and GPS), copied the same way\n";
+    for (const std::string& movie : m_moment.cameraMovies)
+        if (movie != m_moment.moviePath)
+            text += "  " + FileName(movie) +
+                    (movie == MainMovie() ? "\n      the main camera's movie of the same moment"
+                                          : "\n      another camera's movie of the same moment") +
+                    ", copied the same way\n";
     text += std::string("  ") + kSnapshot +
             "\n      the frame at the position, as the player's "
             "snapshot saves it\n  " +

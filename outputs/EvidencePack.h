@@ -22,12 +22,17 @@ struct EvidenceMoment {
     GForceThresholds thresholds; // the card's, as the player marks the events
     // Seconds of recording before and after the moment the pack's clip holds; 0: no clip.
     double clipSeconds = 0.0;
+    // Of a moment several cameras recorded: every camera's movie, the main camera's first and
+    // moviePath among them (the movie shown may be any camera's; telemetryPath, thresholds and
+    // the snapshot's clock are the main camera's). Empty: moviePath is the moment's only movie.
+    std::vector<std::string> cameraMovies;
 };
 
 // An evidence pack of one moment of a recording, written into a folder DIR that is new or
 // empty:
 //   <movie name>, <telemetry name>  the originals, copied bit for bit with their modification
 //                                   times, each read back from the disk and compared by SHA-256
+//   <other cameras' movie names>    the other cameras' movies of the moment, copied the same way
 //   snapshot.jpg                    the frame on screen, as the player's snapshot saves it, with
 //                                   the same Exif facts (FactsForMoment)
 //   page.pdf                        the printed page of the moment, as `quello print` makes it
@@ -59,9 +64,10 @@ public:
     explicit EvidencePack(EvidenceMoment moment);
 
     // Whether `dir` can take the pack, writing nothing: its parent folder exists, `dir` is
-    // missing or an empty folder, the originals are readable regular files whose names do not
-    // clash with the pack's own, and the parent's file system has room for the copies plus
-    // kRoomMargin. False with error() set.
+    // missing or an empty folder, the originals (every camera's movie and the telemetry) are
+    // readable regular files whose names clash neither with the pack's own nor with each other,
+    // and the parent's file system has room for the copies plus kRoomMargin. False with error()
+    // set.
     bool Check(const std::string& dir);
 
     // Checks as Check() does, then builds and places the pack. `engine` shows the moment (its
@@ -90,6 +96,8 @@ private:
     bool WriteText(const std::string& path, const std::string& text);
     bool WriteClip(const std::string& folder);
     std::string ReadmeText() const;
+    std::vector<std::string> Originals() const;
+    const std::string& MainMovie() const;
 
     EvidenceMoment m_moment;
     std::string m_error;

@@ -4,6 +4,7 @@
 #include "InputFile.h"
 #include "JsonOutput.h"
 
+#include "cameras/CameraGroups.h"
 #include "device/MovieGpsOptions.h"
 #include "library/RecordingThresholds.h"
 #include "recordings/GForceEvents.h"
@@ -30,7 +31,8 @@ std::string EventsCommand::help() const {
            "A movie's telemetry is loaded as the player loads it (see quello telemetry --help),\n"
            "and without --threshold its events are found at the player's thresholds: those\n"
            "stored for it at import when it lies in a library of drives, its card's sensitivity\n"
-           "when it lies on a camera card.\n"
+           "when it lies on a camera card. Any camera's file of a moment several cameras\n"
+           "recorded gives the main camera's telemetry and thresholds.\n"
            "MOVIE or DAT must be a readable file; otherwise nothing is printed and the exit\n"
            "code is 1.\n";
 }
@@ -67,9 +69,11 @@ int EventsCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
     if (IsTelemetryFileName(path)) {
         ParseTelemetryFile(path, *set);
     } else {
-        LoadMovieTelemetry(path, GpsOptionsForMovie(path), *set);
+        // Any camera's file of a moment: the main camera's telemetry and thresholds.
+        const std::string movie = MainCameraMovie(path);
+        LoadMovieTelemetry(movie, GpsOptionsForMovie(movie), *set);
         if (!line.option("threshold"))
-            thresholds = ThresholdsForRecording(path);
+            thresholds = ThresholdsForRecording(movie);
     }
     nlohmann::ordered_json events = nlohmann::ordered_json::array();
     for (const GForceEvent& e : FindGForceEvents(set->samples, set->sampleCount, thresholds))

@@ -4,6 +4,7 @@
 #include "MomentPage.h"
 #include "MovieMoment.h"
 
+#include "cameras/CameraGroups.h"
 #include "library/RecordingThresholds.h"
 #include "outputs/EvidencePack.h"
 #include "playback/CMediaGraph.h"
@@ -29,12 +30,18 @@ void OnStopSignal(int) {
 }
 
 // The thresholds the player marks the events with: the library's stored for the movie, or its
-// card's, when it lies in one.
+// card's, when it lies in one. Of a moment several cameras recorded, the telemetry and the
+// thresholds are the main camera's, and every camera's movie goes into the pack.
 EvidenceMoment MomentOf(const MovieMoment& moment, double clipSeconds) {
-    EvidenceMoment evidence{
-        moment.movie, {}, moment.seconds, ThresholdsForRecording(moment.movie), clipSeconds};
-    if (!FindTelemetryFile(moment.movie, evidence.telemetryPath))
+    const auto group = CameraGroupOf(moment.movie);
+    const std::string main = group ? group->cameras.front().path : moment.movie;
+    EvidenceMoment evidence{moment.movie, {}, moment.seconds, ThresholdsForRecording(main),
+                            clipSeconds,  {}};
+    if (!FindTelemetryFile(main, evidence.telemetryPath))
         evidence.telemetryPath.clear();
+    if (group && group->cameras.size() > 1)
+        for (const auto& camera : group->cameras)
+            evidence.cameraMovies.push_back(camera.path);
     return evidence;
 }
 

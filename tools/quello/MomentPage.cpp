@@ -64,10 +64,12 @@ int RunOnMomentPage(int argc, char** argv, const MovieMoment& moment, const char
     CMediaGraph graph;
     if (const int rc = moment.OpenIn(graph, command, err); rc != kExitOk)
         return rc;
+    // Every camera's file of a moment shows its own picture with the main camera's telemetry
+    // and clock.
+    const std::string main = moment.mainMovie();
     auto telemetry = std::make_unique<TelemetrySet>(); // about 54 KB: kept off the stack
-    LoadMovieTelemetry(moment.movie, GpsOptionsForMovie(moment.movie), *telemetry);
-    const PrintPageContent page =
-        CaptureMomentPage(graph, moment.movie, moment.seconds, *telemetry);
+    LoadMovieTelemetry(main, GpsOptionsForMovie(main), *telemetry);
+    const PrintPageContent page = CaptureMomentPage(graph, main, moment.seconds, *telemetry);
     return use(graph, page, *telemetry);
 }
 

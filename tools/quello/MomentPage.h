@@ -23,8 +23,9 @@ PrintPageContent CaptureMomentPage(CMediaGraph& graph, const std::string& movie,
 
 // The body of a helper program that draws one moment (`command` names it in messages): starts
 // Qt on the offscreen platform with Qt's own notes silenced (a failure is reported in the
-// helper's one line), opens `moment` in an engine, loads the movie's telemetry as the player
-// does, captures the page and hands all three to `use`. Returns the open's exit code when it
+// helper's one line), opens `moment` in an engine, loads the telemetry of the moment's main
+// camera's movie as the player does (the movie given may be another camera's), captures the
+// page and hands all three to `use`. Returns the open's exit code when it
 // fails, else what `use` returns. Call from the main thread, at most once.
 using MomentPageUse = std::function<int(CMediaGraph& graph, const PrintPageContent& page,
                                         const TelemetrySet& telemetry)>;

@@ -4,6 +4,8 @@
 #include "CommandLine.h"
 #include "InputFile.h"
 
+#include "cameras/CameraGroups.h"
+#include "cameras/SeiTelemetry.h"
 #include "playback/CMediaGraph.h"
 
 #include <QFile>
@@ -14,6 +16,7 @@
 #include <charconv>
 #include <cmath>
 #include <ostream>
+#include <set>
 
 namespace quello {
 
@@ -32,7 +35,7 @@ std::optional<double> ParseSeconds(const std::string& text) {
 
 std::optional<MovieMoment> MovieMoment::Parse(const std::vector<std::string>& args,
                                               const char* command, const char* usage,
-                                              std::ostream& err) {
+                                              std::ostream& err, bool takesCamera) {
     std::vector<std::string> words = args;
     for (auto& word : words) {
         if (word == "--")
@@ -40,7 +43,10 @@ std::optional<MovieMoment> MovieMoment::Parse(const std::vector<std::string>& ar
         if (word == "-o")
             word = "--output";
     }
-    const CommandLine line(words, {"at", "output"});
+    std::set<std::string> known = {"at", "output"};
+    if (takesCamera)
+        known.insert("camera");
+    const CommandLine line(words, known);
     if (!line.ok()) {
         err << "quello " << command << ": " << line.error() << "\n";
         return std::nullopt;
@@ -57,7 +63,16 @@ std::optional<MovieMoment> MovieMoment::Parse(const std::vector<std::string>& ar
             << "'\n";
         return std::nullopt;
     }
-    return MovieMoment{line.positional().front(), *output, *at, *seconds};
+    if (line.option("camera") && line.option("camera")->empty()) {
+        err << "quello " << command << ": --camera takes a camera's name or label, or all\n";
+        return std::nullopt;
+    }
+    return MovieMoment{line.positional().front(), *output, *at, *seconds,
+                       line.option("camera").value_or("")};
+}
+
+std::string MovieMoment::mainMovie() const {
+    return MainCameraMovie(movie);
 }
 
 int MovieMoment::OpenIn(CMediaGraph& graph, const char* command, std::ostream& err) const {
@@ -87,6 +102,9 @@ int MovieMoment::OpenIn(CMediaGraph& graph, const char* command, std::ostream& e
 }
 
 int MovieMoment::Main(int argc, char** argv, const char* command, Runner run) {
+    // The moment's GPS may be the car's own, in a Tesla front camera's video, as `quello`
+    // itself reads it.
+    SeiTelemetry::Register();
     try {
         return run(argc, argv, std::cout, std::cerr);
     } catch (const std::exception& e) {

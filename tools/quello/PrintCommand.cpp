@@ -12,7 +12,9 @@ std::string PrintCommand::help() const {
            "to SECONDS and prints the page the player's print button makes there: the frame,\n"
            "the G-sensor values, speed and position of that second and the waveform strip,\n"
            "as a one-page A4 PDF at 300 dpi (an existing file is replaced; on failure no file\n"
-           "is left). --output is the long form of -o. Exit code 0 only when the PDF was\n"
+           "is left). Of a moment several cameras recorded, any camera's file prints its own\n"
+           "frame with the main camera's telemetry and clock.\n"
+           "--output is the long form of -o. Exit code 0 only when the PDF was\n"
            "written; 1 when the movie could not be played, SECONDS lies past its end or the\n"
            "file cannot be written.\n";
 }

@@ -5,6 +5,7 @@
 #include "JsonOutput.h"
 #include "TelemetryJson.h"
 
+#include "cameras/CameraGroups.h"
 #include "cameras/SeiTelemetry.h"
 #include "device/MovieGpsOptions.h"
 #include "outputs/TelemetryCsvWriter.h"
@@ -92,7 +93,9 @@ std::string TelemetryCommand::help() const {
            "--offset adds SECONDS to each (a camera keeping local time as UTC needs the zone's\n"
            "offset); without it the offset saved in .quello-gps for the recording applies.\n"
            "On a camera card, whose clock is local time, the card's time zone is added.\n"
-           "Given a .DAT file itself, that file alone is parsed (--gps and --offset refused).\n\n"
+           "Given a .DAT file itself, that file alone is parsed (--gps and --offset refused).\n"
+           "Given any camera's file of a moment several cameras recorded (see quello info), the\n"
+           "telemetry is the moment's main camera's (the front's), as for that camera's file.\n\n"
            "  json (default)  one line: {\"loaded\", \"source\", \"offsetSeconds\", "
            "\"sampleCount\",\n"
            "                  \"fixCount\", \"samples\": [[x,y,z],...], \"fixes\": "
@@ -152,6 +155,8 @@ int TelemetryCommand::Run(const std::vector<std::string>& args, std::ostream& ou
         }
     }
 
+    // The moment's telemetry is its main camera's, whichever camera's file is given.
+    const std::string movie = datFile ? path : MainCameraMovie(path);
     // About 54 KB: kept off the stack.
     auto set = std::make_unique<TelemetrySet>();
     TelemetryLoad load;
@@ -159,12 +164,12 @@ int TelemetryCommand::Run(const std::vector<std::string>& args, std::ostream& ou
     if (datFile) {
         load.source = ParseTelemetryFile(path, *set) ? TelemetrySource::Dat : TelemetrySource::None;
     } else {
-        options = GpsOptionsForMovie(path);
+        options = GpsOptionsForMovie(movie);
         if (gps)
             options.userGpx = *gps;
         if (offsetText)
-            options.offsetSeconds = *offset + CardClockOffsetSeconds(path);
-        load = LoadMovieTelemetry(path, options, *set);
+            options.offsetSeconds = *offset + CardClockOffsetSeconds(movie);
+        load = LoadMovieTelemetry(movie, options, *set);
     }
     // The loaders fill only what every camera records; the car's own signals are read again
     // beside them (reading the messages costs a few per cent of decoding the video).
@@ -172,7 +177,7 @@ int TelemetryCommand::Run(const std::vector<std::string>& args, std::ostream& ou
     if (load.source == TelemetrySource::Sei) {
         auto scratch = std::make_unique<TelemetrySet>();
         RecordingEntry entry;
-        entry.moviePath = path;
+        entry.moviePath = movie;
         SeiTelemetry::Load(entry, *scratch, &car);
     }
     if (format == "json") {
@@ -190,7 +195,7 @@ int TelemetryCommand::Run(const std::vector<std::string>& args, std::ostream& ou
     } else if (format == "csv") {
         WriteTelemetryCsv(out, *set);
     } else
-        WriteTelemetryGpx(out, *set, std::filesystem::path(path).stem().string());
+        WriteTelemetryGpx(out, *set, std::filesystem::path(movie).stem().string());
     return kExitOk;
 }
 
