@@ -3,29 +3,13 @@
 #include "PlayerWindow.h"
 
 #include "app/MultiViewController.h"
+#include "tests/support/FrameCode.h"
 
 namespace quello {
 namespace {
 
 using namespace test;
 using enum MediaState;
-
-// The frame number a view burns into the bottom tenth of its picture: 12 blocks, lowest bit
-// left, white for 1. Read from the picture on screen; -1 when a block is neither.
-int FrameCode(const QImage& shown, const ViewLayout& layout, int view) {
-    const ViewRect& p = layout.pictures()[view];
-    const double scale = double(shown.width()) / layout.width();
-    int code = 0;
-    for (int bit = 0; bit < 12; ++bit) {
-        const QPoint at(int((p.x + p.w * (bit + 0.5) / 12) * scale),
-                        int((p.y + p.h * 0.95) * scale));
-        const int grey = qGray(shown.pixel(at));
-        if (grey > 60 && grey < 190)
-            return -1;
-        code |= (grey >= 190) << bit;
-    }
-    return code;
-}
 
 // The frame number of every view shown, main view first.
 std::vector<int> Codes(CPlayerDlg& window) {
