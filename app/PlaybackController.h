@@ -150,6 +150,7 @@ private:
 
     // Plain members: the telemetry never allocates as recordings come and go.
     TelemetrySet m_telemetry{};
+    CarSignals m_car; // empty unless the telemetry came from the car's own messages
     TripRoute m_route;
     std::vector<GForceEvent> m_events;
     CMediaGraph m_engine;

@@ -1,5 +1,6 @@
 #include "TelemetryLoader.h"
 
+#include "cameras/SeiTelemetry.h"
 #include "device/MovieGpsOptions.h"
 
 namespace quello {
@@ -12,6 +13,8 @@ std::shared_ptr<TelemetryLoader::Loaded> Load(const RecordingEntry& entry,
     auto loaded = std::make_shared<TelemetryLoader::Loaded>();
     loaded->offsetSeconds = options.offsetSeconds;
     loaded->load = LoadRecordingTelemetry(entry, options, loaded->set);
+    if (loaded->load.source == TelemetrySource::Sei)
+        loaded->car = SeiTelemetry::LoadCarSignals(entry.moviePath);
     return loaded;
 }
 

@@ -1,6 +1,16 @@
 #include "CarSignals.h"
 
+#include <cmath>
+
 namespace quello {
+
+const CarSecond* CarSignals::At(double at) const {
+    // The negated test also turns NaN away.
+    if (!(at >= 0 && at < double(seconds.size())))
+        return nullptr;
+    const CarSecond& second = seconds[std::size_t(std::floor(at))];
+    return second.present ? &second : nullptr;
+}
 
 const char* CarSignals::GearName(int gear) {
     switch (gear) {

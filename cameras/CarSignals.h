@@ -23,6 +23,10 @@ struct CarSecond {
 struct CarSignals {
     std::vector<CarSecond> seconds;
 
+    // The second on screen `seconds` into the recording (whole seconds, rounded down), as the
+    // window and the overlay show it; null when no message covered it.
+    const CarSecond* At(double seconds) const;
+
     // "park", "drive", "reverse", "neutral"; "unknown" for other values.
     static const char* GearName(int gear);
     // "none", "self-driving", "autosteer", "adaptive-cruise"; "unknown" for other values.
