@@ -23,9 +23,10 @@ struct CarSecond {
 struct CarSignals {
     std::vector<CarSecond> seconds;
 
-    // The second on screen `seconds` into the recording (whole seconds, rounded down), as the
-    // window and the overlay show it; null when no message covered it.
-    const CarSecond* At(double seconds) const;
+    // The second on screen `position` seconds into the recording (whole seconds, rounded down,
+    // a frame stamped a few milliseconds early counted in the next), as the window and the
+    // overlay show it; null when no message covered it.
+    const CarSecond* At(double position) const;
 
     // "park", "drive", "reverse", "neutral"; "unknown" for other values.
     static const char* GearName(int gear);
