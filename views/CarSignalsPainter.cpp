@@ -1,5 +1,6 @@
 #include "CarSignalsPainter.h"
 
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -78,6 +79,30 @@ QColor ColourOf(const Piece& piece, QColor text) {
     return text;
 }
 
+// Where each piece starts, from the line's left edge, and how wide the line is.
+struct Layout {
+    std::vector<qreal> x;
+    qreal width = 0;
+    qreal arrow = 0; // an arrow's width and height
+};
+
+Layout Lay(const std::vector<Piece>& pieces, const QFontMetricsF& metrics) {
+    Layout layout;
+    // Drawn rather than taken from the font, the arrows: every face has a triangle this way.
+    // A little taller than the capitals, centred on them.
+    layout.arrow = metrics.capHeight() * 1.25;
+    const qreal gap = metrics.horizontalAdvance(QLatin1Char('n'));
+    qreal x = 0;
+    for (const Piece& piece : pieces) {
+        if (x > 0)
+            x += piece.arrow != 0 ? gap / 2 : gap;
+        layout.x.push_back(x);
+        x += piece.arrow != 0 ? layout.arrow : metrics.horizontalAdvance(piece.text);
+    }
+    layout.width = x;
+    return layout;
+}
+
 } // namespace
 
 QString CarSignalsPainter::Text(const CarSecond& second) {
@@ -90,20 +115,26 @@ QString CarSignalsPainter::Text(const CarSecond& second) {
 
 void CarSignalsPainter::Paint(QPainter& p, const QRectF& box, const CarSecond& second,
                               QColor text) {
-    const QFontMetricsF metrics(p.font());
-    const qreal gap = metrics.horizontalAdvance(QLatin1Char('M'));
-    const qreal baseline = box.center().y() + (metrics.ascent() - metrics.descent()) / 2;
-    // Drawn rather than taken from the font: every face has a triangle this way. A little
-    // taller than the capitals, centred on them.
-    const qreal side = metrics.capHeight() * 1.25;
-    const qreal middle = baseline - metrics.capHeight() / 2;
+    const std::vector<Piece> pieces = Pieces(second);
     p.save();
+    QFont font = p.font();
+    Layout layout = Lay(pieces, QFontMetricsF(font, p.device()));
+    // A wider face than the one the place was planned with is made smaller rather than cut.
+    for (int pixels = QFontInfo(font).pixelSize(); layout.width > box.width() && pixels > 6;) {
+        font.setPixelSize(--pixels);
+        layout = Lay(pieces, QFontMetricsF(font, p.device()));
+    }
+    p.setFont(font);
+    const QFontMetricsF metrics(font, p.device());
+    const qreal baseline = box.center().y() + (metrics.ascent() - metrics.descent()) / 2;
+    const qreal middle = baseline - metrics.capHeight() / 2;
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    qreal x = box.left();
-    for (const Piece& piece : Pieces(second)) {
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const Piece& piece = pieces[i];
+        const qreal x = box.left() + layout.x[i];
         const QColor colour = ColourOf(piece, text);
         if (piece.arrow != 0) {
+            const qreal side = layout.arrow;
             const qreal tip = piece.arrow < 0 ? x : x + side;
             const qreal back = piece.arrow < 0 ? x + side : x;
             QPainterPath arrow;
@@ -112,13 +143,10 @@ void CarSignalsPainter::Paint(QPainter& p, const QRectF& box, const CarSecond& s
             arrow.lineTo(back, middle + side / 2);
             arrow.closeSubpath();
             p.fillPath(arrow, colour);
-            x += side + gap / 2;
-            continue;
+        } else {
+            p.setPen(colour);
+            p.drawText(QPointF(x, baseline), piece.text);
         }
-        x += gap / 2;
-        p.setPen(colour);
-        p.drawText(QPointF(x, baseline), piece.text);
-        x += metrics.horizontalAdvance(piece.text) + gap / 2;
     }
     p.restore();
 }
