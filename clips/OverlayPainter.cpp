@@ -152,7 +152,10 @@ void OverlayPainter::Update(double seconds) {
     // second s - 1, none in the first second.
     const int second = std::max(0, int(std::floor(seconds)));
     const int sample = std::max(0, int(std::floor(seconds * 10)));
-    const long long key = (static_cast<long long>(second) << 20) | sample;
+    // The car's second may start a frame before the sample's (CarSignals::At()).
+    const CarSecond* car = m_car.At(seconds);
+    const long long carSecond = car ? car - m_car.seconds.data() + 1 : 0;
+    const long long key = (carSecond << 40) | (static_cast<long long>(second) << 20) | sample;
     if (key == m_shownKey)
         return;
     m_shownKey = key;
