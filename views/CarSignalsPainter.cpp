@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -26,25 +27,39 @@ struct Piece {
     int arrow = 0; // -1 the left blinker's arrow, +1 the right one's, 0 words
 };
 
-QString Signed(long value) {
-    // A true minus sign: the hyphen reads too short beside the digits.
-    return value < 0 ? QStringLiteral("\u2212%1").arg(-value) : QString::number(value);
+// A whole number with a true minus sign: the hyphen reads too short beside the digits.
+QString Whole(float value) {
+    // Clamped first: a broken message may hold any float.
+    const long whole = std::lround(std::clamp(value, -1e6f, 1e6f));
+    return whole < 0 ? QStringLiteral("\u2212%1").arg(-whole) : QString::number(whole);
+}
+
+const char* GearLetter(int gear) {
+    switch (gear) {
+    case SeiMessage::kPark:
+        return "P";
+    case SeiMessage::kDrive:
+        return "D";
+    case SeiMessage::kReverse:
+        return "R";
+    case SeiMessage::kNeutral:
+        return "N";
+    default:
+        return nullptr;
+    }
 }
 
 std::vector<Piece> Pieces(const CarSecond& s) {
     std::vector<Piece> pieces;
     pieces.push_back({QStringLiteral("\u25C0"), Look::Blinker, s.leftBlinker, -1});
     pieces.push_back({QStringLiteral("\u25B6"), Look::Blinker, s.rightBlinker, +1});
-    static const char* const kGears[] = {"P", "D", "R", "N"};
-    if (s.gear >= 0 && s.gear < 4)
-        pieces.push_back({QString::fromLatin1(kGears[s.gear])});
+    if (const char* gear = GearLetter(s.gear))
+        pieces.push_back({QString::fromLatin1(gear)});
     pieces.push_back({QStringLiteral("BRAKE"), Look::Brake, s.brake});
     if (std::isfinite(s.steeringAngle))
-        pieces.push_back(
-            {QStringLiteral("steer %1\u00B0").arg(Signed(std::lround(s.steeringAngle)))});
+        pieces.push_back({QStringLiteral("steer %1\u00B0").arg(Whole(s.steeringAngle))});
     if (std::isfinite(s.acceleratorPedal))
-        pieces.push_back(
-            {QStringLiteral("pedal %1 %").arg(Signed(std::lround(s.acceleratorPedal)))});
+        pieces.push_back({QStringLiteral("pedal %1 %").arg(Whole(s.acceleratorPedal))});
     switch (s.assist) {
     case SeiMessage::kSelfDriving:
         pieces.push_back({QStringLiteral("self-driving"), Look::Assist});
