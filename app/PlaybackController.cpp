@@ -12,6 +12,7 @@
 #include "skin/CDashPanel.h"
 #include "skin/CSkinButton.h"
 #include "skin/CSkinSlider.h"
+#include "views/CCarSignalsBar.h"
 #include "views/CDlgGMap.h"
 #include "views/CMyWaveForm.h"
 
@@ -302,6 +303,7 @@ void PlaybackController::OnRowChosen(int row, bool autoPlay) {
 
 void PlaybackController::OnTelemetryLoaded(const TelemetryLoader::Loaded& loaded) {
     m_telemetry = loaded.set;
+    m_car = loaded.car;
     ShowTelemetry();
     RecordingLibrary& library = m_library.library();
     const int index = library.currentIndex();
@@ -348,6 +350,7 @@ void PlaybackController::ShowTelemetry() {
 bool PlaybackController::LoadTelemetry(const QString& path) {
     m_telemetryLoader->Cancel();
     const bool loaded = ParseTelemetryFile(path.toUtf8().toStdString(), m_telemetry);
+    m_car = {};
     ShowTelemetry();
     return loaded;
 }
@@ -370,6 +373,7 @@ void PlaybackController::SyncTelemetry() {
     const int second = static_cast<int>(position);
     m_controls.waveform->SetCurrentSecond(second);
     m_controls.waveform->update();
+    m_controls.carSignals->SetSecond(m_car.At(position));
 
     // The fix of the second that has just passed. Without one (the first second, past the
     // telemetry, none loaded) the read-outs go idle: they never show a second no longer on
@@ -408,6 +412,8 @@ void PlaybackController::ReleaseBeforeRemoval() {
     StopPlayback();
     m_engine.CloseMovie();
     m_controls.waveform->ClearData();
+    m_car = {};
+    m_controls.carSignals->SetSecond(nullptr);
     m_events.clear();
     m_controls.position->SetMarks({});
     ClearRoute();

@@ -157,6 +157,7 @@ private:
 
     // Plain members: the telemetry never allocates as recordings come and go.
     TelemetrySet m_telemetry{};
+    CarSignals m_car; // empty unless the telemetry came from the car's own messages
     TripRoute m_route;
     // The car's saved or Sentry event of a recording without a fix of its own.
     std::optional<TeslaEvent> m_event;

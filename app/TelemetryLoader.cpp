@@ -1,5 +1,6 @@
 #include "TelemetryLoader.h"
 
+#include "cameras/SeiTelemetry.h"
 #include "device/MovieGpsOptions.h"
 
 namespace quello {
@@ -13,6 +14,8 @@ std::shared_ptr<TelemetryLoader::Loaded> Load(const RecordingEntry& entry,
     loaded->offsetSeconds = options.offsetSeconds;
     loaded->load = LoadRecordingTelemetry(entry, options, loaded->set);
     loaded->event = TeslaEventOfClip(entry.moviePath);
+    if (loaded->load.source == TelemetrySource::Sei)
+        loaded->car = SeiTelemetry::LoadCarSignals(entry.moviePath);
     return loaded;
 }
 

@@ -2,6 +2,7 @@
 
 #include "LatestJob.h"
 
+#include "cameras/CarSignals.h"
 #include "cameras/TeslaCamTree.h"
 #include "recordings/RecordingEntry.h"
 #include "recordings/TelemetrySources.h"
@@ -33,6 +34,7 @@ public:
     struct Loaded {
         TelemetrySet set{};
         TelemetryLoad load;
+        CarSignals car; // the car's own signals when the set came from them, else empty
         std::int64_t offsetSeconds = 0;  // the clock offset asked for (the user's and the card's)
         bool pending = false;            // the empty set handed out while the worker still reads
         std::optional<TeslaEvent> event; // the car's saved or Sentry event the movie belongs to

@@ -6,6 +6,7 @@
 #include "skin/CSkinButton.h"
 #include "skin/CSkinSlider.h"
 #include "skin/SkinBitmaps.h"
+#include "views/CCarSignalsBar.h"
 #include "views/CMyWaveForm.h"
 
 #include <QAbstractSlider>
@@ -179,6 +180,14 @@ WindowControls WindowTemplate::Build(QWidget* window) {
     c.gpsNote->setAttribute(Qt::WA_TransparentForMouseEvents);
     c.gpsNote->hide();
 
+    // Over the gauges, in the row of the position slider: the one free stretch of the panel
+    // wide enough for the line.
+    const QRect slider = OtherRect(kIdPosition);
+    c.carSignals = new CCarSignalsBar(window);
+    c.carSignals->setObjectName(QStringLiteral("carSignals"));
+    c.carSignals->setGeometry(QRect(QPoint(slider.right() + 12, slider.top()),
+                                    QPoint(kWindowWidth - 9, slider.bottom())));
+
     ApplyVisualStyle(window, c);
     return c;
 }
@@ -201,9 +210,9 @@ void WindowTemplate::ApplyVisualStyle(QWidget* window, const WindowControls& c) 
     c.recycle->setPalette(recycle);
 
     // The hint reads like the title: white on the dark skin, in the window's font.
-    for (QWidget* label :
-         {Control(window, kIdTitleText), Control(window, kIdSpeedText),
-          static_cast<QWidget*>(c.placeholder), static_cast<QWidget*>(c.gpsNote)}) {
+    for (QWidget* label : {Control(window, kIdTitleText), Control(window, kIdSpeedText),
+                           static_cast<QWidget*>(c.placeholder), static_cast<QWidget*>(c.gpsNote),
+                           static_cast<QWidget*>(c.carSignals)}) {
         QPalette p = label->palette();
         p.setColor(QPalette::WindowText, Qt::white);
         label->setPalette(p);

@@ -9,6 +9,7 @@ class QWidget;
 
 namespace quello {
 
+class CCarSignalsBar;
 class CDashPanel;
 class CMyWaveForm;
 class CSkinButton;
@@ -30,6 +31,7 @@ struct WindowControls {
     QWidget* mapHost = nullptr;
     QLabel* speedText = nullptr;
     QLabel* gpsNote = nullptr; // where the GPS came from, when not from the camera's own file
+    CCarSignalsBar* carSignals = nullptr; // the car's own signals, hidden for other recordings
     CDashPanel* panel = nullptr;
     QCheckBox* recycle = nullptr;
 };

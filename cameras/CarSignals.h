@@ -23,6 +23,11 @@ struct CarSecond {
 struct CarSignals {
     std::vector<CarSecond> seconds;
 
+    // The second on screen `position` seconds into the recording (whole seconds, rounded down,
+    // a frame stamped a few milliseconds early counted in the next), as the window and the
+    // overlay show it; null when no message covered it.
+    const CarSecond* At(double position) const;
+
     // "park", "drive", "reverse", "neutral"; "unknown" for other values.
     static const char* GearName(int gear);
     // "none", "self-driving", "autosteer", "adaptive-cruise"; "unknown" for other values.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 namespace quello {
 
@@ -146,6 +147,16 @@ bool SeiTelemetry::Load(const RecordingEntry& entry, TelemetrySet& out, CarSigna
     else if (track.hasCreationTime)
         start = track.creationTime;
     return Convert(track.records, start, out, car);
+}
+
+CarSignals SeiTelemetry::LoadCarSignals(const std::string& moviePath) {
+    RecordingEntry entry;
+    entry.moviePath = moviePath;
+    // About 54 KB: off the stack.
+    auto scratch = std::make_unique<TelemetrySet>();
+    CarSignals car;
+    Load(entry, *scratch, &car);
+    return car;
 }
 
 void SeiTelemetry::Register() {

@@ -37,6 +37,11 @@ public:
     // holds none.
     static bool Load(const RecordingEntry& entry, TelemetrySet& out, CarSignals* car);
 
+    // The car's signals of a movie, for those who loaded its telemetry through
+    // LoadRecordingTelemetry(), which keeps only what every camera records: the messages are
+    // read again (a few per cent of decoding the video). Empty when the movie holds none.
+    static CarSignals LoadCarSignals(const std::string& moviePath);
+
     // Makes LoadRecordingTelemetry() try the car's messages (SetMovieStreamTelemetry()). Call
     // once at program start, before any telemetry is loaded.
     static void Register();

@@ -4,6 +4,7 @@
 #include "ClipOutputFile.h"
 #include "OverlayPainter.h"
 
+#include "cameras/SeiTelemetry.h"
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetryRoute.h"
 #include "recordings/TelemetrySet.h"
@@ -121,6 +122,7 @@ std::int64_t FrameDuration(const AVFrame* frame) {
 // What the overlay needs of one recording, read before anything is written.
 struct PieceFacts {
     std::unique_ptr<TelemetrySet> telemetry = std::make_unique<TelemetrySet>();
+    CarSignals car;
     std::optional<std::tm> created;
     double duration = 0;
 };
@@ -169,7 +171,10 @@ ClipReport OverlayClip::Write() {
         if (created.tm_mday != 0)
             facts[i].created = created;
         facts[i].duration = seconds;
-        LoadMovieTelemetry(piece.moviePath, SavedGpsOptions(piece.moviePath), *facts[i].telemetry);
+        if (LoadMovieTelemetry(piece.moviePath, SavedGpsOptions(piece.moviePath),
+                               *facts[i].telemetry)
+                .source == TelemetrySource::Sei)
+            facts[i].car = SeiTelemetry::LoadCarSignals(piece.moviePath);
         for (const RoutePoint& point : RouteOf(*facts[i].telemetry))
             if (point.second >= std::floor(piece.from) && point.second <= std::ceil(piece.to))
                 route.emplace_back(point.longitude, point.latitude);
@@ -319,7 +324,7 @@ ClipReport OverlayClip::Write() {
         const bool copyAudio = as && output.audio &&
                                as->codecpar->codec_id == output.audio->codecpar->codec_id &&
                                as->codecpar->sample_rate == output.audio->codecpar->sample_rate;
-        painter->SetRecording(*facts[index].telemetry, facts[index].created,
+        painter->SetRecording(*facts[index].telemetry, facts[index].car, facts[index].created,
                               facts[index].duration > 0 ? facts[index].duration : length);
         regionImages.clear();
         regionBuffers.clear();

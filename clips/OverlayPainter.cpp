@@ -3,6 +3,7 @@
 #include "recordings/TelemetryRoute.h"
 #include "res/skin/WindowLayout.h"
 #include "skin/DashGauges.h"
+#include "views/CarSignalsPainter.h"
 #include "views/WaveformPainter.h"
 
 #include <QFont>
@@ -20,7 +21,8 @@ namespace {
 constexpr double kRefHeight = 1080;
 constexpr int kMargin = 16;
 constexpr int kBandHeight = 200;
-constexpr int kDial = 160; // the speedometer and the compass, each a square
+constexpr int kCarRowHeight = 50; // over the band's instruments, as over the window's gauges
+constexpr int kDial = 160;        // the speedometer and the compass, each a square
 constexpr int kDigitsWidth = 300;
 constexpr int kTextWidth = 540; // the clock and the position
 constexpr int kMinStripWidth = 160;
@@ -93,10 +95,15 @@ void OverlayPainter::SetRoute(std::vector<QPointF> lonLat) {
     m_route = std::move(lonLat);
 }
 
-void OverlayPainter::SetRecording(const TelemetrySet& telemetry, std::optional<std::tm> created,
-                                  double durationSeconds) {
+void OverlayPainter::SetRecording(const TelemetrySet& telemetry, const CarSignals& car,
+                                  std::optional<std::tm> created, double durationSeconds) {
     *m_telemetry = telemetry;
     m_hasTelemetry = telemetry.sampleCount > 0 || telemetry.fixCount > 0;
+    m_car = car;
+    m_carRow = std::any_of(car.seconds.begin(), car.seconds.end(),
+                           [](const CarSecond& s) { return s.present; })
+                   ? kCarRowHeight
+                   : 0;
     m_created = created;
     m_duration = durationSeconds;
     m_shownKey = -1;
@@ -108,8 +115,8 @@ void OverlayPainter::SetRecording(const TelemetrySet& telemetry, std::optional<s
             m_regions.push_back(FrameRect(kMargin, refHeight - kClockHeight - kMargin, kClockWidth,
                                           kClockHeight, m_scale, m_frameSize));
     } else {
-        m_regions.push_back(
-            FrameRect(0, refHeight - kBandHeight, refWidth, kBandHeight, m_scale, m_frameSize));
+        const int band = kBandHeight + m_carRow;
+        m_regions.push_back(FrameRect(0, refHeight - band, refWidth, band, m_scale, m_frameSize));
         if (!m_route.empty())
             m_regions.push_back(FrameRect(refWidth - kMapSide - kMargin, kMargin, kMapSide,
                                           kMapSide, m_scale, m_frameSize));
@@ -145,7 +152,10 @@ void OverlayPainter::Update(double seconds) {
     // second s - 1, none in the first second.
     const int second = std::max(0, int(std::floor(seconds)));
     const int sample = std::max(0, int(std::floor(seconds * 10)));
-    const long long key = (static_cast<long long>(second) << 20) | sample;
+    // The car's second may start a frame before the sample's (CarSignals::At()).
+    const CarSecond* car = m_car.At(seconds);
+    const long long carSecond = car ? car - m_car.seconds.data() + 1 : 0;
+    const long long key = (carSecond << 40) | (static_cast<long long>(second) << 20) | sample;
     if (key == m_shownKey)
         return;
     m_shownKey = key;
@@ -201,10 +211,18 @@ void OverlayPainter::PaintBand(QImage& target, int fix, double seconds) {
     }
 
     QPainter p(&target);
-    const double scale = double(target.height()) / kBandHeight;
+    const double scale = double(target.height()) / (kBandHeight + m_carRow);
     p.scale(scale, scale);
     const double width = target.width() / scale;
-    p.fillRect(QRectF(0, 0, width, kBandHeight), kShade);
+    p.fillRect(QRectF(0, 0, width, kBandHeight + m_carRow), kShade);
+    if (m_carRow > 0) {
+        if (const CarSecond* car = m_car.At(seconds)) {
+            p.setFont(Font(30, true));
+            CarSignalsPainter::Paint(p, QRectF(kMargin, 0, width - 2 * kMargin, m_carRow), *car,
+                                     kText);
+        }
+        p.translate(0, m_carRow);
+    }
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     const int top = (kBandHeight - kDial) / 2;
     int x = kMargin;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cameras/CarSignals.h"
 #include "recordings/TelemetrySet.h"
 
 #include <QImage>
@@ -20,8 +21,10 @@ class WaveformPainter;
 // The telemetry burned into an exported clip's frames, drawn with the window's own painters:
 // a band along the bottom with the speedometer and compass (DashGauges), the speed in large
 // digits (km/h and mph), the G-sensor strip with its cursor (WaveformPainter), the camera's date
-// and time and the GPS position; and in the top right corner a small route map of the clip's
-// fixes with the current position. A recording without telemetry gets the clock alone.
+// and time and the GPS position, and for a recording with the car's own signals a row above
+// them with those of the second on screen (CarSignalsPainter); and in the top right corner a
+// small route map of the clip's fixes with the current position. A recording without
+// telemetry gets the clock alone.
 // Everything is laid out for a 1080-line picture and scaled to the frame's height; the rest of
 // the picture stays clear.
 //
@@ -39,10 +42,11 @@ public:
 
     // The route of the whole clip as (longitude, latitude) points, in time order.
     void SetRoute(std::vector<QPointF> lonLat);
-    // The recording whose frames come next: its telemetry (copied; an empty set for none),
-    // its header's creation time (the camera's clock at second 0, when known) and length.
-    void SetRecording(const TelemetrySet& telemetry, std::optional<std::tm> created,
-                      double durationSeconds);
+    // The recording whose frames come next: its telemetry (copied; an empty set for none), the
+    // car's own signals beside it (copied; empty for none), its header's creation time (the
+    // camera's clock at second 0, when known) and length.
+    void SetRecording(const TelemetrySet& telemetry, const CarSignals& car,
+                      std::optional<std::tm> created, double durationSeconds);
 
     // The parts of the frame the overlay covers for the current recording: even-aligned,
     // inside the frame.
@@ -62,6 +66,8 @@ private:
     double m_scale = 1;
     std::unique_ptr<TelemetrySet> m_telemetry;
     bool m_hasTelemetry = false;
+    CarSignals m_car;
+    int m_carRow = 0; // the height of the band's row of car signals; 0 without them
     std::optional<std::tm> m_created;
     double m_duration = 0;
     std::vector<QPointF> m_route;

@@ -2,7 +2,7 @@
 // a telemetry file whose every sample and fix differs from the others, and on trips of 4 s
 // recordings that follow one another: three with such telemetry files, two with GPX logs, and
 // two whose pictures differ in size; and `quello clip --overlay` on a 960x540 one, with and
-// without telemetry.
+// without telemetry, and on a car's front-camera clip with its own signals.
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetryParser.h"
 #include "recordings/TelemetrySet.h"
@@ -379,7 +379,7 @@ TEST_F(ClipTest, NeverReplacesAnExistingFile) {
 }
 
 // A movie whose fixes are usable positions (the route map draws them), copied a second time
-// without its telemetry.
+// without its telemetry, and a car's 3 s front-camera clip of the same size.
 class OverlayTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -420,12 +420,16 @@ protected:
         }
         s_dir->write("WITH.DAT", dat);
         RunProgram({"cp", s_dir->file("WITH.MOV"), s_dir->file("BARE.MOV")});
+        const auto tesla = RunProgram({MAKE_TESLACAM, s_dir->file("tesla"), "--clip-seconds", "3",
+                                       "--size", "960x540", "--fps", "30", "--cameras", "front"});
+        ASSERT_EQ(tesla.exitCode, 0) << tesla.err;
     }
     static void TearDownTestSuite() { delete s_dir; }
 
     // The PSNR of a crop (w:h:x:y) of the clip against the same crop of the movie's frames from
-    // `start` on; the overlay's regions of a 960x540 picture are the bottom 100 rows (the band),
-    // the top right corner (the map) and, without telemetry, a clock box in the bottom left.
+    // `start` on; the overlay's regions of a 960x540 picture are the bottom 100 rows (the band,
+    // 25 rows taller with the car's signals), the top right corner (the map) and, without
+    // telemetry, a clock box in the bottom left.
     static double Psnr(const std::string& clip, const std::string& movie, double start,
                        const std::string& crop) {
         const auto run =
@@ -448,23 +452,28 @@ TEST_F(OverlayTest, ShowsTheFramesOfTheSpanWithTheOverlayOnlyWhereItIsDrawn) {
     const char* map = "100:100:830:20";
     const char* clock = "200:26:4:504";
     const char* bandRight = "600:90:300:446";
+    const char* carRow = "460:20:0:418";
+    const char* aboveCarRow = "700:260:0:150";
+    const std::string front = "tesla/TeslaCam/RecentClips/2024-05-01/2024-05-01_10-00-00-front.mp4";
     struct Case {
-        const char* movie;
+        std::string movie;
         const char* from;
         const char* to;
         std::vector<const char*> drawn, untouched;
     } cases[] = {
-        {"WITH.MOV", "1.5", "3.2", {band, map}, {clear}},
+        {"WITH.MOV", "1.5", "3.2", {band, map}, {clear, carRow}},
         {"WITH.MOV", "2.99", "3.01", {band, map}, {clear}},
         {"WITH.MOV", "0", "6", {band, map}, {clear}},
         {"BARE.MOV", "1.51", "2.5", {clock}, {clear, bandRight, map}},
+        // The car's own signals in a row over the band, which only they bring.
+        {front, "0", "2.5", {carRow, band, map}, {aboveCarRow}},
     };
-    const auto frames = DecodedFrames(s_dir->file("WITH.MOV"));
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.movie) + " " + c.from + "-" + c.to);
+        SCOPED_TRACE(c.movie + " " + c.from + "-" + c.to);
         TempDir out;
         const std::string clip = out.file("o.mp4");
         const std::string movie = s_dir->file(c.movie);
+        const auto frames = DecodedFrames(movie);
         const auto run =
             RunQuello({"clip", movie, "--from", c.from, "--to", c.to, "--overlay", "-o", clip});
         ASSERT_EQ(run.exitCode, 0) << run.err;

@@ -7,6 +7,7 @@
 #include "JobProgress.h"
 #include "JobSignals.h"
 
+#include "cameras/SeiTelemetry.h"
 #include "clips/ClipSpan.h"
 #include "clips/OverlayClip.h"
 
@@ -19,6 +20,8 @@
 
 int main(int argc, char** argv) {
     using namespace quello;
+    // A car's front-camera movie carries its telemetry in the video, as for `quello` itself.
+    SeiTelemetry::Register();
     if (argc != 8) {
         std::cerr << "quello clip: the overlay helper is run by quello clip --overlay\n";
         return kExitUsage;
