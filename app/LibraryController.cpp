@@ -181,9 +181,18 @@ QStringList LibraryController::AddStartupPaths(const QStringList& paths, int* fi
                 std::find(others.begin(), others.end(), moviePath) != others.end())
                 movieRow = r;
         }
-        // A movie named otherwise than *.MOV is not in the folder's list: it joins alone.
-        if (movieRow < 0 && AddRecording(movie))
-            movieRow = m_list->rowCount() - 1;
+        // A movie named otherwise than *.MOV is not in the folder's list: it joins with the
+        // other cameras of its moment (a car's .mp4 files), or alone.
+        if (movieRow < 0) {
+            const auto group = CameraGroupOf(moviePath);
+            const bool added =
+                group && group->cameras.size() > 1
+                    ? AddMoment(group->cameras.front().path, OtherCameraPaths(group->cameras),
+                                CameraLabels(group->cameras))
+                    : AddRecording(movie);
+            if (added)
+                movieRow = m_list->rowCount() - 1;
+        }
     }
     if (firstMovieRow)
         *firstMovieRow = EntryOfRow(movieRow);

@@ -106,6 +106,8 @@ TEST_F(PlayerWindow, TheCamerasOfOneMomentShareARow) {
         {{dir.filePath("pair")}, "emptycard", pair},
         {{rear}, "emptycard", pair},
         {{tesla}, "emptycard", teslaRows},
+        // A car's .mp4 given alone comes with its moment's other cameras.
+        {{day + "0-back.mp4"}, "emptycard", {teslaRows[0]}},
         {{}, "tesla", teslaRows},
     };
     for (const auto& [args, card, expected] : cases) {
