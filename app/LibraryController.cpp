@@ -3,6 +3,7 @@
 #include "WarningBox.h"
 
 #include "cameras/CameraGroups.h"
+#include "cameras/CameraName.h"
 #include "cameras/TeslaCamTree.h"
 
 #include "device/DeviceDrive.h"
@@ -77,6 +78,22 @@ std::vector<std::string> OtherCameraPaths(const std::vector<CameraFile>& cameras
     for (std::size_t i = 1; i < cameras.size(); ++i)
         paths.push_back(cameras[i].path);
     return paths;
+}
+
+// The other cameras' movies the library keeps beside its recordings (files of kind "view"), by
+// their folder and moment: "2024/2024-05-01/100000_2024-05-01_10-00-00".
+std::map<std::string, std::vector<std::pair<int, CameraFile>>>
+StoredViews(LibraryIndex& index, const std::string& root) {
+    std::map<std::string, std::vector<std::pair<int, CameraFile>>> views;
+    for (const LibraryFile& file : index.Files()) {
+        const auto name = file.kind == "view" ? ParseCameraName(file.path) : std::nullopt;
+        if (!name)
+            continue;
+        const std::string folder = file.path.substr(0, file.path.rfind('/') + 1);
+        views[folder + name->key].push_back(
+            {name->order, CameraFile{name->camera, name->label, root + "/" + file.path}});
+    }
+    return views;
 }
 
 // "sentry: user_interaction_honk", "saved": why a Tesla event clip was kept.
@@ -244,6 +261,10 @@ int LibraryController::AddMovieList(std::vector<std::string> paths, bool cardOrd
         SortCardOrder(paths);
     else
         SortFolderOrder(paths);
+    return AddMoments(paths);
+}
+
+int LibraryController::AddMoments(const std::vector<std::string>& paths) {
     // The cameras of one moment make one row, the main camera's; the others ride along.
     std::map<std::string, const CameraGroup*> moments;
     std::set<std::string> otherViews;
@@ -335,16 +356,13 @@ void LibraryController::ScanDeviceRecordings(const QString& cardRoot) {
 }
 
 void LibraryController::AddDroppedUrls(const QMimeData& data) {
-    int refused = 0;
+    // In the order dropped; the cameras of one moment dropped together make one row.
+    std::vector<std::string> movies;
     for (const QUrl& url : data.urls()) {
-        if (!url.isLocalFile())
-            continue;
-        const QString path = url.toLocalFile();
-        if (!IsDroppedMovieName(ToPath(path)))
-            continue;
-        if (refused > 0 || !AddRecording(path))
-            ++refused;
+        if (url.isLocalFile() && IsDroppedMovieName(ToPath(url.toLocalFile())))
+            movies.push_back(ToPath(url.toLocalFile()));
     }
+    const int refused = AddMoments(movies);
     if (refused > 0)
         ReportLibraryFull(refused);
 }
@@ -562,6 +580,7 @@ std::shared_ptr<LibraryController::Listing> LibraryController::ListDays(const QS
         return listing;
     }
     listing->ok = true;
+    const auto storedViews = StoredViews(index, rootPath);
     for (const LibraryDay& day : days) {
         ListedDay listed;
         listed.date = QString::fromStdString(day.date);
@@ -585,6 +604,23 @@ std::shared_ptr<LibraryController::Listing> LibraryController::ListDays(const QS
                                       : QStringLiteral("--:--:--");
             recording.timeText = QStringLiteral("%1  %2").arg(clock, Duration(r.length));
             recording.isProtected = r.isProtected;
+            const auto name = ParseCameraName(r.path);
+            const auto views =
+                name ? storedViews.find(r.path.substr(0, r.path.rfind('/') + 1) + name->key)
+                     : storedViews.end();
+            if (views != storedViews.end()) {
+                std::vector<std::pair<int, CameraFile>> cameras = views->second;
+                cameras.push_back({name->order, {name->camera, name->label, {}}});
+                std::stable_sort(cameras.begin(), cameras.end(),
+                                 [](const auto& a, const auto& b) { return a.first < b.first; });
+                std::vector<CameraFile> files;
+                for (auto& [order, file] : cameras) {
+                    if (!file.path.empty())
+                        recording.otherViews.push_back(file.path);
+                    files.push_back(std::move(file));
+                }
+                recording.timeText += QStringLiteral("  ") + CameraLabels(files);
+            }
             listed.recordings.push_back(std::move(recording));
         }
         listing->days.push_back(std::move(listed));
@@ -670,6 +706,10 @@ void LibraryController::Rebuild() {
                 ++refused;
                 continue;
             }
+            if (r.otherViews.empty())
+                m_otherViews.erase(r.entry.moviePath);
+            else
+                m_otherViews[r.entry.moviePath] = r.otherViews;
             const int entryRow = addRow(kRecordingRow);
             m_list->item(entryRow, 0)
                 ->setText(r.isProtected                   ? QStringLiteral("+")

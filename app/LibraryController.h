@@ -116,6 +116,9 @@ private:
     // Adds a batch in the library's order for its source; returns how many the full library
     // refused.
     int AddMovieList(std::vector<std::string> paths, bool cardOrder);
+    // Adds `paths` in their order, the cameras of one moment as one row (the main camera's);
+    // the number refused because the library is full.
+    int AddMoments(const std::vector<std::string>& paths);
     // Adds one moment: its main camera's movie as the entry, the other cameras' movies kept
     // beside it; `note` (the cameras' labels, an event's reason) follows the row's time.
     bool AddMoment(const std::string& moviePath, std::vector<std::string> otherViews,
@@ -135,6 +138,7 @@ private:
         QString name;     // the movie's file name
         QString timeText; // "09:41:00  1:00": its start on the camera clock and its length
         bool isProtected = false;
+        std::vector<std::string> otherViews; // the other cameras' movies of its moment
     };
     struct ListedDay {
         QString date;

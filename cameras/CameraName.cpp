@@ -65,6 +65,8 @@ CameraName Make(std::string_view key, const Camera& camera, bool weak = false) {
             weak};
 }
 
+constexpr std::size_t kStampLength = 19; // YYYY-MM-DD_HH-MM-SS
+
 // YYYY-MM-DD_HH-MM-SS, the whole of `text`.
 bool IsTeslaStamp(std::string_view text) {
     static constexpr std::string_view kPattern = "dddd-dd-dd_dd-dd-dd";
@@ -81,8 +83,13 @@ std::optional<CameraName> ParseTesla(std::string_view stem) {
         const std::size_t tagLength = camera.camera.size() + 1;
         if (stem.size() > tagLength && stem[stem.size() - tagLength] == '-' &&
             stem.substr(stem.size() - camera.camera.size()) == camera.camera &&
-            IsTeslaStamp(stem.substr(0, stem.size() - tagLength)))
-            return Make(stem.substr(0, stem.size() - tagLength), camera);
+            stem.size() >= tagLength + kStampLength) {
+            // The library keeps a car's clip under its camera-clock time: "100000_<stamp>-back".
+            const std::size_t stamp = stem.size() - tagLength - kStampLength;
+            if (IsTeslaStamp(stem.substr(stamp, kStampLength)) &&
+                (stamp == 0 || stem[stamp - 1] == '_'))
+                return Make(stem.substr(0, stem.size() - tagLength), camera);
+        }
     }
     return std::nullopt;
 }

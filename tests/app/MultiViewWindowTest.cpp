@@ -3,6 +3,7 @@
 #include "PlayerWindow.h"
 
 #include "app/MultiViewController.h"
+#include "library/LibraryImport.h"
 #include "tests/support/FrameCode.h"
 
 namespace quello {
@@ -127,6 +128,16 @@ TEST_F(PlayerWindow, TheViewsOfAMomentPlayFrameLockedInEveryLayout) {
     next.views().Prepare(0);
     EXPECT_EQ(next.views().layout().arrangement(), ViewArrangement::Main);
     EXPECT_EQ(next.views().camera(next.views().layout().main()), "back");
+
+    // Imported into a library, the moment is one row with its cameras, played together.
+    LibraryImport import(dir.filePath("library").toStdString(), {tesla.toStdString()});
+    ASSERT_TRUE(import.Run().ok());
+    next.OpenLibrary(dir.filePath("library"));
+    ASSERT_TRUE(WaitFor([&] { return next.library().entryCount() == 1; }));
+    EXPECT_TRUE(Column(next, 2).join(' ').endsWith("  F B LR RR"))
+        << Column(next, 2).join(' ').toStdString();
+    next.views().Prepare(0);
+    EXPECT_EQ(next.views().viewCount(), 4);
 }
 
 } // namespace

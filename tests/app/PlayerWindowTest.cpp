@@ -124,6 +124,8 @@ TEST_F(PlayerWindow, TheCamerasOfOneMomentShareARow) {
         EXPECT_EQ(rows.join(QLatin1Char('\n')).toStdString(),
                   expected.join(QLatin1Char('\n')).toStdString());
     }
+    // Dropped together, in any order, a pair is one row too.
+    EXPECT_EQ(Drop({rear, single, front}), QStringList({single, front}));
 }
 
 TEST_F(PlayerWindow, WhatCannotBeUsedIsRefusedWithAMessageAndPlaybackGoesOn) {
