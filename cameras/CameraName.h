@@ -21,7 +21,7 @@ struct CameraName {
 // Parses a movie's file name (a path is cut to its last component) into its moment and camera.
 // Recognised, the extension being .mp4, .mov, .ts or .avi in any case:
 // - Tesla `YYYY-MM-DD_HH-MM-SS-<camera>` with front, back, left_repeater, right_repeater,
-//   left_pillar, right_pillar;
+//   left_pillar, right_pillar, also after a prefix ending in `_` (a library's `100000_`);
 // - `<stamp>_F|_R|_I`, `<stamp>_<kind>F|R|I` with kind N, E or P (normal, event, parking; the
 //   kind stays in the key), `<stamp>-front|-back|-rear|-inside`: the stamp must hold at least
 //   six digits, so that a name such as `CLIP_F.MP4` or `my-front.mp4` is not taken;

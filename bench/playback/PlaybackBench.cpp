@@ -9,6 +9,7 @@
 // Usage: playback_bench [SECONDS_PER_RATE [ROUNDS]]   (default 8 and 5)
 #include "BareMpv.h"
 
+#include "EngineDrain.h"
 #include "playback/CMediaGraph.h"
 #include "playback/CVideoHost.h"
 
@@ -59,28 +60,8 @@ double RunForCpu(const std::vector<const char*>& argv) {
     return 100.0 * (CpuSeconds(RUSAGE_CHILDREN) - cpuBefore) / (wall.nsecsElapsed() / 1e9);
 }
 
-// Drains the engine as the main window does.
-class Drain : public QObject {
-public:
-    explicit Drain(CMediaGraph& graph) : m_graph(graph) {}
-    bool event(QEvent* event) override {
-        if (event->type() != CMediaGraph::kGraphNotifyEvent)
-            return QObject::event(event);
-        m_graph.DrainGraphEvents();
-        return true;
-    }
-
-private:
-    CMediaGraph& m_graph;
-};
-
-// Runs the event loop for `seconds`, sleeping while there is nothing to do (a busy loop would
-// be counted as the engine's CPU).
-void Pump(double seconds) {
-    QEventLoop loop;
-    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using bench::EngineDrain;
+using bench::Pump;
 
 // Runs the event loop until one more frame has been rendered; false after 20 s.
 bool PumpUntilRendered(CMediaGraph& graph, std::int64_t before) {
@@ -160,7 +141,7 @@ int main(int argc, char** argv) {
 
     CMediaGraph graph;
     graph.SetAudioOutput("null");
-    Drain drain(graph);
+    EngineDrain drain(graph);
     CVideoHost host;
     host.resize(730, 546);
     host.show();
