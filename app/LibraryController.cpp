@@ -55,45 +55,11 @@ int RowKind(const QTableWidget* list, int row) {
     return item ? item->data(kRowKindRole).toInt() : kNoteRow;
 }
 
-// "1:02:00", "4:05": hours only when there are any.
-QString Duration(std::int64_t seconds) {
-    const QString minutesSeconds =
-        QStringLiteral("%1:%2")
-            .arg(seconds / 60 % 60, seconds >= 3600 ? 2 : 1, 10, QLatin1Char('0'))
-            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    return seconds >= 3600 ? QStringLiteral("%1:%2").arg(seconds / 3600).arg(minutesSeconds)
-                           : minutesSeconds;
-}
-
-// "F R", "F B LR RR": the cameras of a moment as the row shows them.
-QString CameraLabels(const std::vector<CameraFile>& cameras) {
-    QStringList labels;
-    for (const CameraFile& c : cameras)
-        labels << QString::fromStdString(c.label);
-    return labels.join(QLatin1Char(' '));
-}
-
 std::vector<std::string> OtherCameraPaths(const std::vector<CameraFile>& cameras) {
     std::vector<std::string> paths;
     for (std::size_t i = 1; i < cameras.size(); ++i)
         paths.push_back(cameras[i].path);
     return paths;
-}
-
-// The other cameras' movies the library keeps beside its recordings (files of kind "view"), by
-// their folder and moment: "2024/2024-05-01/100000_2024-05-01_10-00-00".
-std::map<std::string, std::vector<std::pair<int, CameraFile>>>
-StoredViews(LibraryIndex& index, const std::string& root) {
-    std::map<std::string, std::vector<std::pair<int, CameraFile>>> views;
-    for (const LibraryFile& file : index.Files()) {
-        const auto name = file.kind == "view" ? ParseCameraName(file.path) : std::nullopt;
-        if (!name)
-            continue;
-        const std::string folder = file.path.substr(0, file.path.rfind('/') + 1);
-        views[folder + name->key].push_back(
-            {name->order, CameraFile{name->camera, name->label, root + "/" + file.path}});
-    }
-    return views;
 }
 
 // "sentry: user_interaction_honk", "saved": why a Tesla event clip was kept.
@@ -105,10 +71,6 @@ QString TeslaEventNote(const TeslaMoment& moment) {
     const std::string reason = moment.event ? moment.event->reason : std::string();
     return reason.empty() ? kind
                           : QStringLiteral("%1: %2").arg(kind, QString::fromStdString(reason));
-}
-
-QString Plural(int count, const char* one, const char* many) {
-    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
 }
 
 const QString kSearchHelp = QStringLiteral(
@@ -205,7 +167,7 @@ QStringList LibraryController::AddStartupPaths(const QStringList& paths, int* fi
             const bool added =
                 group && group->cameras.size() > 1
                     ? AddMoment(group->cameras.front().path, OtherCameraPaths(group->cameras),
-                                CameraLabels(group->cameras))
+                                QString::fromStdString(CameraLabels(group->cameras)))
                     : AddRecording(movie);
             if (added)
                 movieRow = m_list->rowCount() - 1;
@@ -246,7 +208,7 @@ bool LibraryController::AddTeslaCam(const std::string& root, int& refused) {
     if (drive.teslaCamFolder.empty())
         return false;
     for (const TeslaMoment& moment : drive.moments) {
-        QString note = CameraLabels(moment.cameras);
+        QString note = QString::fromStdString(CameraLabels(moment.cameras));
         if (const QString event = TeslaEventNote(moment); !event.isEmpty())
             note += QStringLiteral("  ") + event;
         if (refused > 0 ||
@@ -283,9 +245,10 @@ int LibraryController::AddMoments(const std::vector<std::string>& paths) {
         const auto moment = moments.find(path);
         const bool added =
             refused == 0 &&
-            (moment == moments.end() ? AddMoment(path, {}, {})
-                                     : AddMoment(path, OtherCameraPaths(moment->second->cameras),
-                                                 CameraLabels(moment->second->cameras)));
+            (moment == moments.end()
+                 ? AddMoment(path, {}, {})
+                 : AddMoment(path, OtherCameraPaths(moment->second->cameras),
+                             QString::fromStdString(CameraLabels(moment->second->cameras))));
         refused += added ? 0 : 1;
     }
     return refused;
@@ -551,81 +514,9 @@ bool LibraryController::Search(const QString& text) {
 }
 
 void LibraryController::StartListing() {
-    m_listJob.Start(
-        [root = m_driveLibrary, search = m_searchText] { return ListDays(root, search); });
-}
-
-std::shared_ptr<LibraryController::Listing> LibraryController::ListDays(const QString& root,
-                                                                        const QString& search) {
-    auto listing = std::make_shared<Listing>();
-    const auto parsed = ParseLibrarySearch(search.toUtf8().toStdString());
-    const std::string rootPath = QFile::encodeName(root).toStdString();
-    LibraryIndex index;
-    std::vector<LibraryDay> days;
-    std::string error;
-    if (!parsed) {
-        listing->error = QStringLiteral("not a search: %1").arg(search);
-        return listing;
-    }
-    // Without its index the folder is a library that is still empty: nothing is made there
-    // before the first import.
-    if (!QFileInfo(root + QStringLiteral("/library.sqlite")).isFile()) {
-        listing->ok = true;
-        return listing;
-    }
-    if (index.Open(rootPath) != LibraryIndex::OpenResult::Ok ||
-        !ListLibrary(index, *parsed, days, error)) {
-        listing->error =
-            error.empty() ? QString::fromStdString(index.error()) : QString::fromStdString(error);
-        return listing;
-    }
-    listing->ok = true;
-    const auto storedViews = StoredViews(index, rootPath);
-    for (const LibraryDay& day : days) {
-        ListedDay listed;
-        listed.date = QString::fromStdString(day.date);
-        listed.summary = QStringLiteral("%1 — %2, %3, %4")
-                             .arg(listed.date, Plural(day.drives, "drive", "drives"),
-                                  Plural(int(day.recordings.size()), "recording", "recordings"),
-                                  Duration(day.seconds));
-        for (const LibraryMatch& match : day.recordings) {
-            const LibraryRecording& r = match.recording;
-            ListedRecording recording;
-            recording.entry.moviePath = rootPath + "/" + r.path;
-            if (!FindTelemetryFile(recording.entry.moviePath, recording.entry.telemetryPath))
-                recording.entry.telemetryPath.clear();
-            recording.entry.hasStartTime = r.hasStart;
-            recording.entry.startTime = r.start;
-            recording.entry.durationSeconds = r.length;
-            recording.name = QString::fromStdString(r.path.substr(r.path.rfind('/') + 1));
-            const QString clock = r.hasStart
-                                      ? QDateTime::fromSecsSinceEpoch(r.start, QTimeZone::utc())
-                                            .toString(QStringLiteral("HH:mm:ss"))
-                                      : QStringLiteral("--:--:--");
-            recording.timeText = QStringLiteral("%1  %2").arg(clock, Duration(r.length));
-            recording.isProtected = r.isProtected;
-            const auto name = ParseCameraName(r.path);
-            const auto views =
-                name ? storedViews.find(r.path.substr(0, r.path.rfind('/') + 1) + name->key)
-                     : storedViews.end();
-            if (views != storedViews.end()) {
-                std::vector<std::pair<int, CameraFile>> cameras = views->second;
-                cameras.push_back({name->order, {name->camera, name->label, {}}});
-                std::stable_sort(cameras.begin(), cameras.end(),
-                                 [](const auto& a, const auto& b) { return a.first < b.first; });
-                std::vector<CameraFile> files;
-                for (auto& [order, file] : cameras) {
-                    if (!file.path.empty())
-                        recording.otherViews.push_back(file.path);
-                    files.push_back(std::move(file));
-                }
-                recording.timeText += QStringLiteral("  ") + CameraLabels(files);
-            }
-            listed.recordings.push_back(std::move(recording));
-        }
-        listing->days.push_back(std::move(listed));
-    }
-    return listing;
+    m_listJob.Start([root = m_driveLibrary, search = m_searchText] {
+        return DriveLibraryListing::Read(root, search);
+    });
 }
 
 void LibraryController::OnListed(const std::shared_ptr<Listing>& listing) {

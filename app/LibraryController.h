@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DriveLibraryListing.h"
 #include "GpsChoices.h"
 #include "LatestJob.h"
 
@@ -131,26 +132,9 @@ private:
     void OnSelectionChanged();
     void OnDoubleClicked();
 
-    // One recording of a listed day, its entry made ready on the worker (no file is read for
-    // it on the GUI thread).
-    struct ListedRecording {
-        RecordingEntry entry;
-        QString name;     // the movie's file name
-        QString timeText; // "09:41:00  1:00": its start on the camera clock and its length
-        bool isProtected = false;
-        std::vector<std::string> otherViews; // the other cameras' movies of its moment
-    };
-    struct ListedDay {
-        QString date;
-        QString summary; // the day row's text
-        std::vector<ListedRecording> recordings;
-    };
-    struct Listing {
-        bool ok = false;
-        QString error;
-        std::vector<ListedDay> days;
-    };
-    static std::shared_ptr<Listing> ListDays(const QString& root, const QString& search);
+    using ListedRecording = DriveLibraryListing::Recording;
+    using ListedDay = DriveLibraryListing::Day;
+    using Listing = DriveLibraryListing;
     void StartListing();
     void OnListed(const std::shared_ptr<Listing>& listing);
     // Fills the list and the entries from the listed days: the open days and the day of the

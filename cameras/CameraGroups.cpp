@@ -159,6 +159,13 @@ std::vector<CameraGroup> FolderCameraGroups(const std::string& folder) {
     return GroupCameras(FolderMovies(folder));
 }
 
+std::string CameraLabels(const std::vector<CameraFile>& cameras) {
+    std::string labels;
+    for (const CameraFile& camera : cameras)
+        labels += (labels.empty() ? "" : " ") + camera.label;
+    return labels;
+}
+
 std::optional<CameraGroup> CameraGroupOf(const std::string& moviePath) {
     const std::filesystem::path path(moviePath);
     const std::string name = path.filename().string();

@@ -46,6 +46,9 @@ std::vector<CameraGroup> FolderCameraGroups(const std::string& folder);
 // joined with their names. nullopt when the path's name is not a movie's.
 std::optional<CameraGroup> CameraGroupOf(const std::string& moviePath);
 
+// "F R", "F B LR RR": the cameras' labels in their order, as a moment's row shows them.
+std::string CameraLabels(const std::vector<CameraFile>& cameras);
+
 // The main camera's movie of the moment `moviePath` belongs to (CameraGroupOf's first camera):
 // the movie whose telemetry, thresholds and GPS choices stand for every view of the moment.
 // `moviePath` itself when it is a moment's only movie or no movie at all. Reads headers as

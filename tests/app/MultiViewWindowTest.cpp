@@ -44,10 +44,14 @@ TEST_F(PlayerWindow, TheViewsOfAMomentPlayFrameLockedInEveryLayout) {
         << int(State()) << window->engine().composed() << List()->rowCount();
     MultiViewController& views = window->views();
     ASSERT_EQ(views.viewCount(), 4);
+    // Every view on the main view's frame, that of the position: an exact seek to a time a few
+    // microseconds past a frame's (this drive's front stores frame 21 at 0.699993 s) may show
+    // that frame or the next, as libmpv rounds; the views must agree either way.
     const auto locked = [&](int frame) {
         QTest::qWait(150); // the picture of a finished seek or step reaches the host
         const std::vector<int> codes = Codes(*window);
-        return std::all_of(codes.begin(), codes.end(), [&](int c) { return c == frame; });
+        return std::abs(codes[0] - frame) <= 1 &&
+               std::all_of(codes.begin(), codes.end(), [&](int c) { return c == codes[0]; });
     };
     const auto frameOnScreen = [&] { return int(std::lround(Position() * 30)); };
 
