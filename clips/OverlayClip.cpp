@@ -167,14 +167,14 @@ ClipReport OverlayClip::Write() {
         std::tm created{};
         std::uint32_t seconds = 0;
         int readOnly = 0;
-        ReadMovieHeader(piece.moviePath, created, seconds, readOnly);
+        const std::string& movie = piece.telemetryMovie();
+        ReadMovieHeader(movie, created, seconds, readOnly);
         if (created.tm_mday != 0)
             facts[i].created = created;
         facts[i].duration = seconds;
-        if (LoadMovieTelemetry(piece.moviePath, SavedGpsOptions(piece.moviePath),
-                               *facts[i].telemetry)
-                .source == TelemetrySource::Sei)
-            facts[i].car = SeiTelemetry::LoadCarSignals(piece.moviePath);
+        if (LoadMovieTelemetry(movie, SavedGpsOptions(movie), *facts[i].telemetry).source ==
+            TelemetrySource::Sei)
+            facts[i].car = SeiTelemetry::LoadCarSignals(movie);
         for (const RoutePoint& point : RouteOf(*facts[i].telemetry))
             if (point.second >= std::floor(piece.from) && point.second <= std::ceil(piece.to))
                 route.emplace_back(point.longitude, point.latitude);

@@ -25,7 +25,8 @@ struct OverlayOptions {
 // Frames: each piece shows the frames whose presentation interval [pts, pts + duration) meets
 // its [from, to] (LosslessClip's rule), decoded from the key frame before; the pieces follow
 // one another without a gap. The clip's time 0 is the first piece's first frame and its
-// creation time is that recording's plus that frame's time. The report's start and end are in
+// creation time is that recording's plus that frame's time. The overlay's telemetry and clock
+// are each piece's telemetryMovie()'s. The report's start and end are in
 // seconds of the first and the last piece's recording.
 //
 // One job per object, run on the calling thread (the codecs add threads of their own). It

@@ -1,8 +1,8 @@
 // `quello-clip-overlay`: the part of `quello clip --overlay` that needs Qt to paint the
 // overlay. `quello` checks the command line and runs it as
-//   quello-clip-overlay MOVIE FROM TO OUT CRF WIDTH HEIGHT
-// (WIDTH and HEIGHT 0 for the recording's own size), in a process group of its own: a Ctrl+C
-// comes once, passed on by `quello`.
+//   quello-clip-overlay MOVIE FROM TO OUT CRF WIDTH HEIGHT CAMERA
+// (WIDTH and HEIGHT 0 for the recording's own size, CAMERA empty for MOVIE's own), in a process
+// group of its own: a Ctrl+C comes once, passed on by `quello`.
 #include "Command.h"
 #include "JobProgress.h"
 #include "JobSignals.h"
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     using namespace quello;
     // A car's front-camera movie carries its telemetry in the video, as for `quello` itself.
     SeiTelemetry::Register();
-    if (argc != 8) {
+    if (argc != 9) {
         std::cerr << "quello clip: the overlay helper is run by quello clip --overlay\n";
         return kExitUsage;
     }
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
 
-    const ClipSpan span = FindClipSpan(argv[1], from, to);
+    const ClipSpan span = FindCameraClipSpan(argv[1], from, to, argv[8]);
     if (!span.ok) {
         std::cerr << "quello clip: " << span.error << "\n";
         return kExitFailed;
