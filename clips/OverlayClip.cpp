@@ -2,8 +2,10 @@
 
 #include "ClipMedia.h"
 #include "ClipOutputFile.h"
+#include "ComposedViews.h"
 #include "OverlayPainter.h"
 
+#include "cameras/CameraGroups.h"
 #include "cameras/SeiTelemetry.h"
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetryRoute.h"
@@ -254,9 +256,23 @@ ClipReport OverlayClip::Write() {
         if (rc < 0)
             return fail("cannot decode " + piece.moviePath + ": " + AvError(rc));
 
+        std::unique_ptr<ComposedViews> views;
+        if (m_options.allCameras) {
+            std::vector<std::string> movies{piece.moviePath};
+            if (const auto group = CameraGroupOf(piece.moviePath))
+                for (const CameraFile& camera : group->cameras)
+                    if (camera.path != piece.moviePath)
+                        movies.push_back(camera.path);
+            views = std::make_unique<ComposedViews>();
+            if (!views->Open(movies, input.decoder->width, input.decoder->height, piece.from, why))
+                return fail(why);
+        }
+
         if (!output.format) {
-            const int width = m_options.width > 0 ? m_options.width : input.decoder->width & ~1;
-            const int height = m_options.height > 0 ? m_options.height : input.decoder->height & ~1;
+            const int shownWidth = views ? views->width() : input.decoder->width & ~1;
+            const int shownHeight = views ? views->height() : input.decoder->height & ~1;
+            const int width = m_options.width > 0 ? m_options.width : shownWidth;
+            const int height = m_options.height > 0 ? m_options.height : shownHeight;
             if (width < 16 || height < 16)
                 return fail("the picture is too small to encode");
             fullRange = m_options.width == 0 && (input.decoder->pix_fmt == AV_PIX_FMT_YUVJ420P ||
@@ -546,9 +562,13 @@ ClipReport OverlayClip::Write() {
                         }
                     }
                     lastEnd = pts + length;
-                    rc = encodeFrame(
-                        decoded.frame,
-                        offset + av_rescale_q(pts - firstPts, vtb, output.encoder->time_base));
+                    AVFrame* shown = views
+                                         ? views->Compose(decoded.frame, double(pts) * av_q2d(vtb))
+                                         : decoded.frame;
+                    if (!shown)
+                        return fail("out of memory");
+                    rc = encodeFrame(shown, offset + av_rescale_q(pts - firstPts, vtb,
+                                                                  output.encoder->time_base));
                     av_frame_unref(decoded.frame);
                     if (rc < 0)
                         return fail("cannot encode " + m_outputPath + ": " + AvError(rc));

@@ -15,6 +15,9 @@ struct OverlayOptions {
     int crf = 20;                    // libx264's constant rate factor, 0..51
     std::string preset = "veryfast"; // libx264's speed preset
     int width = 0, height = 0;       // the output picture; 0 x 0 keeps the first recording's
+    // The picture: every camera of each recording's moment composed (ComposedViews), the
+    // pieces being the main camera's recordings; the default size is the composed picture's.
+    bool allCameras = false;
 };
 
 // Re-encodes the pieces of a clip into one H.264 MP4 file with the telemetry burned into the

@@ -3,7 +3,8 @@
 // recordings that follow one another: three with such telemetry files, two with GPX logs, and
 // two whose pictures differ in size, and a car's two-camera drive of two 3 s clips; and
 // `quello clip --overlay` on a 960x540 one, with and without telemetry, and on a car's
-// front-camera clip with its own signals, its picture also taken from the back camera.
+// front-camera clip with its own signals, its picture also taken from the back camera or from
+// every camera at once.
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetryParser.h"
 #include "recordings/TelemetrySet.h"
@@ -411,6 +412,9 @@ TEST_F(ClipTest, RefusesBadRequestsAndLeavesNothing) {
          {"clip", "MOVIE", "--from", "1", "--to", "2", "--camera", "back", "-o", "OUT"},
          1,
          "its file name names no camera"},
+        {"every camera without the overlay",
+         {"clip", "TESLA", "--from", "1", "--to", "2", "--camera", "all", "-o", "OUT"},
+         2},
         {"no camera named",
          {"clip", "TESLA", "--from", "1", "--to", "2", "--camera", "", "-o", "OUT"},
          2},
@@ -588,6 +592,38 @@ TEST_F(OverlayTest, ShowsTheFramesOfTheSpanWithTheOverlayOnlyWhereItIsDrawn) {
         for (const char* crop : c.untouched)
             EXPECT_GT(Psnr(clip, movie, start, crop), 30) << crop;
     }
+}
+
+// Every camera of the moment on one picture, the front's (the main camera's) first, each at half
+// the front's size side by side, given the back's file: the name and frame number each view
+// burns into its top left corner are that camera's from the span's first frame (the 15th) on.
+TEST_F(OverlayTest, EveryCameraOnOnePictureFrameForFrame) {
+    TempDir out;
+    const std::string clip = out.file("all.mp4");
+    const std::string day =
+        s_dir->file("tesla/TeslaCam/RecentClips/2024-05-01/2024-05-01_10-00-00-");
+    const auto run = RunQuello({"clip", day + "back.mp4", "--from", "0.5", "--to", "2.5",
+                                "--camera", "ALL", "--overlay", "-o", clip});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto probe =
+        RunProgram({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                    "stream=width,height,nb_frames", "-of", "csv=p=0", clip});
+    EXPECT_EQ(probe.out, "960,270,61\n");
+    // Frames paired by their numbers: the cameras' clocks round frame times differently.
+    const auto psnr = [&](int x, const std::string& camera) {
+        const auto r = RunProgram(
+            {"ffmpeg", "-nostdin", "-i", clip, "-i", day + camera + ".mp4", "-lavfi",
+             "[0:v]settb=1/30,setpts=N,crop=200:40:" + std::to_string(x) +
+                 ":0[a];[1:v]select=gte(n\\,15),settb=1/30,setpts=N,scale=480:270,crop=200:40:0:"
+                 "0[b];[a][b]psnr=shortest=1",
+             "-f", "null", "-"});
+        const auto at = r.err.find("average:");
+        return at == std::string::npos ? -1 : std::stod(r.err.substr(at + 8));
+    };
+    EXPECT_GT(psnr(0, "front"), 30);
+    EXPECT_GT(psnr(480, "back"), 30);
+    EXPECT_LT(psnr(0, "back"), 25);
+    EXPECT_LT(psnr(480, "front"), 25);
 }
 
 TEST_F(OverlayTest, RefusedOrCancelledLeavesNothing) {

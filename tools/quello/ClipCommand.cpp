@@ -46,7 +46,7 @@ const char* ClipCommand::summary() const {
 
 std::string ClipCommand::help() const {
     return "usage: quello clip MOVIE --from S --to S [--camera NAME] -o OUT.mov|OUT.mp4\n"
-           "       quello clip MOVIE --from S --to S [--camera NAME] --overlay [--crf N]\n"
+           "       quello clip MOVIE --from S --to S [--camera NAME|all] --overlay [--crf N]\n"
            "                   [--size WxH] -o OUT.mp4\n\n"
            "Copies the frames from the one shown at S (--from) to the one shown at S (--to),\n"
            "seconds of the recording (decimal), into OUT without re-encoding; sound comes\n"
@@ -72,7 +72,11 @@ std::string ClipCommand::help() const {
            "telemetry file and the overlay's telemetry; each recording of the span gives its\n"
            "moment's file of that camera. A moment of the span without that camera is refused,\n"
            "naming its cameras, and nothing is written. Without --camera the clip shows MOVIE's\n"
-           "own camera.\n"
+           "own camera. --camera all, with --overlay only, takes every camera of each moment\n"
+           "on one picture: the main camera's first, two side by side, three or four as 2 x 2,\n"
+           "five or six as 3 x 2, the whole as wide as the main camera's picture (at most 1280),\n"
+           "each view showing its frame of the main one's time; a view without a picture then\n"
+           "is black.\n"
            "\n"
            "--overlay re-encodes the span instead (H.264, MP4 only) with the telemetry drawn\n"
            "into the picture: speedometer and compass, the speed in km/h and mph, the G-sensor\n"
@@ -119,6 +123,10 @@ int ClipCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     const std::string camera = line.option("camera").value_or("");
     if (line.option("camera") && camera.empty()) {
         err << "quello clip: --camera takes a camera's name or label, like back or B" << usage;
+        return kExitUsage;
+    }
+    if (!overlay && ::strcasecmp(camera.c_str(), "all") == 0) {
+        err << "quello clip: --camera all goes with --overlay" << usage;
         return kExitUsage;
     }
     if (!overlay && (line.option("crf") || line.option("size"))) {
