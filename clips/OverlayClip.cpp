@@ -201,6 +201,7 @@ ClipReport OverlayClip::Write() {
     std::vector<QImage> regionImages;
     bool fullRange = false;
     std::int64_t offset = 0; // the output's time of the current piece's first frame
+    bool composed = false;   // every camera of the moment on the picture
     double done = 0;         // seconds of the span written before the current piece
 
     auto writeEncoded = [&]() -> int {
@@ -263,9 +264,15 @@ ClipReport OverlayClip::Write() {
                 for (const CameraFile& camera : group->cameras)
                     if (camera.path != piece.moviePath)
                         movies.push_back(camera.path);
-            views = std::make_unique<ComposedViews>();
-            if (!views->Open(movies, input.decoder->width, input.decoder->height, piece.from, why))
-                return fail(why);
+            // A recording of no other camera keeps its own picture, unless the clip's pictures
+            // are composed already.
+            composed = index > 0 ? composed : movies.size() > 1;
+            if (composed) {
+                views = std::make_unique<ComposedViews>();
+                if (!views->Open(movies, input.decoder->width, input.decoder->height, piece.from,
+                                 why))
+                    return fail(why);
+            }
         }
 
         if (!output.format) {

@@ -17,6 +17,7 @@ struct OverlayOptions {
     int width = 0, height = 0;       // the output picture; 0 x 0 keeps the first recording's
     // The picture: every camera of each recording's moment composed (ComposedViews), the
     // pieces being the main camera's recordings; the default size is the composed picture's.
+    // A clip whose first recording is of no moment of several cameras shows it alone.
     bool allCameras = false;
 };
 
