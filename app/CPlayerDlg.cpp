@@ -100,6 +100,9 @@ CPlayerDlg::CPlayerDlg(QWidget* parent)
     m_clips = new ClipController(this, m_controls, *m_playback, *m_library);
     connect(m_playback, &PlaybackController::recordingShown, m_clips, &ClipController::ShowMarks);
     m_views = new MultiViewController(engine(), *m_controls.video, *m_library, this);
+    m_clips->SetMainCamera([views = m_views] {
+        return views->viewCount() > 1 ? views->camera(views->layout().main()) : std::string();
+    });
     m_playback->SetBeforeOpen([this](int entry) { m_views->Prepare(entry); });
     m_notice = new NoticeBar(this);
     m_cardWatcher = new CardWatcher(this);

@@ -176,6 +176,11 @@ void ClipController::ShowMarks() {
 }
 
 ClipSpan ClipController::CurrentSpan() const {
+    const std::string camera = m_mainCamera ? m_mainCamera() : std::string();
+    return camera.empty() ? MarkedSpan() : ShownByCamera(MarkedSpan(), camera);
+}
+
+ClipSpan ClipController::MarkedSpan() const {
     const RecordingLibrary& library = m_library.library();
     const auto indexOf = [&](const Mark& mark) {
         for (int i = 0; i < library.entryCount(); ++i)

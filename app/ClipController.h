@@ -9,6 +9,7 @@
 #include <QProgressDialog>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -50,7 +51,12 @@ public:
     // marks set in a recording outside its trip are dropped.
     void ShowMarks();
 
-    // The span a clip made now would take.
+    // The camera whose pictures a clip takes: the one shown as the main view of a moment's
+    // views, asked each time; empty (or not set) for the recording's own.
+    void SetMainCamera(std::function<std::string()> camera) { m_mainCamera = std::move(camera); }
+
+    // The span a clip made now would take, of the main view's camera (the trip and the
+    // telemetry stay the recording's).
     ClipSpan CurrentSpan() const;
 
     // The window menu's commands: ask for the file, then export.
@@ -72,6 +78,7 @@ private:
     // seconds); nullopt when it lies outside that trip.
     std::optional<std::pair<int, double>> Place(const Mark& mark) const;
     std::optional<Mark> MarkHere() const;
+    ClipSpan MarkedSpan() const;
     void AskAndExport(bool overlay);
     void OnProgress();
     void OnFinished();
@@ -80,6 +87,7 @@ private:
     WindowControls m_controls;
     PlaybackController& m_playback;
     LibraryController& m_library;
+    std::function<std::string()> m_mainCamera;
     std::optional<Mark> m_in;
     std::optional<Mark> m_out;
     ClipExportJob* m_job;

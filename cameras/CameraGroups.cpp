@@ -209,4 +209,12 @@ const CameraFile* FindCameraFile(const CameraGroup& group, std::string_view name
     return nullptr;
 }
 
+std::string CameraList(const CameraGroup& group) {
+    std::string cameras;
+    for (const auto& camera : group.cameras)
+        if (!camera.camera.empty())
+            cameras += (cameras.empty() ? "" : ", ") + camera.camera + " (" + camera.label + ")";
+    return cameras;
+}
+
 } // namespace quello

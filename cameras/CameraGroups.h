@@ -59,4 +59,8 @@ std::string MainCameraMovie(const std::string& moviePath);
 // to case ("back", "B", "Left_Repeater"). nullptr when none does. Plain function.
 const CameraFile* FindCameraFile(const CameraGroup& group, std::string_view name);
 
+// The cameras of `group` for a message: "front (F), back (B)"; empty when no file's name names
+// a camera. Plain function.
+std::string CameraList(const CameraGroup& group);
+
 } // namespace quello

@@ -1,5 +1,7 @@
 #include "ClipSpan.h"
 
+#include "cameras/CameraGroups.h"
+#include "cameras/CameraName.h"
 #include "recordings/MovieListing.h"
 #include "recordings/RecordingLibrary.h"
 #include "recordings/RecordingTrip.h"
@@ -108,10 +110,30 @@ ClipSpan Resolve(const std::vector<std::string>& trip, std::size_t at, double fr
         const double pieceFrom = std::max(0.0, from - starts[i]);
         const double pieceTo = std::min(lengths[i], to - starts[i]);
         if (pieceTo - pieceFrom > kEpsilon && pieceFrom < lengths[i] - kEpsilon)
-            span.pieces.push_back({trip[i], pieceFrom, pieceTo});
+            span.pieces.push_back({trip[i], pieceFrom, pieceTo, {}});
     }
     span.ok = true;
     return span;
+}
+
+// The movies of `folder` a trip of the movie named `name` may hold: those of its camera when
+// its name names one, since the other cameras' files of a moment start and end alike and
+// would join in their stead; else the folder's list as the player has it.
+std::vector<std::string> CameraMovies(const std::string& folder, const std::string& name) {
+    const auto camera = ParseCameraName(name);
+    if (!camera)
+        return ListMovieFiles(folder);
+    std::vector<std::string> movies;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string other = it->path().filename().string();
+        const auto otherCamera = ParseCameraName(other);
+        std::error_code typeError;
+        if (otherCamera && otherCamera->camera == camera->camera && it->is_regular_file(typeError))
+            movies.push_back(it->path().string());
+    }
+    return movies;
 }
 
 } // namespace
@@ -150,7 +172,7 @@ ClipSpan FindClipSpan(const std::string& moviePath, double from, double to) {
     std::string folder = fs::path(moviePath).parent_path().string();
     if (folder.empty())
         folder = ".";
-    std::vector<std::string> movies = ListMovieFiles(folder);
+    std::vector<std::string> movies = CameraMovies(folder, Name(moviePath));
     SortFolderOrder(movies);
     const std::string name = Name(moviePath);
     const auto self = std::find_if(movies.begin(), movies.end(),
@@ -169,6 +191,36 @@ ClipSpan FindClipSpan(const std::string& moviePath, double from, double to) {
     for (std::ptrdiff_t i = begin; i < std::ptrdiff_t(movies.size()) && !library->isFull(); ++i)
         library->Add(movies[std::size_t(i)], row);
     return FindClipSpan(*library, 0, from, to);
+}
+
+ClipSpan ShownByCamera(ClipSpan span, std::string_view camera) {
+    if (!span.ok)
+        return span;
+    for (ClipPiece& piece : span.pieces) {
+        const auto group = CameraGroupOf(piece.moviePath);
+        const CameraFile* file = group ? FindCameraFile(*group, camera) : nullptr;
+        if (!file) {
+            const std::string cameras = group ? CameraList(*group) : std::string();
+            span.ok = false;
+            span.error =
+                Name(piece.moviePath) + ": no camera '" + std::string(camera) +
+                "' in this moment (" +
+                (cameras.empty() ? "its file name names no camera" : "its cameras: " + cameras) +
+                ")";
+            span.pieces.clear();
+            return span;
+        }
+        piece.telemetryPath = piece.telemetryMovie();
+        piece.moviePath = file->path;
+    }
+    return span;
+}
+
+ClipSpan FindCameraClipSpan(const std::string& moviePath, double from, double to,
+                            std::string_view camera) {
+    if (camera.empty())
+        return FindClipSpan(moviePath, from, to);
+    return ShownByCamera(FindClipSpan(MainCameraMovie(moviePath), from, to), camera);
 }
 
 } // namespace quello

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quello {
@@ -12,6 +13,13 @@ struct ClipPiece {
     std::string moviePath;
     double from = 0;
     double to = 0;
+    // The movie whose telemetry and clock stand for the piece when they are not moviePath's own:
+    // the main camera's of its moment when the picture is another camera's. Empty: moviePath.
+    std::string telemetryPath;
+
+    const std::string& telemetryMovie() const {
+        return telemetryPath.empty() ? moviePath : telemetryPath;
+    }
 };
 
 // A clip's span resolved to the recordings it meets, in time order.
@@ -42,8 +50,23 @@ ClipSpan FindClipSpan(const RecordingLibrary& library, int fromIndex, double fro
                       double to);
 
 // The same for a movie given by its path: its trip is looked for among the movies of its
-// folder, listed and ordered as the player lists a folder. The pieces of the other recordings
-// name them by the folder of `moviePath` as given.
+// folder, listed and ordered as the player lists a folder; when the movie's name names a camera
+// (CameraName), among that camera's movies of the folder only, of any movie extension. The
+// pieces of the other recordings name them by the folder of `moviePath` as given.
 ClipSpan FindClipSpan(const std::string& moviePath, double from, double to);
+
+// The span's pictures taken from camera `camera` (a camera name or label in any case, as
+// FindCameraFile matches them): each piece's movie becomes that camera's file of the piece's
+// moment (CameraGroupOf), its telemetryPath the movie it replaces. A piece whose moment lacks
+// the camera refuses the whole span, naming the moment's cameras. Reads the movies' headers;
+// plain function.
+ClipSpan ShownByCamera(ClipSpan span, std::string_view camera);
+
+// FindClipSpan on the main camera's recordings of the moment `moviePath` belongs to, seconds
+// of `moviePath` being the main camera's too, then ShownByCamera(camera): the trip and the
+// telemetry are the main camera's, the picture `camera`'s. An empty `camera` is
+// FindClipSpan(moviePath, from, to). Plain function.
+ClipSpan FindCameraClipSpan(const std::string& moviePath, double from, double to,
+                            std::string_view camera);
 
 } // namespace quello

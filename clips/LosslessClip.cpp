@@ -411,7 +411,7 @@ ClipReport LosslessClip::Write() {
     std::vector<std::string> datFiles;
     for (const auto& src : sources) {
         std::string dat;
-        if (!FindTelemetryFile(src->piece.moviePath, dat))
+        if (!FindTelemetryFile(src->piece.telemetryMovie(), dat))
             break;
         datFiles.push_back(dat);
     }
@@ -426,7 +426,7 @@ ClipReport LosslessClip::Write() {
         gpsFound = std::async(std::launch::async, [&sources, &gps] {
             bool found = false;
             for (std::size_t k = 0; k < sources.size(); ++k) {
-                const std::string& movie = sources[k]->piece.moviePath;
+                const std::string& movie = sources[k]->piece.telemetryMovie();
                 LoadMovieTelemetry(movie, SavedGpsOptions(movie), *gps[k]);
                 found = found || gps[k]->fixCount > 0;
             }
@@ -467,7 +467,7 @@ ClipReport LosslessClip::Write() {
     std::tm created{};
     std::uint32_t seconds = 0;
     int readOnly = 0;
-    ReadMovieHeader(head.piece.moviePath, created, seconds, readOnly);
+    ReadMovieHeader(head.piece.telemetryMovie(), created, seconds, readOnly);
     if (created.tm_mday != 0) {
         const std::int64_t when = std::int64_t(::timegm(&created)) * 1000000;
         const std::int64_t shift = av_rescale_q(head.first.pts, head.vtb, AVRational{1, 1000000});
@@ -611,7 +611,7 @@ ClipReport LosslessClip::Write() {
             TelemetryPlan plan = PlanTelemetry(starts, offsets, report.length);
             std::string text;
             if (!DatText(datFiles, plan, text))
-                return fail("cannot read the telemetry of " + Name(head.piece.moviePath));
+                return fail("cannot read the telemetry of " + Name(head.piece.telemetryMovie()));
             if (!telemetryFile.WriteAll(text))
                 return fail("cannot write " + telemetryOut);
             if (!SliceReadsBack(datFiles, telemetryFile.tempPath(), plan))

@@ -36,12 +36,13 @@ struct ClipReport {
 // is copied over the same time. The recordings' tracks must match (codec, picture size, pixel
 // format, profile and level, codec set-up data; sound codec, rate and channels): otherwise
 // nothing is written and the error names the difference.
-// Telemetry: when every piece has the camera's telemetry file, OUT.DAT holds the G-sensor
-// samples (10/s) and fixes (1/s) of the span from each piece's file in order; sample j shows
-// what the original shows at the middle of [j/10, (j+1)/10) of the clip (fix i: of second i),
-// the first piece's aligned as floor(10 * start) and floor(start) of its recording. Otherwise,
-// when a piece has GPS from another source (a GPX or NMEA log, the movie's own), OUT.gpx holds
-// the fixes of the span; with neither, no telemetry file is written.
+// Telemetry, and the clip's creation time, come from each piece's telemetryMovie(), which
+// may be another camera's than the picture's. When every piece has the camera's telemetry file,
+// OUT.DAT holds the G-sensor samples (10/s) and fixes (1/s) of the span from each piece's file in
+// order; sample j shows what the original shows at the middle of [j/10, (j+1)/10) of the clip (fix
+// i: of second i), the first piece's aligned as floor(10 * start) and floor(start) of its
+// recording. Otherwise, when a piece has GPS from another source (a GPX or NMEA log, the movie's
+// own), OUT.gpx holds the fixes of the span; with neither, no telemetry file is written.
 //
 // One job per object, run on the calling thread; the cancel flag may be set from any thread
 // or a signal handler. A failure or a cancel leaves no file behind. Write() silences

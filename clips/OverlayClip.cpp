@@ -2,8 +2,10 @@
 
 #include "ClipMedia.h"
 #include "ClipOutputFile.h"
+#include "ComposedViews.h"
 #include "OverlayPainter.h"
 
+#include "cameras/CameraGroups.h"
 #include "cameras/SeiTelemetry.h"
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetryRoute.h"
@@ -167,14 +169,14 @@ ClipReport OverlayClip::Write() {
         std::tm created{};
         std::uint32_t seconds = 0;
         int readOnly = 0;
-        ReadMovieHeader(piece.moviePath, created, seconds, readOnly);
+        const std::string& movie = piece.telemetryMovie();
+        ReadMovieHeader(movie, created, seconds, readOnly);
         if (created.tm_mday != 0)
             facts[i].created = created;
         facts[i].duration = seconds;
-        if (LoadMovieTelemetry(piece.moviePath, SavedGpsOptions(piece.moviePath),
-                               *facts[i].telemetry)
-                .source == TelemetrySource::Sei)
-            facts[i].car = SeiTelemetry::LoadCarSignals(piece.moviePath);
+        if (LoadMovieTelemetry(movie, SavedGpsOptions(movie), *facts[i].telemetry).source ==
+            TelemetrySource::Sei)
+            facts[i].car = SeiTelemetry::LoadCarSignals(movie);
         for (const RoutePoint& point : RouteOf(*facts[i].telemetry))
             if (point.second >= std::floor(piece.from) && point.second <= std::ceil(piece.to))
                 route.emplace_back(point.longitude, point.latitude);
@@ -199,6 +201,7 @@ ClipReport OverlayClip::Write() {
     std::vector<QImage> regionImages;
     bool fullRange = false;
     std::int64_t offset = 0; // the output's time of the current piece's first frame
+    bool composed = false;   // every camera of the moment on the picture
     double done = 0;         // seconds of the span written before the current piece
 
     auto writeEncoded = [&]() -> int {
@@ -254,9 +257,29 @@ ClipReport OverlayClip::Write() {
         if (rc < 0)
             return fail("cannot decode " + piece.moviePath + ": " + AvError(rc));
 
+        std::unique_ptr<ComposedViews> views;
+        if (m_options.allCameras) {
+            std::vector<std::string> movies{piece.moviePath};
+            if (const auto group = CameraGroupOf(piece.moviePath))
+                for (const CameraFile& camera : group->cameras)
+                    if (camera.path != piece.moviePath)
+                        movies.push_back(camera.path);
+            // A recording of no other camera keeps its own picture, unless the clip's pictures
+            // are composed already.
+            composed = index > 0 ? composed : movies.size() > 1;
+            if (composed) {
+                views = std::make_unique<ComposedViews>();
+                if (!views->Open(movies, input.decoder->width, input.decoder->height, piece.from,
+                                 why))
+                    return fail(why);
+            }
+        }
+
         if (!output.format) {
-            const int width = m_options.width > 0 ? m_options.width : input.decoder->width & ~1;
-            const int height = m_options.height > 0 ? m_options.height : input.decoder->height & ~1;
+            const int shownWidth = views ? views->width() : input.decoder->width & ~1;
+            const int shownHeight = views ? views->height() : input.decoder->height & ~1;
+            const int width = m_options.width > 0 ? m_options.width : shownWidth;
+            const int height = m_options.height > 0 ? m_options.height : shownHeight;
             if (width < 16 || height < 16)
                 return fail("the picture is too small to encode");
             fullRange = m_options.width == 0 && (input.decoder->pix_fmt == AV_PIX_FMT_YUVJ420P ||
@@ -546,9 +569,13 @@ ClipReport OverlayClip::Write() {
                         }
                     }
                     lastEnd = pts + length;
-                    rc = encodeFrame(
-                        decoded.frame,
-                        offset + av_rescale_q(pts - firstPts, vtb, output.encoder->time_base));
+                    AVFrame* shown = views
+                                         ? views->Compose(decoded.frame, double(pts) * av_q2d(vtb))
+                                         : decoded.frame;
+                    if (!shown)
+                        return fail("out of memory");
+                    rc = encodeFrame(shown, offset + av_rescale_q(pts - firstPts, vtb,
+                                                                  output.encoder->time_base));
                     av_frame_unref(decoded.frame);
                     if (rc < 0)
                         return fail("cannot encode " + m_outputPath + ": " + AvError(rc));

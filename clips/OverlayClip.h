@@ -15,6 +15,10 @@ struct OverlayOptions {
     int crf = 20;                    // libx264's constant rate factor, 0..51
     std::string preset = "veryfast"; // libx264's speed preset
     int width = 0, height = 0;       // the output picture; 0 x 0 keeps the first recording's
+    // The picture: every camera of each recording's moment composed (ComposedViews), the
+    // pieces being the main camera's recordings; the default size is the composed picture's.
+    // A clip whose first recording is of no moment of several cameras shows it alone.
+    bool allCameras = false;
 };
 
 // Re-encodes the pieces of a clip into one H.264 MP4 file with the telemetry burned into the
@@ -25,7 +29,8 @@ struct OverlayOptions {
 // Frames: each piece shows the frames whose presentation interval [pts, pts + duration) meets
 // its [from, to] (LosslessClip's rule), decoded from the key frame before; the pieces follow
 // one another without a gap. The clip's time 0 is the first piece's first frame and its
-// creation time is that recording's plus that frame's time. The report's start and end are in
+// creation time is that recording's plus that frame's time. The overlay's telemetry and clock
+// are each piece's telemetryMovie()'s. The report's start and end are in
 // seconds of the first and the last piece's recording.
 //
 // One job per object, run on the calling thread (the codecs add threads of their own). It

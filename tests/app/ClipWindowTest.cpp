@@ -1,9 +1,11 @@
-// A clip of what is on screen: In and Out across the recordings of a trip, and the export that
-// runs beside playback.
+// A clip of what is on screen: In and Out across the recordings of a trip, the export that runs
+// beside playback, and the camera shown as the main view.
 #include "PlayerWindow.h"
 
 #include "app/ClipController.h"
 #include "app/ClipExportJob.h"
+#include "app/MultiViewController.h"
+#include "cameras/SeiTelemetry.h"
 
 namespace quello {
 namespace {
@@ -99,6 +101,43 @@ TEST_F(PlayerWindow, ClipMarksSpanTheTripAndTheExportCanBeCancelled) {
     ASSERT_EQ(around.pieces.size(), 2u);
     EXPECT_NEAR(around.pieces.front().from, 7.0, 0.05);
     EXPECT_NEAR(around.pieces.back().to, 12.0, 0.05);
+}
+
+// With the back view made the main one by a click, a clip of the car's two-clip drive takes the
+// back camera's files, with the front's telemetry.
+TEST_F(PlayerWindow, AClipTakesTheCameraOfTheMainView) {
+    SeiTelemetry::Register(); // as the program does at start: the front's GPS is in its video
+    const QString tesla = dir.filePath("tesla");
+    ASSERT_EQ(QProcess::execute(MAKE_TESLACAM, {tesla, "--minutes", "2", "--clip-seconds", "3",
+                                                "--size", "320x240", "--fps", "30", "--cameras",
+                                                "front,back", "--no-events"}),
+              0);
+    EXPECT_EQ(window->AddStartupPaths({tesla}), QStringList());
+    ClickRow(0);
+    ASSERT_TRUE(WaitFor([&] { return State() == Paused && window->engine().composed(); }));
+    MultiViewController& views = window->views();
+    auto* host = window->findChild<CVideoHost*>();
+    const ViewLayout& layout = views.layout();
+    const ViewRect& back = layout.viewSlots()[1];
+    const QRect rect = host->videoRect();
+    QTest::mouseClick(host, Qt::LeftButton, {},
+                      rect.topLeft() +
+                          QPoint((back.x + back.w / 2) * rect.width() / layout.width(),
+                                 (back.y + back.h / 2) * rect.height() / layout.height()));
+    ASSERT_TRUE(WaitFor([&] { return views.camera(views.layout().main()) == "back"; }));
+
+    ClipController& clips = window->clips();
+    const ClipSpan span = clips.CurrentSpan();
+    ASSERT_TRUE(span.ok) << span.error;
+    ASSERT_EQ(span.pieces.size(), 2u) << "10 s from the start: the drive's two clips";
+    for (const ClipPiece& piece : span.pieces) {
+        EXPECT_TRUE(piece.moviePath.ends_with("-back.mp4")) << piece.moviePath;
+        EXPECT_TRUE(piece.telemetryPath.ends_with("-front.mp4")) << piece.telemetryPath;
+    }
+    ASSERT_TRUE(clips.StartExport(dir.filePath("back.MOV"), false));
+    ASSERT_TRUE(WaitFor([&] { return !clips.exporting(); }));
+    EXPECT_TRUE(clips.job().report().ok) << clips.job().report().error;
+    EXPECT_EQ(clips.job().report().telemetryPath, dir.filePath("back.gpx").toStdString());
 }
 
 } // namespace

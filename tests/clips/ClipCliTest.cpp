@@ -1,8 +1,10 @@
 // `quello clip` on a 6 s movie (30 fps, a key frame every second, reordered frames, sound) with
 // a telemetry file whose every sample and fix differs from the others, and on trips of 4 s
 // recordings that follow one another: three with such telemetry files, two with GPX logs, and
-// two whose pictures differ in size; and `quello clip --overlay` on a 960x540 one, with and
-// without telemetry, and on a car's front-camera clip with its own signals.
+// two whose pictures differ in size, and a car's two-camera drive of two 3 s clips; and
+// `quello clip --overlay` on a 960x540 one, with and without telemetry, and on a car's
+// front-camera clip with its own signals, its picture also taken from the back camera or from
+// every camera at once.
 #include "recordings/MovieHeader.h"
 #include "recordings/TelemetryParser.h"
 #include "recordings/TelemetrySet.h"
@@ -122,6 +124,19 @@ protected:
                        std::to_string(4 * n + second) + "Z</time></trkpt>";
             s_dir->write("gps/G" + std::to_string(n + 1) + ".gpx", gpx + "</trkseg></trk></gpx>");
         }
+        // The car's drive, and a copy whose second moment has no back camera.
+        const auto tesla = RunProgram({MAKE_TESLACAM, s_dir->file("tesla"), "--minutes", "2",
+                                       "--clip-seconds", "3", "--size", "320x240", "--fps", "30",
+                                       "--cameras", "front,back", "--no-events"});
+        ASSERT_EQ(tesla.exitCode, 0) << tesla.err;
+        RunProgram({"cp", "-r", s_dir->file("tesla"), s_dir->file("lack")});
+        std::remove(Drive("lack", 3, "back").c_str());
+    }
+    // The car's file of `camera` of the moment `second`s into the drive.
+    static std::string Drive(const char* root, int second, const char* camera) {
+        return s_dir->file(std::string(root) +
+                           "/TeslaCam/RecentClips/2024-05-01/2024-05-01_10-00-0" +
+                           std::to_string(second) + "-" + camera + ".mp4");
     }
     static void TearDownTestSuite() {
         delete s_trip;
@@ -295,6 +310,50 @@ TEST_F(ClipTest, JoinsTheRecordingsOfATripFrameForFrameWithTheirTelemetry) {
     }
 }
 
+// A camera chosen among the moment's, across the join of the drive's two clips: the clip holds
+// that camera's frames, while the trip and the telemetry beside the clip stay the front's
+// (the car's GPS in the front video: 37 + 0.0001 t).
+TEST_F(ClipTest, TakesTheChosenCamerasFramesWithTheMainCamerasTelemetry) {
+    const struct {
+        int second; // the moment given: 0 or 3 s into the drive
+        const char* given;
+        const char* camera;
+        const char* from;
+        const char* to;
+        const char* shown;
+    } cases[] = {
+        {0, "front", "back", "2.51", "4.5", "back"},
+        {3, "back", "f", "-0.49", "1.5", "front"},
+        {3, "back", "BACK", "-0.49", "1.5", "back"},
+        {0, "front", "", "2.51", "4.5", "front"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.given) + " --camera " + c.camera);
+        TempDir out;
+        const std::string clip = out.file("clip.mp4");
+        std::vector<std::string> args = {
+            "clip", Drive("tesla", c.second, c.given), "--from", c.from, "--to", c.to, "-o", clip};
+        if (*c.camera)
+            args.insert(args.end(), {"--camera", c.camera});
+        const auto run = RunQuello(args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const double from = std::stod(c.from) + c.second, to = std::stod(c.to) + c.second;
+        std::vector<std::string> expected, got;
+        for (int moment : {0, 3})
+            for (const auto& f : DecodedFrames(Drive("tesla", moment, c.shown)))
+                if (f.pts + moment <= to + 1e-9 && f.pts + moment + f.duration > from + 1e-9)
+                    expected.push_back(f.md5);
+        for (const auto& f : DecodedFrames(clip))
+            got.push_back(f.md5);
+        EXPECT_EQ(got, expected);
+        const std::string gpx = TempDir::read(out.file("clip.gpx"));
+        std::vector<std::string> latitudes;
+        for (std::size_t at = 0; (at = gpx.find("lat=\"", at)) != std::string::npos; at += 5)
+            latitudes.push_back(gpx.substr(at + 5, 9));
+        EXPECT_EQ(latitudes, (std::vector<std::string>{"37.000200", "37.000300", "37.000400"}));
+    }
+}
+
 // G1 and G2 have their GPS in GPX logs beside them: the clip gets the points of its span.
 TEST_F(ClipTest, GivesAJoinedClipTheGpsPointsOfItsSpan) {
     TempDir out;
@@ -335,6 +394,30 @@ TEST_F(ClipTest, RefusesBadRequestsAndLeavesNothing) {
         {"unreadable movie", {"clip", "DAT", "--from", "1", "--to", "2", "-o", "OUT"}, 1},
         {"folder is a file", {"clip", "MOVIE", "--from", "1", "--to", "2", "-o", "FILE/c.mov"}, 1},
         {"disk full", {"FULL", "clip", "MOVIE", "--from", "0", "--to", "6", "-o", "OUT"}, 1},
+        {"a camera the moment lacks",
+         {"clip", "TESLA", "--from", "2", "--to", "4", "--camera", "left_repeater", "-o", "OUT"},
+         1,
+         "2024-05-01_10-00-00-front.mp4: no camera 'left_repeater' in this moment (its cameras: "
+         "front (F), back (B))"},
+        {"a later moment lacks it",
+         {"clip", "LACK", "--from", "2", "--to", "4", "--camera", "B", "-o", "OUT"},
+         1,
+         "2024-05-01_10-00-03-front.mp4: no camera 'B'"},
+        {"overlay of a camera the moment lacks",
+         {"clip", "TESLA", "--from", "2", "--to", "4", "--camera", "LR", "--overlay", "-o",
+          "OUT.mp4"},
+         1,
+         "no camera 'LR'"},
+        {"a movie of no camera",
+         {"clip", "MOVIE", "--from", "1", "--to", "2", "--camera", "back", "-o", "OUT"},
+         1,
+         "its file name names no camera"},
+        {"every camera without the overlay",
+         {"clip", "TESLA", "--from", "1", "--to", "2", "--camera", "all", "-o", "OUT"},
+         2},
+        {"no camera named",
+         {"clip", "TESLA", "--from", "1", "--to", "2", "--camera", "", "-o", "OUT"},
+         2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -350,6 +433,8 @@ TEST_F(ClipTest, RefusesBadRequestsAndLeavesNothing) {
                 a = s_dir->file("trip/T3.MOV");
             else if (a == "O1")
                 a = s_dir->file("odd/O1.MOV");
+            else if (a == "TESLA" || a == "LACK")
+                a = Drive(a == "TESLA" ? "tesla" : "lack", 0, "front");
             else if (a.rfind("OUT", 0) == 0)
                 a = out.file("c" + (a == "OUT" ? std::string(".mov") : a.substr(3)));
             else if (a.rfind("FILE", 0) == 0)
@@ -420,8 +505,9 @@ protected:
         }
         s_dir->write("WITH.DAT", dat);
         RunProgram({"cp", s_dir->file("WITH.MOV"), s_dir->file("BARE.MOV")});
-        const auto tesla = RunProgram({MAKE_TESLACAM, s_dir->file("tesla"), "--clip-seconds", "3",
-                                       "--size", "960x540", "--fps", "30", "--cameras", "front"});
+        const auto tesla =
+            RunProgram({MAKE_TESLACAM, s_dir->file("tesla"), "--clip-seconds", "3", "--size",
+                        "960x540", "--fps", "30", "--cameras", "front,back", "--no-events"});
         ASSERT_EQ(tesla.exitCode, 0) << tesla.err;
     }
     static void TearDownTestSuite() { delete s_dir; }
@@ -460,6 +546,7 @@ TEST_F(OverlayTest, ShowsTheFramesOfTheSpanWithTheOverlayOnlyWhereItIsDrawn) {
         const char* from;
         const char* to;
         std::vector<const char*> drawn, untouched;
+        const char* camera = ""; // the picture's, when another than the movie's
     } cases[] = {
         {"WITH.MOV", "1.5", "3.2", {band, map}, {clear, carRow}},
         {"WITH.MOV", "2.99", "3.01", {band, map}, {clear}},
@@ -467,15 +554,23 @@ TEST_F(OverlayTest, ShowsTheFramesOfTheSpanWithTheOverlayOnlyWhereItIsDrawn) {
         {"BARE.MOV", "1.51", "2.5", {clock}, {clear, bandRight, map}},
         // The car's own signals in a row over the band, which only they bring.
         {front, "0", "2.5", {carRow, band, map}, {aboveCarRow}},
+        // The back camera's picture with the front's signals.
+        {front, "0", "2.5", {carRow, band, map}, {aboveCarRow}, "back"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.movie + " " + c.from + "-" + c.to);
+        SCOPED_TRACE(c.movie + " " + c.from + "-" + c.to + " " + c.camera);
         TempDir out;
         const std::string clip = out.file("o.mp4");
-        const std::string movie = s_dir->file(c.movie);
+        const std::string given = s_dir->file(c.movie);
+        std::string movie = given; // the one whose picture the clip shows
+        if (*c.camera)
+            movie.replace(movie.rfind("front"), 5, c.camera);
         const auto frames = DecodedFrames(movie);
-        const auto run =
-            RunQuello({"clip", movie, "--from", c.from, "--to", c.to, "--overlay", "-o", clip});
+        std::vector<std::string> args = {"clip", given,       "--from", c.from, "--to",
+                                         c.to,   "--overlay", "-o",     clip};
+        if (*c.camera)
+            args.insert(args.end(), {"--camera", c.camera});
+        const auto run = RunQuello(args);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const double from = std::stod(c.from), to = std::stod(c.to);
         std::vector<double> expected;
@@ -497,6 +592,38 @@ TEST_F(OverlayTest, ShowsTheFramesOfTheSpanWithTheOverlayOnlyWhereItIsDrawn) {
         for (const char* crop : c.untouched)
             EXPECT_GT(Psnr(clip, movie, start, crop), 30) << crop;
     }
+}
+
+// Every camera of the moment on one picture, the front's (the main camera's) first, each at half
+// the front's size side by side, given the back's file: the name and frame number each view
+// burns into its top left corner are that camera's from the span's first frame (the 15th) on.
+TEST_F(OverlayTest, EveryCameraOnOnePictureFrameForFrame) {
+    TempDir out;
+    const std::string clip = out.file("all.mp4");
+    const std::string day =
+        s_dir->file("tesla/TeslaCam/RecentClips/2024-05-01/2024-05-01_10-00-00-");
+    const auto run = RunQuello({"clip", day + "back.mp4", "--from", "0.5", "--to", "2.5",
+                                "--camera", "ALL", "--overlay", "-o", clip});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto probe =
+        RunProgram({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                    "stream=width,height,nb_frames", "-of", "csv=p=0", clip});
+    EXPECT_EQ(probe.out, "960,270,61\n");
+    // Frames paired by their numbers: the cameras' clocks round frame times differently.
+    const auto psnr = [&](int x, const std::string& camera) {
+        const auto r = RunProgram(
+            {"ffmpeg", "-nostdin", "-i", clip, "-i", day + camera + ".mp4", "-lavfi",
+             "[0:v]settb=1/30,setpts=N,crop=200:40:" + std::to_string(x) +
+                 ":0[a];[1:v]select=gte(n\\,15),settb=1/30,setpts=N,scale=480:270,crop=200:40:0:"
+                 "0[b];[a][b]psnr=shortest=1",
+             "-f", "null", "-"});
+        const auto at = r.err.find("average:");
+        return at == std::string::npos ? -1 : std::stod(r.err.substr(at + 8));
+    };
+    EXPECT_GT(psnr(0, "front"), 30);
+    EXPECT_GT(psnr(480, "back"), 30);
+    EXPECT_LT(psnr(0, "back"), 25);
+    EXPECT_LT(psnr(480, "front"), 25);
 }
 
 TEST_F(OverlayTest, RefusedOrCancelledLeavesNothing) {

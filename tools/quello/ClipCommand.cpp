@@ -45,9 +45,9 @@ const char* ClipCommand::summary() const {
 }
 
 std::string ClipCommand::help() const {
-    return "usage: quello clip MOVIE --from S --to S -o OUT.mov|OUT.mp4\n"
-           "       quello clip MOVIE --from S --to S --overlay [--crf N] [--size WxH] -o "
-           "OUT.mp4\n\n"
+    return "usage: quello clip MOVIE --from S --to S [--camera NAME] -o OUT.mov|OUT.mp4\n"
+           "       quello clip MOVIE --from S --to S [--camera NAME|all] --overlay [--crf N]\n"
+           "                   [--size WxH] -o OUT.mp4\n\n"
            "Copies the frames from the one shown at S (--from) to the one shown at S (--to),\n"
            "seconds of the recording (decimal), into OUT without re-encoding; sound comes\n"
            "along. The clip starts at the first of those frames and its creation time is the\n"
@@ -65,6 +65,18 @@ std::string ClipCommand::help() const {
            "  <OUT> <start> <end> <frames>\n"
            "  <telemetry file>\n"
            "Exit code 1, writing nothing, when the span can't be cut or joined.\n"
+           "\n"
+           "--camera NAME takes the picture of another camera of MOVIE's moment (see quello\n"
+           "info): NAME is a camera (front, rear, back, left_repeater, ...) or its label (F,\n"
+           "R, B, LR, ...), in any case. The span and its trip are the main camera's, so are the\n"
+           "telemetry file and the overlay's telemetry; each recording of the span gives its\n"
+           "moment's file of that camera. A moment of the span without that camera is refused,\n"
+           "naming its cameras, and nothing is written. Without --camera the clip shows MOVIE's\n"
+           "own camera. --camera all, with --overlay only, takes every camera of each moment\n"
+           "on one picture: the main camera's first, two side by side, three or four as 2 x 2,\n"
+           "five or six as 3 x 2, the whole as wide as the main camera's picture (at most 1280),\n"
+           "each view showing its frame of the main one's time; a view without a picture then\n"
+           "is black.\n"
            "\n"
            "--overlay re-encodes the span instead (H.264, MP4 only) with the telemetry drawn\n"
            "into the picture: speedometer and compass, the speed in km/h and mph, the G-sensor\n"
@@ -88,8 +100,9 @@ int ClipCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
         else
             words.push_back(!optionsEnded && arg == "-o" ? "--output" : arg);
     }
-    const CommandLine line(words, {"from", "to", "output", "crf", "size"});
-    const char* usage = " (usage: quello clip MOVIE --from S --to S [--overlay] -o OUT)\n";
+    const CommandLine line(words, {"from", "to", "output", "crf", "size", "camera"});
+    const char* usage =
+        " (usage: quello clip MOVIE --from S --to S [--camera NAME] [--overlay] -o OUT)\n";
     if (!line.ok()) {
         err << "quello clip: " << line.error() << usage;
         return kExitUsage;
@@ -105,6 +118,15 @@ int ClipCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     const auto end = ParseSeconds(*to);
     if (!start || !end) {
         err << "quello clip: --from and --to take seconds, like 12 or 3.25" << usage;
+        return kExitUsage;
+    }
+    const std::string camera = line.option("camera").value_or("");
+    if (line.option("camera") && camera.empty()) {
+        err << "quello clip: --camera takes a camera's name or label, like back or B" << usage;
+        return kExitUsage;
+    }
+    if (!overlay && ::strcasecmp(camera.c_str(), "all") == 0) {
+        err << "quello clip: --camera all goes with --overlay" << usage;
         return kExitUsage;
     }
     if (!overlay && (line.option("crf") || line.option("size"))) {
@@ -140,10 +162,10 @@ int ClipCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
         return HelperCommand::RunHelper("clip", "quello-clip-overlay",
                                         {line.positional().front(), Seconds(*start), Seconds(*end),
                                          name, std::to_string(*crf), std::to_string(width),
-                                         std::to_string(height)},
+                                         std::to_string(height), camera},
                                         out, err, true);
     }
-    const ClipSpan span = FindClipSpan(line.positional().front(), *start, *end);
+    const ClipSpan span = FindCameraClipSpan(line.positional().front(), *start, *end, camera);
     if (!span.ok) {
         err << "quello clip: " << span.error << "\n";
         return kExitFailed;

@@ -1,12 +1,14 @@
 // `quello-clip-overlay`: the part of `quello clip --overlay` that needs Qt to paint the
 // overlay. `quello` checks the command line and runs it as
-//   quello-clip-overlay MOVIE FROM TO OUT CRF WIDTH HEIGHT
-// (WIDTH and HEIGHT 0 for the recording's own size), in a process group of its own: a Ctrl+C
-// comes once, passed on by `quello`.
+//   quello-clip-overlay MOVIE FROM TO OUT CRF WIDTH HEIGHT CAMERA
+// (WIDTH and HEIGHT 0 for the recording's own size, CAMERA empty for MOVIE's own, "all" for
+// every camera of the moment composed), in a process
+// group of its own: a Ctrl+C comes once, passed on by `quello`.
 #include "Command.h"
 #include "JobProgress.h"
 #include "JobSignals.h"
 
+#include "cameras/CameraGroups.h"
 #include "cameras/SeiTelemetry.h"
 #include "clips/ClipSpan.h"
 #include "clips/OverlayClip.h"
@@ -17,12 +19,13 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <strings.h>
 
 int main(int argc, char** argv) {
     using namespace quello;
     // A car's front-camera movie carries its telemetry in the video, as for `quello` itself.
     SeiTelemetry::Register();
-    if (argc != 8) {
+    if (argc != 9) {
         std::cerr << "quello clip: the overlay helper is run by quello clip --overlay\n";
         return kExitUsage;
     }
@@ -40,7 +43,9 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
 
-    const ClipSpan span = FindClipSpan(argv[1], from, to);
+    options.allCameras = ::strcasecmp(argv[8], "all") == 0;
+    const ClipSpan span = options.allCameras ? FindClipSpan(MainCameraMovie(argv[1]), from, to)
+                                             : FindCameraClipSpan(argv[1], from, to, argv[8]);
     if (!span.ok) {
         std::cerr << "quello clip: " << span.error << "\n";
         return kExitFailed;

@@ -76,10 +76,7 @@ std::string CameraMovie(const MovieMoment& moment, std::ostream& err) {
     if (group)
         if (const CameraFile* file = FindCameraFile(*group, moment.camera))
             return file->path;
-    std::string cameras;
-    for (const auto& camera : group ? group->cameras : std::vector<CameraFile>{})
-        if (!camera.camera.empty())
-            cameras += (cameras.empty() ? "" : ", ") + camera.camera + " (" + camera.label + ")";
+    const std::string cameras = group ? CameraList(*group) : std::string();
     err << "quello snapshot: " << moment.movie << ": no camera '" << moment.camera
         << "' in this moment ("
         << (cameras.empty() ? "its file name names no camera" : "its cameras: " + cameras) << ")\n";
