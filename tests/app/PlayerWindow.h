@@ -92,9 +92,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(QFile::exists(Media("clip.mov"))) << "the test_media fixture has not run";
         QDir().mkpath(dir.filePath("emptycard"));
-        // Each test starts from the default views; a window remembers the last one's choice.
-        QSettings(QStringLiteral("Quello Player"), QStringLiteral("quello-player"))
-            .remove(QStringLiteral("views"));
+        // Each test keeps what its windows remember (layouts, folders) to itself: the tests run
+        // side by side and would otherwise share one settings file.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
         window = std::make_unique<CPlayerDlg>();
         window->engine().SetAudioOutput(QStringLiteral("null"));
         window->SetCardRoot(dir.filePath("emptycard"));
