@@ -11,6 +11,7 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <map>
 
 namespace quello {
 
@@ -47,15 +48,20 @@ MultiViewController::MultiViewController(CMediaGraph& engine, CVideoHost& host,
 
 void MultiViewController::Prepare(int entry) {
     m_views.clear();
+    const bool listed = entry >= 0 && entry < m_library.library().entryCount();
+    const std::string moviePath = listed ? m_library.library().entry(entry).moviePath : "";
+    const auto own = listed ? ParseCameraName(moviePath) : std::nullopt;
     const std::vector<std::string>& others = m_library.OtherViews(entry);
-    if (entry >= 0 && entry < m_library.library().entryCount() && !others.empty()) {
-        std::vector<std::string> paths{m_library.library().entry(entry).moviePath};
+    if (listed && (!others.empty() || own)) {
+        std::vector<std::string> paths{moviePath};
         paths.insert(paths.end(), others.begin(), others.end());
         int track = 1;
         for (const std::string& path : paths) {
-            View view{path, {}, {}, 0, 0};
-            if (const auto name = ParseCameraName(path))
+            View view{path, {}, 0, {}, 0, 0};
+            if (const auto name = ParseCameraName(path)) {
                 view.camera = name->camera;
+                view.order = name->order;
+            }
             const ViewFacts facts = ProbeView(path);
             view.source = facts.source;
             view.seconds = facts.seconds;
@@ -64,6 +70,15 @@ void MultiViewController::Prepare(int entry) {
                 view.track = track++;
             m_views.push_back(std::move(view));
         }
+        // A camera the other moments have and this one lacks (its file is missing) keeps its
+        // view, which shows "No picture", so the layout stays the same from moment to moment.
+        for (const auto& [camera, order] : ListedCameras()) {
+            if (std::none_of(m_views.begin(), m_views.end(),
+                             [&](const View& v) { return v.camera == camera; }))
+                m_views.push_back(View{{}, camera, order, {}, 0, 0});
+        }
+        std::stable_sort(m_views.begin() + 1, m_views.end(),
+                         [](const View& a, const View& b) { return a.order < b.order; });
     }
     if (m_views.size() < 2) {
         m_views.clear();
@@ -141,6 +156,23 @@ void MultiViewController::ShowCaptions() {
         captions.push_back({QRect(slot.x, slot.y, slot.w, slot.h), QStringLiteral("No picture")});
     }
     m_host.SetCaptions(std::move(captions));
+}
+
+std::map<std::string, int> MultiViewController::ListedCameras() const {
+    std::map<std::string, int> cameras;
+    const auto add = [&](const std::string& path) {
+        if (const auto name = ParseCameraName(path))
+            cameras.emplace(name->camera, name->order);
+    };
+    for (int e = 0; e < m_library.library().entryCount(); ++e) {
+        const std::vector<std::string>& others = m_library.OtherViews(e);
+        if (others.empty())
+            continue;
+        add(m_library.library().entry(e).moviePath);
+        for (const std::string& path : others)
+            add(path);
+    }
+    return cameras;
 }
 
 QString MultiViewController::MainFile() const {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,9 @@ public:
 
 private:
     struct View {
-        std::string path;
+        std::string path; // empty: the moment has no file of this camera
         std::string camera;
+        int order = 0; // the camera's place among the moment's (CameraName::order)
         ViewSource source;
         double seconds = 0;
         int track = 0; // vidN in the engine's graph; 0: not given to it
@@ -56,6 +58,8 @@ private:
     void Apply();
     void ShowCaptions();
     QString MainFile() const;
+    // The cameras of the library's moments of several cameras, with their order.
+    std::map<std::string, int> ListedCameras() const;
 
     CMediaGraph& m_engine;
     CVideoHost& m_host;
