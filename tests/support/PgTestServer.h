@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+namespace quello::test {
+
+// A PostgreSQL server of the test's own, from Debian's postgresql-15: initdb and pg_ctl in a
+// temporary folder, the server listening on a Unix socket in that folder only (no TCP port),
+// trusting its one user `quello`. A server refuses to run as root, so when the tests do, the
+// folder is handed to the user `nobody` and the server runs as that user. The destructor stops
+// the server and removes the folder. Test helper; not thread-safe.
+class PgTestServer {
+public:
+    PgTestServer();
+    ~PgTestServer();
+    PgTestServer(const PgTestServer&) = delete;
+    PgTestServer& operator=(const PgTestServer&) = delete;
+
+    // Whether the server runs; when not, error() says which step failed and what it printed.
+    bool ok() const { return m_running; }
+    const std::string& error() const { return m_error; }
+    // postgresql://quello@/DATABASE?host=FOLDER: the database `database` on this server.
+    std::string Url(const std::string& database) const;
+
+private:
+    bool Run(const std::string& step, const std::string& command);
+
+    std::string m_folder;
+    std::string m_bin;
+    std::string m_runAs; // "runuser -u nobody -- " when the tests run as root
+    bool m_running = false;
+    std::string m_error;
+};
+
+} // namespace quello::test
