@@ -1,5 +1,6 @@
 #include "ClipController.h"
 
+#include "AppSettings.h"
 #include "ClipExportJob.h"
 #include "LibraryController.h"
 #include "PlaybackController.h"
@@ -17,7 +18,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
-#include <QSettings>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -30,14 +30,10 @@ namespace {
 
 const QString kFolderKey = QStringLiteral("clips/folder");
 
-QSettings Settings() {
-    return QSettings(QStringLiteral("Quello Player"), QStringLiteral("quello-player"));
-}
-
 // Where a new clip goes: the folder the last one went to, else the user's videos; never the
 // card the recording is on.
 QString ClipFolder() {
-    const QString remembered = Settings().value(kFolderKey).toString();
+    const QString remembered = AppSettings().value(kFolderKey).toString();
     if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
         return remembered;
     const QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
@@ -237,7 +233,7 @@ void ClipController::AskAndExport(bool overlay) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().first();
-    Settings().setValue(kFolderKey, QFileInfo(path).absolutePath());
+    AppSettings().setValue(kFolderKey, QFileInfo(path).absolutePath());
     StartExport(path, overlay);
 }
 

@@ -1,5 +1,6 @@
 #include "EvidenceExport.h"
 
+#include "AppSettings.h"
 #include "PlaybackController.h"
 
 #include "library/RecordingThresholds.h"
@@ -16,7 +17,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QSettings>
 #include <QSpinBox>
 
 namespace quello {
@@ -31,10 +31,6 @@ void Tell(QWidget* window, QMessageBox::Icon icon, const char* objectName, const
     box.exec();
 }
 
-QSettings Settings() {
-    return QSettings(QStringLiteral("Quello Player"), QStringLiteral("quello-player"));
-}
-
 // The dialog's own row "Add a clip of [N] s before and after", as the user last left it.
 struct ClipChoice {
     QCheckBox* add;
@@ -42,7 +38,7 @@ struct ClipChoice {
 };
 
 ClipChoice AddClipChoice(QFileDialog& dialog) {
-    const QSettings settings = Settings();
+    const QSettings settings = AppSettings();
     auto* row = new QWidget(&dialog);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -84,7 +80,7 @@ void ExportEvidence(QWidget* window, PlaybackController& playback, CMyWaveForm& 
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     const ClipChoice clip = AddClipChoice(dialog);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        QSettings settings = Settings();
+        QSettings settings = AppSettings();
         settings.setValue(QStringLiteral("evidence/clip"), clip.add->isChecked());
         settings.setValue(QStringLiteral("evidence/clipSeconds"), clip.seconds->value());
         const QString dir = dialog.selectedFiles().first();

@@ -1,5 +1,6 @@
 #include "MultiViewController.h"
 
+#include "AppSettings.h"
 #include "LibraryController.h"
 
 #include "cameras/CameraName.h"
@@ -8,7 +9,6 @@
 #include "playback/CVideoHost.h"
 
 #include <QFile>
-#include <QSettings>
 
 #include <algorithm>
 #include <map>
@@ -24,10 +24,6 @@ constexpr int kComposedMaxWidth = 1280;
 constexpr double kEndSlack = 0.05;
 constexpr int kCaptionTickMs = 200;
 
-QSettings Settings() {
-    return QSettings(QStringLiteral("Quello Player"), QStringLiteral("quello-player"));
-}
-
 QString FromPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
@@ -37,10 +33,10 @@ QString FromPath(const std::string& path) {
 MultiViewController::MultiViewController(CMediaGraph& engine, CVideoHost& host,
                                          LibraryController& library, QObject* parent)
     : QObject(parent), m_engine(engine), m_host(host), m_library(library) {
-    const int stored = Settings().value(QStringLiteral("views/arrangement"), 0).toInt();
+    const int stored = AppSettings().value(QStringLiteral("views/arrangement"), 0).toInt();
     m_arrangement = stored >= 0 && stored <= int(ViewArrangement::Single) ? ViewArrangement(stored)
                                                                           : ViewArrangement::Main;
-    m_mainCamera = Settings().value(QStringLiteral("views/main")).toString().toStdString();
+    m_mainCamera = AppSettings().value(QStringLiteral("views/main")).toString().toStdString();
     m_captionTick.setInterval(kCaptionTickMs);
     connect(&m_captionTick, &QTimer::timeout, this, &MultiViewController::ShowCaptions);
     connect(&m_host, &CVideoHost::Clicked, this, &MultiViewController::OnClicked);
@@ -93,18 +89,14 @@ void MultiViewController::Prepare(int entry) {
     for (const View& view : m_views)
         if (view.track > 1)
             files.push_back(FromPath(view.path));
-    std::vector<int> tracks;
-    for (const View& view : m_views)
-        tracks.push_back(view.track);
-    m_engine.SetViews(std::move(files), QString::fromStdString(m_layout.FilterGraph(tracks)),
-                      MainFile());
+    m_engine.SetViews(std::move(files), Graph(), MainFile());
     ShowCaptions();
     m_captionTick.start();
 }
 
 void MultiViewController::CycleArrangement() {
     m_arrangement = ViewLayout::Next(m_arrangement);
-    Settings().setValue(QStringLiteral("views/arrangement"), int(m_arrangement));
+    AppSettings().setValue(QStringLiteral("views/arrangement"), int(m_arrangement));
     if (m_views.empty())
         return;
     Arrange();
@@ -118,7 +110,7 @@ void MultiViewController::OnClicked(QPoint videoPoint) {
     if (view < 0 || view == m_layout.main() || m_views[view].track == 0)
         return;
     m_mainCamera = m_views[view].camera;
-    Settings().setValue(QStringLiteral("views/main"), QString::fromStdString(m_mainCamera));
+    AppSettings().setValue(QStringLiteral("views/main"), QString::fromStdString(m_mainCamera));
     Arrange();
     Apply();
 }
@@ -137,10 +129,7 @@ void MultiViewController::Arrange() {
 }
 
 void MultiViewController::Apply() {
-    std::vector<int> tracks;
-    for (const View& view : m_views)
-        tracks.push_back(view.track);
-    m_engine.ChangeViews(QString::fromStdString(m_layout.FilterGraph(tracks)), MainFile());
+    m_engine.ChangeViews(Graph(), MainFile());
     ShowCaptions();
 }
 
@@ -173,6 +162,13 @@ std::map<std::string, int> MultiViewController::ListedCameras() const {
             add(path);
     }
     return cameras;
+}
+
+QString MultiViewController::Graph() const {
+    std::vector<int> tracks;
+    for (const View& view : m_views)
+        tracks.push_back(view.track);
+    return QString::fromStdString(m_layout.FilterGraph(tracks));
 }
 
 QString MultiViewController::MainFile() const {

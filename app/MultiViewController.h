@@ -58,6 +58,8 @@ private:
     void Apply();
     void ShowCaptions();
     QString MainFile() const;
+    // The engine's graph for the layout, each view by its track.
+    QString Graph() const;
     // The cameras of the library's moments of several cameras, with their order.
     std::map<std::string, int> ListedCameras() const;
 
