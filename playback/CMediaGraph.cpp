@@ -202,12 +202,17 @@ int CMediaGraph::StepFrameExact(int direction) {
         return 0;
     if (m_state == MediaState::Running)
         TogglePlayPause();
+    // Composed views step as they seek while paused in backward mode: going forward, so that
+    // libmpv's direction does not flip back and forth between a step and the next seek.
+    if (m_backward && !m_viewFiles.empty())
+        TurnForward();
+    else
+        ResumeDirection();
     // A step sent behind a pending seek loses its place: it waits (bounded) for the seek.
-    ResumeDirection();
     WaitForSeek();
     // libmpv's steps go with the play direction: playing backward, its step back is a step
     // forward in the movie.
-    const bool back = (direction < 0) != m_backward;
+    const bool back = (direction < 0) != (m_backward && !m_seekingForward);
     const int rc = m_client->Command(Reply(kUnwatched), {back ? "frame-back-step" : "frame-step"});
     if (rc >= 0 && back)
         m_status->BackStepSent();
@@ -312,7 +317,9 @@ int CMediaGraph::ChangeViews(const QString& graph, const QString& mainFile) {
     // libmpv rebuilds the graph; a paused movie would keep the old picture until its next
     // frame, so the frame on screen is sought again.
     const QByteArray text = graph.toUtf8();
-    if (m_backward && !m_seekingForward)
+    // In backward mode libmpv may show no frame, or none of the views, after the graph is
+    // rebuilt, whichever way it is going at the moment.
+    if (m_backward)
         return ReopenBackward();
     m_client->SetString("lavfi-complex", text.constData());
     if (m_state != MediaState::Running)
@@ -531,6 +538,14 @@ std::vector<unsigned char> CMediaGraph::Capture() {
         return {};
     WaitUntil([this] { return m_capture->answered(); }, kCaptureTimeout);
     return m_capture->TakeAnswer();
+}
+
+void CMediaGraph::TurnForward() {
+    if (m_seekingForward)
+        return;
+    m_client->SetString("play-dir", "forward");
+    m_seekingForward = true;
+    Seek(GetPositionSeconds(), false);
 }
 
 void CMediaGraph::ResumeDirection() {

@@ -152,6 +152,7 @@ private:
     std::vector<unsigned char> CaptureMainView();
     int ReopenBackward();
     void ResumeDirection();
+    void TurnForward();
     int Fail(const char* text, int rc);
     void Teardown();
 

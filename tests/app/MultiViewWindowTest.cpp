@@ -103,7 +103,8 @@ TEST_F(PlayerWindow, TheViewsOfAMomentPlayFrameLockedInEveryLayout) {
 
     // A seek while paused in reverse, then a new main view while still in reverse.
     window->engine().SetPositionSeconds(0.5);
-    EXPECT_TRUE(WaitFor([&] { return locked(15); }));
+    EXPECT_TRUE(WaitFor([&] { return locked(15); }))
+        << "at " << Position() << ": " << testing::PrintToString(Codes(*window));
     // A click on the first small view makes it the main one; snapshots then take it.
     const int back = views.layout().ViewAt(0, 250);
     ASSERT_GT(back, 0);
