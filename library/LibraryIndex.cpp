@@ -1,15 +1,16 @@
 #include "LibraryIndex.h"
 
+#include "GeoBox.h"
+#include "LibrarySchema.h"
+#include "PgConnection.h"
+#include "SqliteConnection.h"
+
 #include "recordings/RecordingTrip.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
-#include <thread>
 #include <tuple>
 #include <unordered_map>
 
@@ -17,89 +18,14 @@ namespace quello {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+using Dialect = SqlConnection::Dialect;
+
 constexpr char kIndexFile[] = "library.sqlite";
-// Long enough for another importer's whole write (a movie's rows) to end first.
-constexpr int kBusyTimeoutMs = 10000;
-constexpr double kEarthRadiusMetres = 6371008.8;
-constexpr double kPi = 3.14159265358979323846;
 // Fixes under one box of the spatial index: 16 s of road, some 200 m in town.
 constexpr int kFixesPerBox = 32;
-
-// The steps from one schema version to the next: kMigrations[v] turns version v into v + 1.
-// Plain SQL types and statements throughout, so that the tables could live on a database
-// server; the spatial index (fix_box) is the one thing only SQLite has.
-const std::vector<std::vector<const char*>> kMigrations = {
-    {
-        "CREATE TABLE recordings ("
-        " id INTEGER PRIMARY KEY,"
-        " path TEXT NOT NULL UNIQUE,"
-        " sha256 TEXT NOT NULL UNIQUE,"
-        " size BIGINT NOT NULL,"
-        " mtime BIGINT NOT NULL,"
-        " has_start INTEGER NOT NULL,"
-        " start BIGINT NOT NULL,"
-        " length INTEGER NOT NULL,"
-        " card TEXT NOT NULL,"
-        " protected INTEGER NOT NULL,"
-        " telemetry_source TEXT NOT NULL,"
-        " threshold_horizontal DOUBLE PRECISION NOT NULL,"
-        " threshold_vertical DOUBLE PRECISION NOT NULL,"
-        " trip_id BIGINT)",
-        "CREATE INDEX recordings_start ON recordings (start)",
-        // The longest recording bounds how far before a time window an overlapping one can
-        // start: with this index that bound is one lookup.
-        "CREATE INDEX recordings_length ON recordings (length)",
-        "CREATE TABLE files ("
-        " id INTEGER PRIMARY KEY,"
-        " path TEXT NOT NULL UNIQUE,"
-        " sha256 TEXT NOT NULL,"
-        " size BIGINT NOT NULL,"
-        " mtime BIGINT NOT NULL,"
-        " kind TEXT NOT NULL,"
-        " recording_id BIGINT REFERENCES recordings (id))",
-        // Companions may share content (two empty side files); movies and logs may not.
-        "CREATE UNIQUE INDEX files_content ON files (sha256) WHERE kind IN ('movie', 'gpslog')",
-        "CREATE INDEX files_size ON files (size)",
-        "CREATE INDEX files_recording ON files (recording_id)",
-        "CREATE TABLE fixes ("
-        " id INTEGER PRIMARY KEY,"
-        " recording_id BIGINT NOT NULL REFERENCES recordings (id),"
-        " second INTEGER NOT NULL,"
-        " latitude DOUBLE PRECISION NOT NULL,"
-        " longitude DOUBLE PRECISION NOT NULL,"
-        " speed INTEGER NOT NULL,"
-        " heading INTEGER NOT NULL)",
-        "CREATE INDEX fixes_recording ON fixes (recording_id, second)",
-        "CREATE VIRTUAL TABLE fix_box USING rtree(id, min_lat, max_lat, min_lon, max_lon)",
-        "CREATE TABLE events ("
-        " id INTEGER PRIMARY KEY,"
-        " recording_id BIGINT NOT NULL REFERENCES recordings (id),"
-        " kind TEXT NOT NULL,"
-        " start_second DOUBLE PRECISION NOT NULL,"
-        " peak_second DOUBLE PRECISION NOT NULL,"
-        " end_second DOUBLE PRECISION NOT NULL,"
-        " peak_g DOUBLE PRECISION NOT NULL)",
-        "CREATE INDEX events_recording ON events (recording_id)",
-        "CREATE TABLE sources ("
-        " card TEXT NOT NULL,"
-        " source_path TEXT NOT NULL,"
-        " size BIGINT NOT NULL,"
-        " mtime BIGINT NOT NULL,"
-        " sha256 TEXT NOT NULL,"
-        " PRIMARY KEY (card, source_path, size, mtime))",
-        "CREATE TABLE imports ("
-        " id INTEGER PRIMARY KEY,"
-        " card TEXT NOT NULL,"
-        " source TEXT NOT NULL,"
-        " started_at BIGINT NOT NULL,"
-        " finished_at BIGINT,"
-        " copied INTEGER NOT NULL,"
-        " skipped INTEGER NOT NULL,"
-        " failed INTEGER NOT NULL,"
-        " bytes BIGINT NOT NULL)",
-    },
-};
+// Ids asked for in one statement (`id IN (...)`); a short list is filled up with its first id,
+// so that every such query is one prepared statement.
+constexpr std::size_t kIdsPerQuery = 64;
 
 // Every table, read once at opening: a damaged root page shows there instead of in the
 // middle of an import.
@@ -110,46 +36,22 @@ constexpr char kRecordingColumns[] =
     "r.id, r.path, r.sha256, r.size, r.mtime, r.has_start, r.start, r.length, r.card, "
     "r.protected, r.telemetry_source, r.threshold_horizontal, r.threshold_vertical, r.trip_id";
 
-bool IsDamage(int rc) {
-    const int primary = rc & 0xff;
-    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
-}
-
-void BindOne(sqlite3_stmt* s, int i, std::int64_t v) {
-    sqlite3_bind_int64(s, i, v);
-}
-void BindOne(sqlite3_stmt* s, int i, int v) {
-    sqlite3_bind_int(s, i, v);
-}
-void BindOne(sqlite3_stmt* s, int i, double v) {
-    sqlite3_bind_double(s, i, v);
-}
-void BindOne(sqlite3_stmt* s, int i, const std::string& v) {
-    sqlite3_bind_text(s, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-}
-
-std::string Text(sqlite3_stmt* s, int column) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
-    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(s, column)))
-                : std::string();
-}
-
-LibraryRecording RecordingOf(sqlite3_stmt* s) {
+LibraryRecording RecordingOf(const SqlRows& s) {
     LibraryRecording r;
-    r.id = sqlite3_column_int64(s, 0);
-    r.path = Text(s, 1);
-    r.sha256 = Text(s, 2);
-    r.size = sqlite3_column_int64(s, 3);
-    r.mtime = sqlite3_column_int64(s, 4);
-    r.hasStart = sqlite3_column_int(s, 5) != 0;
-    r.start = sqlite3_column_int64(s, 6);
-    r.length = static_cast<std::uint32_t>(sqlite3_column_int64(s, 7));
-    r.card = Text(s, 8);
-    r.isProtected = sqlite3_column_int(s, 9) != 0;
-    r.telemetrySource = Text(s, 10);
-    r.thresholds.horizontal = sqlite3_column_double(s, 11);
-    r.thresholds.vertical = sqlite3_column_double(s, 12);
-    r.tripId = sqlite3_column_int64(s, 13);
+    r.id = s.Int(0);
+    r.path = s.Text(1);
+    r.sha256 = s.Text(2);
+    r.size = s.Int(3);
+    r.mtime = s.Int(4);
+    r.hasStart = s.Int(5) != 0;
+    r.start = s.Int(6);
+    r.length = static_cast<std::uint32_t>(s.Int(7));
+    r.card = s.Text(8);
+    r.isProtected = s.Int(9) != 0;
+    r.telemetrySource = s.Text(10);
+    r.thresholds.horizontal = s.Real(11);
+    r.thresholds.vertical = s.Real(12);
+    r.tripId = s.Int(13);
     return r;
 }
 
@@ -161,155 +63,99 @@ GForceKind KindNamed(const std::string& name) {
     return GForceKind::Impact;
 }
 
-double Radians(double degrees) {
-    return degrees * kPi / 180.0;
-}
-
-double Degrees(double radians) {
-    return radians * 180.0 / kPi;
-}
-
-double GreatCircleMetres(double lat1, double lon1, double lat2, double lon2) {
-    const double dLat = Radians(lat2 - lat1);
-    const double dLon = Radians(lon2 - lon1);
-    const double a =
-        std::sin(dLat / 2) * std::sin(dLat / 2) +
-        std::cos(Radians(lat1)) * std::cos(Radians(lat2)) * std::sin(dLon / 2) * std::sin(dLon / 2);
-    return 2 * kEarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(a)));
-}
-
-struct Box {
-    double minLat, maxLat, minLon, maxLon;
-};
-
-// The boxes holding every point within `metres` of (lat, lon): one, or two where the circle
-// crosses the antimeridian; the whole band of longitudes where it reaches a pole.
-std::vector<Box> BoxesAround(double lat, double lon, double metres) {
-    const double angle = metres / kEarthRadiusMetres;
-    const double dLat = Degrees(angle);
-    const double minLat = std::max(-90.0, lat - dLat);
-    const double maxLat = std::min(90.0, lat + dLat);
-    const double cosLat = std::cos(Radians(lat));
-    if (lat - dLat <= -90 || lat + dLat >= 90 || std::sin(angle) >= cosLat || angle >= kPi / 2)
-        return {{minLat, maxLat, -180, 180}};
-    // The widest longitude a point of the circle reaches (not the naive dLat / cos(lat), which
-    // falls short away from the equator).
-    const double dLon = Degrees(std::asin(std::sin(angle) / cosLat));
-    const double minLon = lon - dLon;
-    const double maxLon = lon + dLon;
-    if (minLon < -180)
-        return {{minLat, maxLat, minLon + 360, 180}, {minLat, maxLat, -180, maxLon}};
-    if (maxLon > 180)
-        return {{minLat, maxLat, minLon, 180}, {minLat, maxLat, -180, maxLon - 360}};
-    return {{minLat, maxLat, minLon, maxLon}};
-}
-
 bool PlaceableFix(const LibraryFix& f) {
     return std::isfinite(f.latitude) && std::isfinite(f.longitude) && std::abs(f.latitude) <= 90 &&
            std::abs(f.longitude) <= 180;
 }
 
+// "id IN (?, ?, ...)" for kIdsPerQuery ids.
+std::string IdList(const char* column) {
+    std::string sql = std::string(column) + " IN (?";
+    for (std::size_t i = 1; i < kIdsPerQuery; ++i)
+        sql += ", ?";
+    return sql + ")";
+}
+
+// The ids from `at` on, kIdsPerQuery of them, the last repeated to fill the list.
+std::vector<SqlValue> IdChunk(const std::vector<std::int64_t>& ids, std::size_t at) {
+    std::vector<SqlValue> values;
+    for (std::size_t i = 0; i < kIdsPerQuery; ++i)
+        values.emplace_back(ids[std::min(at + i, ids.size() - 1)]);
+    return values;
+}
+
+SqlValue Value(std::int64_t v) {
+    return v;
+}
+SqlValue Value(int v) {
+    return std::int64_t(v);
+}
+SqlValue Value(double v) {
+    return v;
+}
+SqlValue Value(const std::string& v) {
+    return v;
+}
+
 } // namespace
 
 struct LibraryIndex::Impl {
-    sqlite3* db = nullptr;
+    std::unique_ptr<SqlConnection> db;
+    std::string where; // the index file or the server's URL, for messages
     std::string error;
-    bool malformed = false;
-    std::unordered_map<std::string, sqlite3_stmt*> statements;
 
-    ~Impl() { Close(); }
-
-    void Close() {
-        for (auto& entry : statements)
-            sqlite3_finalize(entry.second);
-        statements.clear();
-        if (db)
-            sqlite3_close_v2(db);
-        db = nullptr;
-    }
-
-    bool Fail(int rc, const std::string& what) {
-        if (IsDamage(rc))
-            malformed = true;
-        const char* detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-        error = what + ": " + detail;
-        return false;
-    }
+    void Close() { db.reset(); }
 
     bool NotOpen() {
         error = "the library's index is not open";
         return false;
     }
 
-    // A prepared statement kept for the life of the connection; each use resets it.
-    sqlite3_stmt* Prepare(const std::string& sql) {
+    bool server() const { return db && db->dialect() == Dialect::Postgres; }
+
+    // The connection's last error as this index's.
+    bool Failed() {
+        error = db ? db->error() : "the library's index is not open";
+        return false;
+    }
+
+    template <typename... Args>
+    std::unique_ptr<SqlRows> Query(const std::string& sql, const Args&... args) {
         if (!db) {
             NotOpen();
             return nullptr;
         }
-        const auto found = statements.find(sql);
-        if (found != statements.end())
-            return found->second;
-        sqlite3_stmt* s = nullptr;
-        const int rc =
-            sqlite3_prepare_v3(db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr);
-        if (rc != SQLITE_OK) {
-            Fail(rc, "the library's index cannot be read");
-            return nullptr;
-        }
-        statements.emplace(sql, s);
-        return s;
-    }
-
-    template <typename... Args> sqlite3_stmt* Use(const std::string& sql, const Args&... args) {
-        sqlite3_stmt* s = Prepare(sql);
-        if (!s)
-            return nullptr;
-        sqlite3_reset(s);
-        sqlite3_clear_bindings(s);
-        int i = 0;
-        (BindOne(s, ++i, args), ...);
-        return s;
-    }
-
-    // Steps a statement that returns no rows (or whose rows do not matter).
-    template <typename... Args> bool Run(const std::string& sql, const Args&... args) {
-        sqlite3_stmt* s = Use(sql, args...);
-        if (!s)
-            return false;
-        int rc;
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        }
-        sqlite3_reset(s);
-        return rc == SQLITE_DONE || Fail(rc, "the library's index cannot be written");
+        return db->Query(sql, {Value(args)...});
     }
 
     // Steps to the next row: false at the end or on an error (then `failed` is set).
-    bool Row(sqlite3_stmt* s, bool* failed = nullptr) {
-        if (!s) {
-            if (failed)
-                *failed = true;
-            return false;
-        }
-        const int rc = sqlite3_step(s);
-        if (rc == SQLITE_ROW)
+    bool Row(SqlRows* s, bool* failed = nullptr) {
+        if (s && s->Next())
             return true;
-        sqlite3_reset(s);
-        if (rc != SQLITE_DONE) {
-            Fail(rc, "the library's index cannot be read");
+        if (!s || s->failed()) {
+            if (s)
+                Failed();
             if (failed)
                 *failed = true;
         }
         return false;
     }
 
-    bool Exec(const char* sql) {
-        const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-        return rc == SQLITE_OK || Fail(rc, std::string("the library's index failed (") + sql + ")");
+    // Runs a statement that returns no rows (or whose rows do not matter).
+    template <typename... Args> bool Run(const std::string& sql, const Args&... args) {
+        auto s = Query(sql, args...);
+        while (s && s->Next()) {
+        }
+        return s && !s->failed() ? true : (s ? Failed() : false);
     }
 
+    bool Exec(const std::string& sql) { return db ? db->Exec(sql) || Failed() : NotOpen(); }
+
     // Runs without letting a failure hide the error that made it necessary.
-    void Undo(const char* sql) { sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+    void Undo(const char* sql) {
+        if (db && !db->lost())
+            db->Exec(sql);
+    }
 
     // A write of several statements: its own transaction, taken with the write lock at once
     // so that two importers wait for each other instead of failing; inside the caller's
@@ -318,15 +164,15 @@ struct LibraryIndex::Impl {
     bool BeginScope(bool& own) {
         if (!db)
             return NotOpen();
-        own = sqlite3_get_autocommit(db) != 0;
-        return Exec(own ? "BEGIN IMMEDIATE" : "SAVEPOINT quello_write");
+        own = !db->InTransaction();
+        return own ? db->BeginWrite() || Failed() : Exec("SAVEPOINT quello_write");
     }
 
     bool EndScope(bool own, bool ok) {
         if (own) {
             if (ok && Exec("COMMIT"))
                 return true;
-            if (!sqlite3_get_autocommit(db))
+            if (db->InTransaction())
                 Undo("ROLLBACK");
             return false;
         }
@@ -336,25 +182,25 @@ struct LibraryIndex::Impl {
         return ok;
     }
 
-    bool ReadInt(const char* sql, std::int64_t& value) {
-        sqlite3_stmt* s = Use(sql);
+    bool ReadInt(const std::string& sql, std::int64_t& value) {
+        auto s = Query(sql);
         bool failed = false;
-        if (!Row(s, &failed))
-            return failed ? false : (value = 0, true);
-        value = sqlite3_column_int64(s, 0);
-        sqlite3_reset(s);
-        return true;
+        value = Row(s.get(), &failed) ? s->Int(0) : 0;
+        return !failed;
     }
 
-    OpenResult Setup(const std::string& path);
+    OpenResult Setup(const std::string& root, const std::optional<DatabaseUrl>& server);
+    bool ReadVersion(std::int64_t& version);
     bool Migrate(std::int64_t& version);
     bool Insert(LibraryRecording& recording, const std::vector<LibraryFile>& companions,
                 const std::vector<LibraryFix>& fixes, const std::vector<GForceEvent>& events);
     bool TakenBy(const LibraryFile& file, std::optional<std::string>& taken);
     bool AddFixes(std::int64_t recordingId, const std::vector<LibraryFix>& fixes);
+    bool InsertId(const std::string& sql, std::int64_t& id, const std::vector<SqlValue>& values);
     std::vector<LibraryMatch> Find(const LibraryQuery& query);
     bool NearSpans(const LibraryQuery& query,
                    std::unordered_map<std::int64_t, std::vector<LibrarySpan>>& spans);
+    bool AddEvents(std::vector<LibraryMatch>& matches, const std::string& kind);
 };
 
 LibraryIndex::LibraryIndex() : m(std::make_unique<Impl>()) {}
@@ -365,108 +211,135 @@ const std::string& LibraryIndex::error() const {
     return m->error;
 }
 
-int LibraryIndex::SchemaVersion() {
-    return kSchemaVersion;
+const std::string& LibraryIndex::where() const {
+    return m->where;
 }
 
-LibraryIndex::OpenResult LibraryIndex::Open(const std::string& libraryRoot) {
+int LibraryIndex::SchemaVersion() {
+    return LibrarySchema::kVersion;
+}
+
+bool LibraryIndex::onServer() const {
+    return m->server();
+}
+
+LibraryIndex::OpenResult LibraryIndex::Open(const std::string& libraryRoot,
+                                            const std::optional<DatabaseUrl>& server) {
     m->Close();
     m->error.clear();
-    m->malformed = false;
-    const OpenResult result = m->Setup(libraryRoot + "/" + kIndexFile);
+    m->where.clear();
+    const OpenResult result = m->Setup(libraryRoot, server);
     if (result != OpenResult::Ok) {
         // Closing would checkpoint the journal into a file this program should not change
         // (damaged, or a newer one's) and delete the journal with what it held.
-        if (m->db)
-            sqlite3_db_config(m->db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        if (auto* file = dynamic_cast<SqliteConnection*>(m->db.get()))
+            file->Close(true);
         m->Close();
     }
     return result;
 }
 
-LibraryIndex::OpenResult LibraryIndex::Impl::Setup(const std::string& path) {
-    // One object per thread: SQLite's own locking of the connection is not needed.
-    const int rc =
-        sqlite3_open_v2(path.c_str(), &db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        Fail(rc, "cannot open " + path);
-        return OpenResult::Failed;
+LibraryIndex::OpenResult LibraryIndex::Impl::Setup(const std::string& root,
+                                                   const std::optional<DatabaseUrl>& named) {
+    std::optional<DatabaseUrl> url = named;
+    if (!url) {
+        std::string confError;
+        url = ReadLibraryConf(root, confError);
+        if (!confError.empty()) {
+            error = confError;
+            return OpenResult::Failed;
+        }
     }
-    sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     const auto failure = [&] {
-        if (malformed)
-            error = path + " is not a database or is damaged (" + error + ")";
-        return malformed ? OpenResult::Malformed : OpenResult::Failed;
+        const bool damaged = db && db->damaged();
+        if (error.empty())
+            Failed();
+        if (damaged)
+            error = where + " is not a database or is damaged (" + error + ")";
+        return damaged ? OpenResult::Malformed : OpenResult::Failed;
     };
-    std::int64_t version = 0, tables = 0;
-    if (!Exec("PRAGMA foreign_keys = ON") ||
-        !ReadInt("SELECT COUNT(*) FROM sqlite_master", tables) ||
-        !ReadInt("PRAGMA user_version", version))
+    if (url) {
+        where = url->ToString();
+        auto connection = std::make_unique<PgConnection>();
+        const bool connected = connection->Open(*url);
+        db = std::move(connection);
+        if (!connected)
+            return failure();
+    } else {
+        where = root + "/" + kIndexFile;
+        auto connection = std::make_unique<SqliteConnection>();
+        const bool opened = connection->Open(where);
+        db = std::move(connection);
+        if (!opened)
+            return failure();
+    }
+    std::int64_t version = 0;
+    if (!ReadVersion(version))
         return failure();
-    if (version > kSchemaVersion) {
-        error = path + " was made by a newer program (index version " + std::to_string(version) +
-                ", this one knows up to " + std::to_string(kSchemaVersion) + ")";
+    if (version > LibrarySchema::kVersion) {
+        error = where + " was made by a newer program (index version " + std::to_string(version) +
+                ", this one knows up to " + std::to_string(LibrarySchema::kVersion) + ")";
         return OpenResult::Newer;
     }
-    // WAL lets `quello find` read while an import writes; the mode is kept in the file. The
-    // switch needs the file to itself and gets SQLITE_BUSY at once, without the busy handler,
-    // when a second program opens a new library at the same moment: it is tried again.
-    for (int waited = 0;; waited += 20) {
-        char* mode = nullptr;
-        const int rc = sqlite3_exec(
-            db, "PRAGMA journal_mode = WAL",
-            [](void* out, int, char** values, char**) {
-                *static_cast<char**>(out) = values[0] ? sqlite3_mprintf("%s", values[0]) : nullptr;
-                return 0;
-            },
-            &mode, nullptr);
-        const bool wal = rc == SQLITE_OK && mode && std::string(mode) == "wal";
-        sqlite3_free(mode);
-        if (wal)
-            break;
-        const bool busy =
-            rc == SQLITE_OK || (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
-        if (!busy || waited >= kBusyTimeoutMs) {
-            if (!Exec("PRAGMA journal_mode = WAL"))
-                return failure();
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (version < kSchemaVersion && !Migrate(version))
-        return version > kSchemaVersion ? OpenResult::Newer : failure();
+    if (version < LibrarySchema::kVersion && !Migrate(version))
+        return version > LibrarySchema::kVersion ? OpenResult::Newer : failure();
     for (const char* table : kTables)
         if (!Run(std::string("SELECT 1 FROM ") + table + " LIMIT 1"))
             return failure();
     // A large import writes the fixes' tree all over; a bigger cache keeps it from spilling.
-    Exec("PRAGMA cache_size = -65536");
+    if (!server())
+        Exec("PRAGMA cache_size = -65536");
     return OpenResult::Ok;
 }
 
-bool LibraryIndex::Impl::Migrate(std::int64_t& version) {
-    if (!Exec("BEGIN IMMEDIATE"))
+// SQLite keeps the version in the file's header; a server in a table of its own, missing
+// until the first migration makes it.
+bool LibraryIndex::Impl::ReadVersion(std::int64_t& version) {
+    if (!server())
+        return ReadInt("PRAGMA user_version", version);
+    std::int64_t exists = 0;
+    if (!ReadInt("SELECT COUNT(*) FROM pg_catalog.pg_tables WHERE schemaname = "
+                 "current_schema() AND tablename = 'quello_schema'",
+                 exists))
         return false;
-    // Another process may have stepped the file up while this one waited for the lock.
-    bool ok = ReadInt("PRAGMA user_version", version);
-    if (ok && version > kSchemaVersion) {
+    version = 0;
+    return exists == 0 || ReadInt("SELECT MAX(version) FROM quello_schema", version);
+}
+
+bool LibraryIndex::Impl::Migrate(std::int64_t& version) {
+    if (!db->BeginWrite())
+        return Failed();
+    // Another process may have stepped the index up while this one waited for the lock.
+    bool ok = ReadVersion(version);
+    if (ok && version > LibrarySchema::kVersion) {
         error = "the library's index was made by a newer program meanwhile";
         ok = false;
     }
-    for (; ok && version < kSchemaVersion; ++version)
-        for (const char* sql : kMigrations[static_cast<std::size_t>(version)])
+    if (ok && server() && version == 0)
+        ok = Exec("CREATE TABLE quello_schema (version INTEGER NOT NULL)") &&
+             Exec("INSERT INTO quello_schema (version) VALUES (0)");
+    for (; ok && version < LibrarySchema::kVersion; ++version)
+        for (const std::string& sql : LibrarySchema::Migration(int(version), db->dialect()))
             if (!(ok = Exec(sql)))
                 break;
-    const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
-    if (ok && Exec(setVersion.c_str()) && Exec("COMMIT"))
+    const std::string setVersion =
+        server() ? "UPDATE quello_schema SET version = " + std::to_string(LibrarySchema::kVersion)
+                 : "PRAGMA user_version = " + std::to_string(LibrarySchema::kVersion);
+    if (ok && Exec(setVersion) && Exec("COMMIT"))
         return true;
+    // A role that may not create tables: say what the administrator has to do.
+    if (auto* pg = dynamic_cast<PgConnection*>(db.get()); pg && pg->sqlState() == "42501")
+        error = "cannot create the library's tables in " + where +
+                ": the database should belong to the user the library connects as (createdb "
+                "-O USER DBNAME), or grant it CREATE on its schema";
     Undo("ROLLBACK");
     return false;
 }
 
 LibraryIndex::OpenResult LibraryIndex::Recreate(const std::string& libraryRoot) {
     namespace fs = std::filesystem;
+    if (m->server())
+        return Open(libraryRoot);
     m->Close();
     m->error.clear();
     const std::string index = libraryRoot + "/" + kIndexFile;
@@ -497,7 +370,7 @@ LibraryIndex::OpenResult LibraryIndex::Recreate(const std::string& libraryRoot) 
 }
 
 bool LibraryIndex::BeginWrite() {
-    return m->db ? m->Exec("BEGIN IMMEDIATE") : m->NotOpen();
+    return m->db ? m->db->BeginWrite() || m->Failed() : m->NotOpen();
 }
 
 bool LibraryIndex::Commit() {
@@ -505,55 +378,44 @@ bool LibraryIndex::Commit() {
         return m->NotOpen();
     if (m->Exec("COMMIT"))
         return true;
-    if (!sqlite3_get_autocommit(m->db))
+    if (m->db->InTransaction())
         m->Undo("ROLLBACK");
     return false;
 }
 
 void LibraryIndex::Rollback() {
-    if (m->db && !sqlite3_get_autocommit(m->db))
+    if (m->db && m->db->InTransaction())
         m->Undo("ROLLBACK");
 }
 
 std::optional<std::string> LibraryIndex::PathOfContent(const std::string& sha256) {
-    sqlite3_stmt* s = m->Use("SELECT path FROM files WHERE sha256 = ? AND kind IN ('movie', "
-                             "'gpslog')",
-                             sha256);
-    if (!m->Row(s))
+    auto s =
+        m->Query("SELECT path FROM files WHERE sha256 = ? AND kind IN ('movie', 'gpslog')", sha256);
+    if (!m->Row(s.get()))
         return std::nullopt;
-    std::string path = Text(s, 0);
-    sqlite3_reset(s);
-    return path;
+    return s->Text(0);
 }
 
 bool LibraryIndex::HasContentOfSize(std::int64_t size) {
-    sqlite3_stmt* s =
-        m->Use("SELECT 1 FROM files WHERE size = ? AND kind IN ('movie', 'gpslog') LIMIT 1", size);
-    const bool found = m->Row(s);
-    if (found)
-        sqlite3_reset(s);
-    return found;
+    auto s = m->Query("SELECT 1 FROM files WHERE size = ? AND kind IN ('movie', 'gpslog') LIMIT 1",
+                      size);
+    return m->Row(s.get());
 }
 
 bool LibraryIndex::HasPath(const std::string& path) {
-    sqlite3_stmt* s = m->Use("SELECT 1 FROM files WHERE path = ?", path);
-    const bool found = m->Row(s);
-    if (found)
-        sqlite3_reset(s);
-    return found;
+    auto s = m->Query("SELECT 1 FROM files WHERE path = ?", path);
+    return m->Row(s.get());
 }
 
 std::optional<std::string> LibraryIndex::KnownSource(const std::string& card,
                                                      const std::string& sourcePath,
                                                      std::int64_t size, std::int64_t mtime) {
-    sqlite3_stmt* s = m->Use("SELECT sha256 FROM sources WHERE card = ? AND source_path = ? AND "
-                             "size = ? AND mtime = ?",
-                             card, sourcePath, size, mtime);
-    if (!m->Row(s))
+    auto s = m->Query("SELECT sha256 FROM sources WHERE card = ? AND source_path = ? AND "
+                      "size = ? AND mtime = ?",
+                      card, sourcePath, size, mtime);
+    if (!m->Row(s.get()))
         return std::nullopt;
-    std::string sha = Text(s, 0);
-    sqlite3_reset(s);
-    return sha;
+    return s->Text(0);
 }
 
 bool LibraryIndex::RememberSource(const std::string& card, const std::string& sourcePath,
@@ -568,15 +430,12 @@ bool LibraryIndex::RememberSource(const std::string& card, const std::string& so
 // The stored path that `file` would collide with: its own path, or (movies and logs) a file of
 // the same content. False on a database error.
 bool LibraryIndex::Impl::TakenBy(const LibraryFile& file, std::optional<std::string>& taken) {
-    sqlite3_stmt* s =
-        Use("SELECT path FROM files WHERE path = ? OR (sha256 = ? AND ? = 1 AND "
-            "kind IN ('movie', 'gpslog'))",
-            file.path, file.sha256, file.kind == "movie" || file.kind == "gpslog" ? 1 : 0);
+    auto s = Query("SELECT path FROM files WHERE path = ? OR (sha256 = ? AND ? = 1 AND "
+                   "kind IN ('movie', 'gpslog'))",
+                   file.path, file.sha256, file.kind == "movie" || file.kind == "gpslog" ? 1 : 0);
     bool failed = false;
-    if (Row(s, &failed)) {
-        taken = Text(s, 0);
-        sqlite3_reset(s);
-    }
+    if (Row(s.get(), &failed))
+        taken = s->Text(0);
     return !failed;
 }
 
@@ -584,7 +443,8 @@ bool LibraryIndex::Impl::TakenBy(const LibraryFile& file, std::optional<std::str
 // box in the spatial index named by its first fix's id. A box per fix would cost ten times as
 // much to store (an R*Tree insert is several times a row's), and the runs still narrow a place
 // query down to a few hundred metres of road. Each run is one multi-row statement; the ids are
-// given, not left to the database, so that a run is a block of ids by construction.
+// given, not left to the database, so that a run is a block of ids by construction (writers
+// hold the write lock, so no other one takes ids meanwhile).
 bool LibraryIndex::Impl::AddFixes(std::int64_t recordingId, const std::vector<LibraryFix>& fixes) {
     std::vector<const LibraryFix*> placeable;
     for (const LibraryFix& f : fixes)
@@ -601,32 +461,48 @@ bool LibraryIndex::Impl::AddFixes(std::int64_t recordingId, const std::vector<Li
                           "speed, heading) VALUES (?, ?, ?, ?, ?, ?, ?)";
         for (int i = 1; i < count; ++i)
             sql += ", (?, ?, ?, ?, ?, ?, ?)";
-        sqlite3_stmt* s = Use(sql);
-        if (!s)
-            return false;
+        std::vector<SqlValue> values;
+        values.reserve(std::size_t(count) * 7);
         const LibraryFix& head = *placeable[at];
-        Box box{head.latitude, head.latitude, head.longitude, head.longitude};
-        for (int i = 0, column = 0; i < count; ++i) {
+        GeoBox box{head.latitude, head.latitude, head.longitude, head.longitude};
+        for (int i = 0; i < count; ++i) {
             const LibraryFix& f = *placeable[at + static_cast<std::size_t>(i)];
-            BindOne(s, ++column, next + i);
-            BindOne(s, ++column, recordingId);
-            BindOne(s, ++column, f.second);
-            BindOne(s, ++column, f.latitude);
-            BindOne(s, ++column, f.longitude);
-            BindOne(s, ++column, f.speed);
-            BindOne(s, ++column, f.heading);
+            values.insert(values.end(),
+                          {next + i, recordingId, std::int64_t(f.second), f.latitude, f.longitude,
+                           std::int64_t(f.speed), std::int64_t(f.heading)});
             box = {std::min(box.minLat, f.latitude), std::max(box.maxLat, f.latitude),
                    std::min(box.minLon, f.longitude), std::max(box.maxLon, f.longitude)};
         }
-        const int rc = sqlite3_step(s);
-        sqlite3_reset(s);
-        if (rc != SQLITE_DONE)
-            return Fail(rc, "the library's index cannot be written");
-        if (!Run("INSERT INTO fix_box (id, min_lat, max_lat, min_lon, max_lon) "
-                 "VALUES (?, ?, ?, ?, ?)",
-                 next, box.minLat, box.maxLat, box.minLon, box.maxLon))
+        auto s = db->Query(sql, values);
+        while (s->Next()) {
+        }
+        if (s->failed())
+            return Failed();
+        const bool boxed = server()
+                               ? Run("INSERT INTO fix_box (id, area) VALUES (?, box(point(?, ?), "
+                                     "point(?, ?)))",
+                                     next, box.minLon, box.minLat, box.maxLon, box.maxLat)
+                               : Run("INSERT INTO fix_box (id, min_lat, max_lat, min_lon, max_lon) "
+                                     "VALUES (?, ?, ?, ?, ?)",
+                                     next, box.minLat, box.maxLat, box.minLon, box.maxLon);
+        if (!boxed)
             return false;
         next += count;
+    }
+    return true;
+}
+
+// Runs an INSERT ... RETURNING id.
+bool LibraryIndex::Impl::InsertId(const std::string& sql, std::int64_t& id,
+                                  const std::vector<SqlValue>& values) {
+    if (!db)
+        return NotOpen();
+    auto s = db->Query(sql + " RETURNING id", values);
+    bool failed = false;
+    if (!Row(s.get(), &failed))
+        return failed ? false : (error = "the library's index gave no id", false);
+    id = s->Int(0);
+    while (s->Next()) {
     }
     return true;
 }
@@ -647,23 +523,23 @@ bool LibraryIndex::Impl::Insert(LibraryRecording& r, const std::vector<LibraryFi
             return false;
         }
     }
-    if (!Run("INSERT INTO recordings (path, sha256, size, mtime, has_start, start, length, card, "
-             "protected, telemetry_source, threshold_horizontal, threshold_vertical, trip_id) "
-             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-             r.path, r.sha256, r.size, r.mtime, r.hasStart ? 1 : 0, r.hasStart ? r.start : 0,
-             std::int64_t(r.length), r.card, r.isProtected ? 1 : 0, r.telemetrySource,
-             r.thresholds.horizontal, r.thresholds.vertical, r.tripId))
+    std::int64_t id = 0;
+    if (!InsertId("INSERT INTO recordings (path, sha256, size, mtime, has_start, start, length, "
+                  "card, protected, telemetry_source, threshold_horizontal, threshold_vertical, "
+                  "trip_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                  id,
+                  {r.path, r.sha256, r.size, r.mtime, std::int64_t(r.hasStart ? 1 : 0),
+                   r.hasStart ? r.start : 0, std::int64_t(r.length), r.card,
+                   std::int64_t(r.isProtected ? 1 : 0), r.telemetrySource, r.thresholds.horizontal,
+                   r.thresholds.vertical, r.tripId}))
         return false;
-    const std::int64_t id = sqlite3_last_insert_rowid(db);
     // Until UpdateTrips() joins it, a recording is a trip of its own.
     if (r.tripId == 0 && !Run("UPDATE recordings SET trip_id = ? WHERE id = ?", id, id))
         return false;
     const std::string insertFile = "INSERT INTO files (path, sha256, size, mtime, kind, "
                                    "recording_id) VALUES (?, ?, ?, ?, ?, ?)";
-    if (!Run(insertFile, movie.path, movie.sha256, movie.size, movie.mtime, movie.kind, id))
-        return false;
-    for (const LibraryFile& f : companions)
-        if (!Run(insertFile, f.path, f.sha256, f.size, f.mtime, f.kind, id))
+    for (const LibraryFile* f : files)
+        if (!Run(insertFile, f->path, f->sha256, f->size, f->mtime, f->kind, id))
             return false;
     if (!AddFixes(id, fixes))
         return false;
@@ -730,19 +606,19 @@ bool LibraryIndex::UpdateTrips() {
     };
     std::vector<Entry> changed;
     {
-        sqlite3_stmt* s = m->Use("SELECT id, card, has_start, start, length, trip_id "
-                                 "FROM recordings ORDER BY card, has_start, start, path");
+        auto s = m->Query("SELECT id, card, has_start, start, length, trip_id "
+                          "FROM recordings ORDER BY card, has_start, start, path");
         bool failed = false;
         std::string card;
         bool havePrevious = false;
         std::int64_t previousEnd = 0, previousTrip = 0;
-        while (m->Row(s, &failed)) {
-            const std::int64_t id = sqlite3_column_int64(s, 0);
-            std::string thisCard = Text(s, 1);
-            const bool hasStart = sqlite3_column_int(s, 2) != 0;
-            const std::int64_t start = sqlite3_column_int64(s, 3);
-            const std::int64_t length = sqlite3_column_int64(s, 4);
-            const std::int64_t stored = sqlite3_column_int64(s, 5);
+        while (m->Row(s.get(), &failed)) {
+            const std::int64_t id = s->Int(0);
+            std::string thisCard = s->Text(1);
+            const bool hasStart = s->Int(2) != 0;
+            const std::int64_t start = s->Int(3);
+            const std::int64_t length = s->Int(4);
+            const std::int64_t stored = s->Int(5);
             if (thisCard != card)
                 havePrevious = false;
             std::int64_t trip = id;
@@ -773,11 +649,12 @@ bool LibraryIndex::UpdateTrips() {
 
 std::int64_t LibraryIndex::BeginImport(const std::string& card, const std::string& source,
                                        std::int64_t startedAt) {
-    if (!m->Run("INSERT INTO imports (card, source, started_at, copied, skipped, failed, bytes) "
-                "VALUES (?, ?, ?, 0, 0, 0, 0)",
-                card, source, startedAt))
+    std::int64_t id = 0;
+    if (!m->InsertId("INSERT INTO imports (card, source, started_at, copied, skipped, failed, "
+                     "bytes) VALUES (?, ?, ?, 0, 0, 0, 0)",
+                     id, {card, source, startedAt}))
         return 0;
-    return sqlite3_last_insert_rowid(m->db);
+    return id;
 }
 
 bool LibraryIndex::FinishImport(std::int64_t importId, int copied, int skipped, int failed,
@@ -789,46 +666,45 @@ bool LibraryIndex::FinishImport(std::int64_t importId, int copied, int skipped, 
 
 std::vector<LibraryFile> LibraryIndex::Files() {
     std::vector<LibraryFile> files;
-    sqlite3_stmt* s = m->Use("SELECT path, sha256, size, mtime, kind FROM files ORDER BY path");
-    while (m->Row(s))
-        files.push_back({Text(s, 0), Text(s, 1), sqlite3_column_int64(s, 2),
-                         sqlite3_column_int64(s, 3), Text(s, 4)});
+    auto s = m->Query("SELECT path, sha256, size, mtime, kind FROM files ORDER BY path");
+    while (m->Row(s.get()))
+        files.push_back({s->Text(0), s->Text(1), s->Int(2), s->Int(3), s->Text(4)});
     return files;
 }
 
 std::vector<LibraryRecording> LibraryIndex::Recordings() {
     std::vector<LibraryRecording> recordings;
-    sqlite3_stmt* s = m->Use(std::string("SELECT ") + kRecordingColumns +
-                             " FROM recordings r ORDER BY r.start, r.path");
-    while (m->Row(s))
-        recordings.push_back(RecordingOf(s));
+    auto s = m->Query(std::string("SELECT ") + kRecordingColumns +
+                      " FROM recordings r ORDER BY r.start, r.path");
+    while (m->Row(s.get()))
+        recordings.push_back(RecordingOf(*s));
     return recordings;
 }
 
 std::optional<LibraryRecording> LibraryIndex::RecordingAt(const std::string& path) {
-    sqlite3_stmt* s = m->Use(
+    auto s = m->Query(
         std::string("SELECT ") + kRecordingColumns + " FROM recordings r WHERE r.path = ?", path);
-    if (!m->Row(s))
+    if (!m->Row(s.get()))
         return std::nullopt;
-    LibraryRecording r = RecordingOf(s);
-    sqlite3_reset(s);
-    return r;
+    return RecordingOf(*s);
 }
 
 std::vector<LibraryFix> LibraryIndex::Fixes(std::int64_t recordingId) {
     std::vector<LibraryFix> fixes;
-    sqlite3_stmt* s = m->Use("SELECT second, latitude, longitude, speed, heading FROM fixes "
-                             "WHERE recording_id = ? ORDER BY second",
-                             recordingId);
-    while (m->Row(s))
-        fixes.push_back({sqlite3_column_int(s, 0), sqlite3_column_double(s, 1),
-                         sqlite3_column_double(s, 2), sqlite3_column_int(s, 3),
-                         sqlite3_column_int(s, 4)});
+    auto s = m->Query("SELECT second, latitude, longitude, speed, heading FROM fixes "
+                      "WHERE recording_id = ? ORDER BY second",
+                      recordingId);
+    while (m->Row(s.get()))
+        fixes.push_back({int(s->Int(0)), s->Real(1), s->Real(2), int(s->Int(3)), int(s->Int(4))});
     return fixes;
 }
 
 bool LibraryIndex::malformed() const {
-    return m->malformed;
+    return m->db && m->db->damaged();
+}
+
+bool LibraryIndex::lost() const {
+    return m->db && m->db->lost();
 }
 
 // The seconds of each recording within the radius, joined into spans. The one query on the
@@ -837,23 +713,29 @@ bool LibraryIndex::Impl::NearSpans(
     const LibraryQuery& q, std::unordered_map<std::int64_t, std::vector<LibrarySpan>>& spans) {
     const double lat = *q.nearLatitude, lon = *q.nearLongitude;
     std::unordered_map<std::int64_t, std::vector<int>> seconds;
-    for (const Box& box : BoxesAround(lat, lon, q.radiusMetres)) {
+    for (const GeoBox& box : GeoBox::Around(lat, lon, q.radiusMetres)) {
         // A box's run: the ids from the box's own up to kFixesPerBox, of the same recording.
-        // The '+' keeps the planner on that range of ids rather than on all the recording's
-        // fixes through their index.
-        sqlite3_stmt* s = Use("SELECT f.recording_id, f.second, f.latitude, f.longitude "
-                              "FROM fix_box AS b "
-                              "CROSS JOIN fixes AS head ON head.id = b.id "
-                              "CROSS JOIN fixes AS f ON f.id >= b.id AND f.id < b.id + ? "
-                              "AND +f.recording_id = head.recording_id "
-                              "WHERE b.max_lat >= ? AND b.min_lat <= ? "
-                              "AND b.max_lon >= ? AND b.min_lon <= ?",
-                              kFixesPerBox, box.minLat, box.maxLat, box.minLon, box.maxLon);
+        // On SQLite the '+' keeps the planner on that range of ids rather than on all the
+        // recording's fixes through their index.
+        auto s = server() ? Query("SELECT f.recording_id, f.second, f.latitude, f.longitude "
+                                  "FROM fix_box AS b "
+                                  "JOIN fixes AS head ON head.id = b.id "
+                                  "JOIN fixes AS f ON f.id >= b.id AND f.id < b.id + ? "
+                                  "AND f.recording_id = head.recording_id "
+                                  "WHERE b.area && box(point(?, ?), point(?, ?))",
+                                  kFixesPerBox, box.minLon, box.minLat, box.maxLon, box.maxLat)
+                          : Query("SELECT f.recording_id, f.second, f.latitude, f.longitude "
+                                  "FROM fix_box AS b "
+                                  "CROSS JOIN fixes AS head ON head.id = b.id "
+                                  "CROSS JOIN fixes AS f ON f.id >= b.id AND f.id < b.id + ? "
+                                  "AND +f.recording_id = head.recording_id "
+                                  "WHERE b.max_lat >= ? AND b.min_lat <= ? "
+                                  "AND b.max_lon >= ? AND b.min_lon <= ?",
+                                  kFixesPerBox, box.minLat, box.maxLat, box.minLon, box.maxLon);
         bool failed = false;
-        while (Row(s, &failed))
-            if (GreatCircleMetres(lat, lon, sqlite3_column_double(s, 2),
-                                  sqlite3_column_double(s, 3)) <= q.radiusMetres)
-                seconds[sqlite3_column_int64(s, 0)].push_back(sqlite3_column_int(s, 1));
+        while (Row(s.get(), &failed))
+            if (GreatCircleMetres(lat, lon, s->Real(2), s->Real(3)) <= q.radiusMetres)
+                seconds[s->Int(0)].push_back(int(s->Int(1)));
         if (failed)
             return false;
     }
@@ -879,6 +761,10 @@ std::vector<LibraryMatch> LibraryIndex::Find(const LibraryQuery& query) {
 std::vector<LibraryMatch> LibraryIndex::Impl::Find(const LibraryQuery& q) {
     error.clear();
     std::vector<LibraryMatch> matches;
+    if (!db) {
+        NotOpen();
+        return matches;
+    }
     const bool near = q.nearLatitude && q.nearLongitude;
     if (near && !(std::abs(*q.nearLatitude) <= 90 && std::abs(*q.nearLongitude) <= 180 &&
                   std::isfinite(q.radiusMetres) && q.radiusMetres > 0)) {
@@ -889,84 +775,96 @@ std::vector<LibraryMatch> LibraryIndex::Impl::Find(const LibraryQuery& q) {
     std::unordered_map<std::int64_t, std::vector<LibrarySpan>> spans;
     if (near && !NearSpans(q, spans))
         return matches;
+    std::vector<std::int64_t> ids;
+    for (const auto& entry : spans)
+        ids.push_back(entry.first);
+    if (near && ids.empty())
+        return matches;
 
     // A recording overlaps [from, to] when it starts before `to` ends and ends after `from`;
     // it cannot start before `from` minus the longest length, which keeps the search on the
     // index of starts.
     std::string sql = std::string("SELECT ") + kRecordingColumns + " FROM recordings r WHERE 1 = 1";
+    std::vector<SqlValue> values;
     std::int64_t longest = 0;
     if (q.from && !ReadInt("SELECT MAX(length) FROM recordings", longest))
         return matches;
-    if (q.from)
+    if (q.from) {
         sql += " AND r.has_start = 1 AND r.start >= ? AND r.start + r.length >= ?";
-    if (q.to)
+        values.insert(values.end(), {*q.from - longest, *q.from});
+    }
+    if (q.to) {
         sql += " AND r.has_start = 1 AND r.start <= ?";
+        values.emplace_back(*q.to);
+    }
     if (q.protectedOnly)
         sql += " AND r.protected = 1";
     const std::string eventKind = q.eventKind ? GForceKindName(*q.eventKind) : "";
-    if (q.eventsOnly)
+    if (q.eventsOnly) {
         sql += std::string(" AND EXISTS (SELECT 1 FROM events e WHERE e.recording_id = r.id") +
                (q.eventKind ? " AND e.kind = ?)" : ")");
-    if (near)
-        sql += " AND r.id = ?";
-    else
-        sql += " ORDER BY r.start, r.path";
-    sqlite3_stmt* s = Prepare(sql);
-    if (!s)
-        return matches;
-
-    const auto collect = [&](std::int64_t id) {
-        sqlite3_reset(s);
-        sqlite3_clear_bindings(s);
-        int i = 0;
-        if (q.from) {
-            BindOne(s, ++i, *q.from - longest);
-            BindOne(s, ++i, *q.from);
-        }
-        if (q.to)
-            BindOne(s, ++i, *q.to);
-        if (q.eventsOnly && q.eventKind)
-            BindOne(s, ++i, eventKind);
-        if (near)
-            BindOne(s, ++i, id);
+        if (q.eventKind)
+            values.emplace_back(eventKind);
+    }
+    const auto collect = [&](const std::vector<SqlValue>& all) {
+        auto s = db->Query(sql, all);
         bool failed = false;
-        while (Row(s, &failed))
-            matches.push_back({RecordingOf(s), {}, {}});
+        while (Row(s.get(), &failed))
+            matches.push_back({RecordingOf(*s), {}, {}});
         return !failed;
     };
     if (near) {
-        for (const auto& entry : spans)
-            if (!collect(entry.first))
+        // The places' recordings a list of ids at a time: one statement for many, rather than
+        // one round trip to a server for each.
+        sql += " AND " + IdList("r.id");
+        for (std::size_t at = 0; at < ids.size(); at += kIdsPerQuery) {
+            std::vector<SqlValue> all = values;
+            const auto chunk = IdChunk(ids, at);
+            all.insert(all.end(), chunk.begin(), chunk.end());
+            if (!collect(all))
                 return {};
+        }
         std::sort(matches.begin(), matches.end(), [](const LibraryMatch& a, const LibraryMatch& b) {
             return std::tie(a.recording.start, a.recording.path) <
                    std::tie(b.recording.start, b.recording.path);
         });
         for (LibraryMatch& match : matches)
             match.spans = std::move(spans[match.recording.id]);
-    } else if (!collect(0)) {
+    } else {
+        sql += " ORDER BY r.start, r.path";
+        if (!collect(values))
+            return {};
+    }
+    if (q.eventsOnly && !AddEvents(matches, eventKind))
         return {};
-    }
-
-    if (q.eventsOnly) {
-        const std::string eventsSql = std::string("SELECT kind, start_second, peak_second, "
-                                                  "end_second, peak_g FROM events WHERE "
-                                                  "recording_id = ?") +
-                                      (q.eventKind ? " AND kind = ?" : "") +
-                                      " ORDER BY start_second";
-        for (LibraryMatch& match : matches) {
-            sqlite3_stmt* e = q.eventKind ? Use(eventsSql, match.recording.id, eventKind)
-                                          : Use(eventsSql, match.recording.id);
-            bool failed = false;
-            while (Row(e, &failed))
-                match.events.push_back({sqlite3_column_double(e, 1), sqlite3_column_double(e, 2),
-                                        sqlite3_column_double(e, 3), KindNamed(Text(e, 0)),
-                                        sqlite3_column_double(e, 4)});
-            if (failed)
-                return {};
-        }
-    }
     return matches;
+}
+
+// The matching events of each match, in the order they start.
+bool LibraryIndex::Impl::AddEvents(std::vector<LibraryMatch>& matches, const std::string& kind) {
+    std::vector<std::int64_t> ids;
+    std::unordered_map<std::int64_t, LibraryMatch*> byId;
+    for (LibraryMatch& match : matches) {
+        ids.push_back(match.recording.id);
+        byId[match.recording.id] = &match;
+    }
+    const std::string sql = "SELECT recording_id, kind, start_second, peak_second, end_second, "
+                            "peak_g FROM events WHERE " +
+                            IdList("recording_id") + (kind.empty() ? "" : " AND kind = ?") +
+                            " ORDER BY recording_id, start_second, id";
+    for (std::size_t at = 0; at < ids.size(); at += kIdsPerQuery) {
+        std::vector<SqlValue> values = IdChunk(ids, at);
+        if (!kind.empty())
+            values.emplace_back(kind);
+        auto e = db->Query(sql, values);
+        bool failed = false;
+        while (Row(e.get(), &failed))
+            byId[e->Int(0)]->events.push_back(
+                {e->Real(2), e->Real(3), e->Real(4), KindNamed(e->Text(1)), e->Real(5)});
+        if (failed)
+            return false;
+    }
+    return true;
 }
 
 } // namespace quello

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DatabaseUrl.h"
+
 #include "recordings/GForceEvents.h"
 
 #include <cstdint>
@@ -70,11 +72,12 @@ struct LibraryMatch {
 };
 
 // The library's index: an SQLite database `library.sqlite` in the library folder, in WAL mode,
+// or a database on a PostgreSQL server (a shared library used from several computers at once),
 // with a schema version that Open() creates or migrates. The files are the truth: everything
 // here can be rebuilt from them.
 //
-// Several processes may open one library at once (SQLite's own locking, with a busy timeout):
-// writers are serialised by BeginWrite(), which takes the write lock at once.
+// Several processes may open one library at once (SQLite's own locking with a busy timeout, or
+// the server's): writers are serialised by BeginWrite(), which takes the write lock at once.
 // One object per thread; not copyable. Errors are returned, never thrown; error() says what
 // went wrong last, in one line.
 class LibraryIndex {
@@ -88,17 +91,25 @@ public:
         Ok,
         Malformed, // SQLite says the file is not a database or is damaged: rebuild it
         Newer,     // made by a newer program (schema version above ours); left untouched
-        Failed,    // could not open or create (permissions, missing folder ...)
+        Failed,    // could not open or create (permissions, missing folder, no server ...)
     };
-    // Opens (creating when missing) LIBRARY/library.sqlite.
-    OpenResult Open(const std::string& libraryRoot);
+    // Opens (creating the tables when missing) the index on `server` when given, else on the
+    // server LIBRARY/library.conf names, else LIBRARY/library.sqlite.
+    OpenResult Open(const std::string& libraryRoot,
+                    const std::optional<DatabaseUrl>& server = std::nullopt);
     // Moves a damaged index aside ("library.sqlite.damaged-<time>") and creates an empty one.
-    // Only the index and its -wal/-shm files are touched.
+    // Only the index and its -wal/-shm files are touched. On a server: opens it again.
     OpenResult Recreate(const std::string& libraryRoot);
     const std::string& error() const;
+    // Where the index is: its file, or the server's URL (without a password: it has none).
+    const std::string& where() const;
+    bool onServer() const;
     // Whether SQLite has found the index damaged since Open(): a query that fails this way
     // (a page hit for the first time) calls for the same rebuild as OpenResult::Malformed.
     bool malformed() const;
+    // Whether the server has gone away (stopped, the network cut): nothing more can be read
+    // or written, and whether the last Commit() was taken is unknown.
+    bool lost() const;
 
     // One write transaction, taken with the write lock (BEGIN IMMEDIATE). Between BeginWrite()
     // and Commit() the caller may move files into place: no other writer runs meanwhile.
@@ -153,11 +164,10 @@ public:
     std::vector<LibraryFix> Fixes(std::int64_t recordingId);
 
     // Recordings matching every given condition, ordered by start, then path. Place queries
-    // use the spatial index (SQLite R*Tree) for the box around the point, then the exact
-    // great-circle distance; seconds one apart join into one span. A time window matches the
-    // recordings it overlaps, ends included; recordings without a start time never match
-    // one. Empty with error() set for a place off the globe, a radius not above 0, or a
-    // database error.
+    // use the spatial index (SQLite's R*Tree, the server's GiST) for the box around the point, then
+    // the exact great-circle distance; seconds one apart join into one span. A time window matches
+    // the recordings it overlaps, ends included; recordings without a start time never match one.
+    // Empty with error() set for a place off the globe, a radius not above 0, or a database error.
     std::vector<LibraryMatch> Find(const LibraryQuery& query);
 
     // The schema version this program writes.
