@@ -163,7 +163,7 @@ struct LibraryImport::Work {
     bool diskFull = false;
 
     bool Cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
-    bool Stopped() const { return Cancelled() || diskFull; }
+    bool Stopped() const { return Cancelled() || diskFull || index.lost(); }
     void Tell() {
         if (progress)
             progress(state);
@@ -361,8 +361,11 @@ void LibraryImport::Work::ImportRecording(const ImportSource& source,
             !placed ? std::string("cannot store it in ") + folder + ": " + std::strerror(errno)
                     : "the index: " + index.error();
         index.Rollback();
-        for (const auto& path : moved)
-            ::unlink(path.c_str());
+        // A server gone during the commit may have taken it: the files stay, and the next
+        // import finds them indexed or adopts them.
+        if (!index.lost())
+            for (const auto& path : moved)
+                ::unlink(path.c_str());
         Fail(movie.path, reason);
         return;
     }
@@ -487,15 +490,16 @@ bool KnownRecording(LibraryIndex& index, const std::string& card, const SourceFi
     return sha && index.PathOfContent(*sha);
 }
 
-std::string OpenProblem(LibraryIndex& index, const std::string& library) {
-    switch (index.Open(library)) {
+std::string OpenProblem(LibraryIndex& index, const std::string& library,
+                        const std::optional<DatabaseUrl>& database) {
+    switch (index.Open(library, database)) {
     case LibraryIndex::OpenResult::Ok:
         return {};
     case LibraryIndex::OpenResult::Malformed:
-        return library + "/library.sqlite is damaged (" + index.error() +
+        return index.where() + " is damaged (" + index.error() +
                "); rebuild it from the files with 'quello index " + library + "'";
     case LibraryIndex::OpenResult::Newer:
-        return library + "/library.sqlite was written by a newer version of this program";
+        return index.where() + " was written by a newer version of this program";
     case LibraryIndex::OpenResult::Failed:
         break;
     }
@@ -514,7 +518,7 @@ bool LibraryImport::Plan(ImportPlan& plan, std::string& error) {
         error = "the library folder " + m_library + " is not there";
         return false;
     }
-    error = OpenProblem(index, m_library);
+    error = OpenProblem(index, m_library, m_database);
     if (!error.empty())
         return false;
     for (const auto& path : m_sources) {
@@ -562,7 +566,7 @@ ImportReport LibraryImport::Run() {
         report.refusal = m_library + " is not a folder";
         return report;
     }
-    report.refusal = OpenProblem(work.index, m_library);
+    report.refusal = OpenProblem(work.index, m_library, m_database);
     if (!report.refusal.empty())
         return report;
 
@@ -685,6 +689,10 @@ ImportReport LibraryImport::Run() {
     }
     if (work.diskFull)
         work.Fail(m_library, "the library's disk is full; the import stopped");
+    if (work.index.lost())
+        work.Fail(m_library, work.index.error() +
+                                 "; the import stopped. The files copied so far stay in the "
+                                 "library, and the next import completes its index");
     report.cancelled = work.Cancelled();
     work.index.UpdateTrips();
     for (const auto& [source, tally] : tallies)

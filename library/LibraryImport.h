@@ -1,8 +1,11 @@
 #pragma once
 
+#include "DatabaseUrl.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +55,9 @@ struct ImportReport {
 // path, size and time) are not read again. The camera's locked recordings come first, then
 // the oldest: they are the next the camera overwrites.
 //
+// When the index's server goes away mid-import the import stops: the files moved into place stay
+// (whether the last one's row was committed is unknown), and the next import indexes them.
+//
 // Run() blocks for the whole import: call it off the GUI thread. The progress callback is
 // called on that thread. The sources are only read.
 class LibraryImport {
@@ -64,6 +70,8 @@ public:
     void SetProgress(std::function<void(const ImportProgress&)> progress) {
         m_progress = std::move(progress);
     }
+    // The index on this server rather than the one library.conf names (or library.sqlite).
+    void SetDatabase(std::optional<DatabaseUrl> database) { m_database = std::move(database); }
 
     // Lists the sources against the index without reading any movie. False with `error`
     // when the library folder is missing (it is not created here) or its index cannot be
@@ -78,6 +86,7 @@ private:
     std::vector<std::string> m_sources;
     const std::atomic<bool>* m_cancel = nullptr;
     std::function<void(const ImportProgress&)> m_progress;
+    std::optional<DatabaseUrl> m_database;
 };
 
 // "4.1 GB", "350 MB", "12 KB": sizes in the units a user reads (powers of 1000).

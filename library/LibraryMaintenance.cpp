@@ -193,7 +193,7 @@ MaintenanceReport LibraryMaintenance::Rebuild(bool rehash) {
     MaintenanceReport report;
     LibraryIndex index;
     std::map<std::string, LibraryFile> known;
-    switch (index.Open(m_library)) {
+    switch (index.Open(m_library, m_database)) {
     case LibraryIndex::OpenResult::Ok:
         if (!rehash)
             for (auto& file : index.Files())
@@ -207,8 +207,8 @@ MaintenanceReport LibraryMaintenance::Rebuild(bool rehash) {
         report.recreated = true;
         break;
     case LibraryIndex::OpenResult::Newer:
-        report.refusal = m_library + "/library.sqlite was written by a newer version of this "
-                                     "program; it is left as it is";
+        report.refusal =
+            index.where() + " was written by a newer version of this program; it is left as it is";
         return report;
     case LibraryIndex::OpenResult::Failed:
         report.refusal = "cannot open the library's index: " + index.error();
@@ -333,7 +333,7 @@ MaintenanceReport LibraryMaintenance::Verify() {
     const auto started = std::chrono::steady_clock::now();
     MaintenanceReport report;
     LibraryIndex index;
-    if (index.Open(m_library) != LibraryIndex::OpenResult::Ok) {
+    if (index.Open(m_library, m_database) != LibraryIndex::OpenResult::Ok) {
         report.refusal = "cannot read the library's index (" + index.error() +
                          "); rebuild it with 'quello index " + m_library + "'";
         return report;

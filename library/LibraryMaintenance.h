@@ -1,8 +1,11 @@
 #pragma once
 
+#include "DatabaseUrl.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +37,8 @@ public:
     void SetProgress(std::function<void(std::int64_t done, std::int64_t total)> progress) {
         m_progress = std::move(progress);
     }
+    // The index on this server rather than the one library.conf names (or library.sqlite).
+    void SetDatabase(std::optional<DatabaseUrl> database) { m_database = std::move(database); }
 
     // Builds the index anew from the files and the import records (which card a file came from,
     // the card's thresholds). A damaged index is moved aside first. Hashes of the old index are
@@ -48,6 +53,7 @@ private:
     std::string m_library;
     const std::atomic<bool>* m_cancel = nullptr;
     std::function<void(std::int64_t, std::int64_t)> m_progress;
+    std::optional<DatabaseUrl> m_database;
 };
 
 } // namespace quello

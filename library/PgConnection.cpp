@@ -89,6 +89,7 @@ void PgConnection::Close() {
     if (m_conn)
         PQfinish(m_conn);
     m_conn = nullptr;
+    m_lost = false;
     m_statements.clear();
 }
 
@@ -120,6 +121,10 @@ bool PgConnection::Open(const DatabaseUrl& url) {
 }
 
 bool PgConnection::Failed(const std::string& what, const char* detail) {
+    // The server answers every error of its own with a SQLSTATE; a failure without one is the
+    // connection's (libpq may not have marked the connection bad yet).
+    if (m_sqlState.empty())
+        m_lost = true;
     std::string text = detail ? detail : "";
     // libpq's messages end in a newline and may run on over several lines.
     if (const auto cut = text.find('\n'); cut != std::string::npos)
@@ -132,7 +137,7 @@ bool PgConnection::Failed(const std::string& what, const char* detail) {
 }
 
 bool PgConnection::lost() const {
-    return !m_conn || PQstatus(m_conn) == CONNECTION_BAD;
+    return m_lost || !m_conn || PQstatus(m_conn) == CONNECTION_BAD;
 }
 
 std::unique_ptr<SqlRows> PgConnection::Query(const std::string& sql,

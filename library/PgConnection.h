@@ -41,6 +41,7 @@ private:
     pg_conn* m_conn = nullptr;
     std::string m_url;
     std::string m_sqlState;
+    bool m_lost = false;
     std::unordered_map<std::string, std::string> m_statements; // SQL -> prepared name
 };
 

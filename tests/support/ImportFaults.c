@@ -9,6 +9,8 @@
  *                                reaches offset N (a power cut mid-copy)
  *   QUELLO_FAULT_INTERRUPT=N     the same point raises SIGINT once instead (Ctrl+C)
  *   QUELLO_FAULT_KILL_RENAMED=1  the process kills itself right after a copy took its name
+ *   QUELLO_FAULT_RENAMED_RUN=CMD the shell runs CMD once, right after the first copy took its
+ *                                name (the index's server stopped before the file is indexed)
  *   QUELLO_FAULT_FLIP=TEXT:K     the first K read-backs of a copy whose name holds TEXT see a
  *                                changed byte (the disk returned other bytes than written) */
 #define _GNU_SOURCE
@@ -151,5 +153,12 @@ int renameat2(int from, const char* old, int to, const char* new, unsigned flags
     const int result = real(from, old, to, new, flags);
     if (result == 0 && getenv("QUELLO_FAULT_KILL_RENAMED") && strstr(old, kPart))
         raise(SIGKILL);
+    static int ran;
+    const char* command = getenv("QUELLO_FAULT_RENAMED_RUN");
+    if (result == 0 && command && !ran && strstr(old, kPart)) {
+        ran = 1;
+        if (system(command) != 0)
+            fprintf(stderr, "QUELLO_FAULT_RENAMED_RUN failed: %s\n", command);
+    }
     return result;
 }

@@ -51,16 +51,32 @@ PgTestServer::PgTestServer() : m_bin(ServerBinaries()) {
     const std::string data = m_folder + "/data";
     m_running = Run("initdb", m_bin + "/initdb -D " + data +
                                   " -A trust -U quello -E UTF8 --locale=C --no-sync") &&
-                Run("pg_ctl start", m_bin + "/pg_ctl -D " + data + " -l " + m_folder +
-                                        "/server.log -w -t 60 -o '-k " + m_folder +
-                                        " -c listen_addresses= -c fsync=off' start");
+                Start();
     if (!m_running)
         m_error += "\nserver log: " + Tail(m_folder + "/server.log");
 }
 
+std::string PgTestServer::StartCommand() const {
+    return m_bin + "/pg_ctl -D " + m_folder + "/data -l " + m_folder +
+           "/server.log -w -t 60 -o '-k " + m_folder + " -c listen_addresses= -c fsync=off' start";
+}
+
+bool PgTestServer::Start() {
+    return m_running = Run("pg_ctl start", StartCommand());
+}
+
+std::string PgTestServer::StopCommand() const {
+    return m_runAs + m_bin + "/pg_ctl -D " + m_folder + "/data -m immediate -w stop";
+}
+
+bool PgTestServer::CreateDatabase(const std::string& database) {
+    return Run("createdb", m_bin + "/createdb -h " + m_folder + " -U quello -O quello " + database);
+}
+
 PgTestServer::~PgTestServer() {
-    if (m_running)
-        Run("pg_ctl stop", m_bin + "/pg_ctl -D " + m_folder + "/data -m immediate -w stop");
+    if (RunProgram({"sh", "-c", m_runAs + m_bin + "/pg_ctl -D " + m_folder + "/data status"})
+            .exitCode == 0)
+        RunProgram({"sh", "-c", StopCommand()});
     if (!m_folder.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(m_folder, ec);

@@ -21,9 +21,16 @@ public:
     const std::string& error() const { return m_error; }
     // postgresql://quello@/DATABASE?host=FOLDER: the database `database` on this server.
     std::string Url(const std::string& database) const;
+    // Makes a database owned by the user `quello`; false with error() set.
+    bool CreateDatabase(const std::string& database);
+    // The shell command that stops the server at once (a server that goes away), and the start
+    // that brings it back with its data.
+    std::string StopCommand() const;
+    bool Start();
 
 private:
     bool Run(const std::string& step, const std::string& command);
+    std::string StartCommand() const;
 
     std::string m_folder;
     std::string m_bin;

@@ -1,6 +1,7 @@
 #include "FindCommand.h"
 
 #include "CommandLine.h"
+#include "DatabaseArgument.h"
 #include "InputFile.h"
 #include "JsonOutput.h"
 
@@ -112,7 +113,8 @@ std::string CameraTime(std::int64_t seconds) {
 }
 
 constexpr char kUsage[] = "usage: quello find LIBRARY [--near LAT,LON [--radius METRES]] "
-                          "[--from DATETIME] [--to DATETIME] [--events [KIND]] [--protected]";
+                          "[--from DATETIME] [--to DATETIME] [--events [KIND]] [--protected] "
+                          "[--db URL]";
 
 } // namespace
 
@@ -123,7 +125,8 @@ const char* FindCommand::summary() const {
 std::string FindCommand::help() const {
     return std::string(kUsage) +
            "\n\n"
-           "Searches the index of LIBRARY (its library.sqlite) and prints the recordings that\n"
+           "Searches the index of LIBRARY (its library.sqlite or its server) and prints the "
+           "recordings that\n"
            "match every condition given, in the order of their start, as one JSON array:\n"
            "{\"path\" (in the library), \"start\" (\"YYYY-MM-DD HH:MM:SS\" on the camera's\n"
            "clock, null when unknown), \"length\" (seconds), \"protected\"}.\n\n"
@@ -136,14 +139,17 @@ std::string FindCommand::help() const {
            "  --events [KIND]  has G-force events, of KIND when given (braking, acceleration,\n"
            "                   left-turn, right-turn, impact); adds \"events\": [{\"start\",\n"
            "                   \"peak\", \"end\", \"kind\", \"peakG\"}], as quello events prints\n"
-           "  --protected      was locked by the camera\n\n"
+           "  --protected      was locked by the camera\n"
+           "  --db URL         the index on a PostgreSQL server, postgresql://USER@HOST[:PORT]/\n"
+           "                   DBNAME, instead of the one LIBRARY/library.conf names (or\n"
+           "                   library.sqlite)\n\n"
            "The exit code is 1, with one line on stderr, when LIBRARY has no index or its index\n"
            "is damaged (rebuild it with 'quello index LIBRARY'); 2 for a wrong command line.\n";
 }
 
 int FindCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const CommandLine line(WithFlagValues(args),
-                           {"near", "radius", "from", "to", "events", "protected"});
+                           {"near", "radius", "from", "to", "events", "protected", "db"});
     const auto usage = [&](const std::string& problem) {
         err << "quello find: " << problem << " (" << kUsage << ")\n";
         return kExitUsage;
@@ -152,6 +158,9 @@ int FindCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
         return usage(line.error());
     if (line.positional().size() != 1)
         return usage("give exactly one library folder");
+    std::optional<DatabaseUrl> database;
+    if (!DatabaseArgument("find", line, database, err))
+        return kExitUsage;
     LibraryQuery query;
     if (const auto near = line.option("near")) {
         const std::size_t comma = near->find(',');
@@ -210,14 +219,17 @@ int FindCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
         "quello find: " + library +
         ": the library's index is damaged; rebuild it with 'quello index LIBRARY'\n";
     std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::path(library) / "library.sqlite", ec)) {
+    std::string confError;
+    const bool onServer = database || ReadLibraryConf(library, confError) || !confError.empty();
+    if (!onServer &&
+        !std::filesystem::exists(std::filesystem::path(library) / "library.sqlite", ec)) {
         err << "quello find: " << library
             << ": the library has no index; import a card into it or rebuild it with 'quello "
                "index LIBRARY'\n";
         return kExitFailed;
     }
     LibraryIndex index;
-    switch (index.Open(library)) {
+    switch (index.Open(library, database)) {
     case LibraryIndex::OpenResult::Ok:
         break;
     case LibraryIndex::OpenResult::Malformed:

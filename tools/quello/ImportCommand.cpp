@@ -1,6 +1,7 @@
 #include "ImportCommand.h"
 
 #include "CommandLine.h"
+#include "DatabaseArgument.h"
 #include "JobProgress.h"
 #include "JobSignals.h"
 
@@ -15,7 +16,7 @@ const char* ImportCommand::summary() const {
 }
 
 std::string ImportCommand::help() const {
-    return "usage: quello import SOURCE... --to LIBRARY\n\n"
+    return "usage: quello import SOURCE... --to LIBRARY [--db URL]\n\n"
            "Copies every recording of each SOURCE (a camera card's root or any folder of\n"
            "recordings) into LIBRARY/<YYYY>/<YYYY-MM-DD>/<HHMMSS>_<name>, by the recording's\n"
            "start on the camera's clock, with its telemetry and GPS side files beside it, the\n"
@@ -26,7 +27,11 @@ std::string ImportCommand::help() const {
            "modification time; a copy that differs is retried once. Recordings the camera locked\n"
            "after an event are copied first and stay read-only. Content already in the library\n"
            "is not copied again, and a card's files seen before (same path, size and time) are\n"
-           "not read again. The index LIBRARY/library.sqlite records every file.\n\n"
+           "not read again. The index LIBRARY/library.sqlite records every file, or the\n"
+           "database on a PostgreSQL server that --db postgresql://USER@HOST[:PORT]/DBNAME or\n"
+           "a line 'database = postgresql://...' in LIBRARY/library.conf names (a shared\n"
+           "library that several computers import into at once). A password comes from\n"
+           "~/.pgpass or PGPASSWORD, never from the URL.\n\n"
            "Before copying, the free space must hold the new files and a reserve of 1 % (at\n"
            "least 256 MB). Ctrl+C stops the import without leaving a partial file; the next\n"
            "import goes on with what is missing. The exit code is 1 when a file failed, the\n"
@@ -34,15 +39,19 @@ std::string ImportCommand::help() const {
 }
 
 int ImportCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const CommandLine line(args, {"to"});
+    const CommandLine line(args, {"to", "db"});
+    std::optional<DatabaseUrl> database;
     if (!line.ok() || line.positional().empty() || !line.option("to")) {
         err << "quello import: "
             << (line.ok() ? "give one or more sources and --to LIBRARY" : line.error())
-            << " (usage: quello import SOURCE... --to LIBRARY)\n";
+            << " (usage: quello import SOURCE... --to LIBRARY [--db URL])\n";
         return kExitUsage;
     }
+    if (!DatabaseArgument("import", line, database, err))
+        return kExitUsage;
     JobSignals signals;
     LibraryImport job(*line.option("to"), line.positional());
+    job.SetDatabase(database);
     job.SetCancel(JobSignals::stop());
     JobProgress progress(out);
     job.SetProgress([&](const ImportProgress& p) {

@@ -1,6 +1,7 @@
 #include "IndexCommand.h"
 
 #include "CommandLine.h"
+#include "DatabaseArgument.h"
 #include "JobProgress.h"
 #include "JobSignals.h"
 
@@ -16,7 +17,7 @@ const char* IndexCommand::summary() const {
 }
 
 std::string IndexCommand::help() const {
-    return "usage: quello index LIBRARY\n\n"
+    return "usage: quello index LIBRARY [--db URL]\n\n"
            "Builds LIBRARY/library.sqlite anew from the recordings, telemetry files and GPS logs\n"
            "stored in the library and the records of its imports. A damaged index is moved\n"
            "aside (library.sqlite.damaged-<time>) first. No recording is moved or deleted.\n"
@@ -25,10 +26,12 @@ std::string IndexCommand::help() const {
 
 int IndexCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string library;
-    if (!OneFolderArgument("index", args, library, err))
+    std::optional<DatabaseUrl> database;
+    if (!LibraryArguments("index", args, library, database, err))
         return kExitUsage;
     JobSignals signals;
     LibraryMaintenance job(library);
+    job.SetDatabase(database);
     job.SetCancel(JobSignals::stop());
     const MaintenanceReport report = job.Rebuild(false);
     if (!report.refusal.empty()) {

@@ -1,6 +1,7 @@
 #include "VerifyCommand.h"
 
 #include "CommandLine.h"
+#include "DatabaseArgument.h"
 #include "JobProgress.h"
 #include "JobSignals.h"
 
@@ -16,7 +17,7 @@ const char* VerifyCommand::summary() const {
 }
 
 std::string VerifyCommand::help() const {
-    return "usage: quello verify LIBRARY\n\n"
+    return "usage: quello verify LIBRARY [--db URL]\n\n"
            "Reads every file the library's index records back from the disk and compares its\n"
            "SHA-256 with the one taken at import. Files that changed (bit rot, edits) or are\n"
            "missing are listed, one a line; the exit code is then 1.\n";
@@ -24,10 +25,12 @@ std::string VerifyCommand::help() const {
 
 int VerifyCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string library;
-    if (!OneFolderArgument("verify", args, library, err))
+    std::optional<DatabaseUrl> database;
+    if (!LibraryArguments("verify", args, library, database, err))
         return kExitUsage;
     JobSignals signals;
     LibraryMaintenance job(library);
+    job.SetDatabase(database);
     job.SetCancel(JobSignals::stop());
     const MaintenanceReport report = job.Verify();
     if (!report.refusal.empty()) {
