@@ -6,9 +6,11 @@
 #include "WindowTemplate.h"
 
 #include "cameras/SeiTelemetry.h"
+#include "library/LibraryLocation.h"
 
 #include "quello/Version.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLoggingCategory>
@@ -140,9 +142,14 @@ int CPlayerApp::Run() {
     if (!options.library.isEmpty() && !QFileInfo(options.library).isDir())
         std::fprintf(stderr, "quello-player: no such library folder: %s\n",
                      options.library.toLocal8Bit().constData());
-    else if (!options.library.isEmpty())
+    else if (!options.library.isEmpty()) {
+        // The server named for this run, for every use of the library's index in it.
+        std::string ignored;
+        if (!options.database.isEmpty())
+            SetLibraryDatabase(QFile::encodeName(options.library).toStdString(),
+                               DatabaseUrl::Parse(options.database.toStdString(), ignored));
         window.OpenLibrary(options.library);
-    else if (options.cardRoot.isEmpty() && options.paths.isEmpty() && IsLibraryFolder(remembered))
+    } else if (options.cardRoot.isEmpty() && options.paths.isEmpty() && IsLibraryFolder(remembered))
         window.OpenLibrary(remembered);
     else if (IsLibraryFolder(remembered))
         window.SetImportLibrary(remembered);

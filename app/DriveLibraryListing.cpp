@@ -3,6 +3,7 @@
 #include "cameras/CameraGroups.h"
 #include "cameras/CameraName.h"
 #include "library/LibraryIndex.h"
+#include "library/LibraryLocation.h"
 #include "library/LibrarySearch.h"
 #include "recordings/MovieHeader.h"
 
@@ -65,7 +66,7 @@ std::shared_ptr<DriveLibraryListing> DriveLibraryListing::Read(const QString& ro
     }
     // Without its index the folder is a library that is still empty: nothing is made there
     // before the first import.
-    if (!QFileInfo(root + QStringLiteral("/library.sqlite")).isFile()) {
+    if (!IsLibrary(rootPath)) {
         listing->ok = true;
         return listing;
     }

@@ -2,7 +2,10 @@
 
 #include "AppSettings.h"
 
+#include "library/LibraryLocation.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace quello {
@@ -21,7 +24,7 @@ void RememberLibrary(const QString& root) {
 }
 
 bool IsLibraryFolder(const QString& root) {
-    return !root.isEmpty() && QFileInfo(root + QStringLiteral("/library.sqlite")).isFile();
+    return !root.isEmpty() && IsLibrary(QFile::encodeName(root).toStdString());
 }
 
 } // namespace quello

@@ -1,6 +1,7 @@
 #include "LibraryIndex.h"
 
 #include "GeoBox.h"
+#include "LibraryLocation.h"
 #include "LibrarySchema.h"
 #include "PgConnection.h"
 #include "SqliteConnection.h"
@@ -244,7 +245,7 @@ LibraryIndex::OpenResult LibraryIndex::Impl::Setup(const std::string& root,
     std::optional<DatabaseUrl> url = named;
     if (!url) {
         std::string confError;
-        url = ReadLibraryConf(root, confError);
+        url = LibraryDatabase(root, confError);
         if (!confError.empty()) {
             error = confError;
             return OpenResult::Failed;

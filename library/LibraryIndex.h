@@ -94,7 +94,7 @@ public:
         Failed,    // could not open or create (permissions, missing folder, no server ...)
     };
     // Opens (creating the tables when missing) the index on `server` when given, else on the
-    // server LIBRARY/library.conf names, else LIBRARY/library.sqlite.
+    // server LibraryDatabase() names for the folder, else LIBRARY/library.sqlite.
     OpenResult Open(const std::string& libraryRoot,
                     const std::optional<DatabaseUrl>& server = std::nullopt);
     // Moves a damaged index aside ("library.sqlite.damaged-<time>") and creates an empty one.

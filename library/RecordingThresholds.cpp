@@ -1,6 +1,7 @@
 #include "RecordingThresholds.h"
 
 #include "LibraryIndex.h"
+#include "LibraryLocation.h"
 
 #include "device/MovieThresholds.h"
 
@@ -15,11 +16,6 @@ bool Digits(const std::string& text, std::size_t from, std::size_t count) {
         if (i >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i])))
             return false;
     return true;
-}
-
-bool IsRegularFile(const std::string& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 } // namespace
@@ -43,7 +39,7 @@ std::optional<LibraryPlace> FindLibraryAbove(const std::string& moviePath) {
         !Digits(day, 8, 2))
         return std::nullopt;
     const std::string folder = moviePath.substr(0, yearSlash); // empty: the root folder
-    if (!IsRegularFile(folder + "/library.sqlite"))
+    if (!IsLibrary(folder.empty() ? std::string(1, '/') : folder))
         return std::nullopt;
     return LibraryPlace{folder.empty() ? std::string(1, '/') : folder,
                         moviePath.substr(yearSlash + 1)};

@@ -1,4 +1,5 @@
 // The player's command line: quello-player [--card DIR] [MOVIE|FOLDER]... | --library DIR
+// [--db URL]
 #include "app/CommandLine.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,11 @@ TEST(PlayerCommandLine, ArgumentsTable) {
         {{"--library"}, "!", {}, "", false},
         {{"--library="}, "!", {}, "", false},
         {{"--library", "/l", "a.MOV"}, "!", {"a.MOV"}, "/l", false},
+        {{"--library", "/l", "--db", "postgresql://u@nas/cars"}, "", {}, "/l", false},
+        {{"--db=postgresql://u@/cars", "--library=/l"}, "", {}, "/l", false},
+        {{"--db", "postgresql://u@nas/cars"}, "!", {}, "", false}, // no library
+        {{"--library", "/l", "--db", "postgresql://u:pw@nas/c"}, "!", {}, "/l", false},
+        {{"--library", "/l", "--db"}, "!", {}, "/l", false},
         {{"--card", "/media/card"}, "/media/card", {}, "", false},
         {{"--card=/c", "a.MOV", "dir"}, "/c", {"a.MOV", "dir"}, "", false},
         {{"x.MOV", "--card", "/c", "y.MOV"}, "/c", {"x.MOV", "y.MOV"}, "", false},

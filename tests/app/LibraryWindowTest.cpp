@@ -9,6 +9,8 @@
 #include "library/CardWatcher.h"
 #include "library/LibraryImport.h"
 #include "library/LibraryImportJob.h"
+#include "library/LibraryLocation.h"
+#include "tests/support/PgTestServer.h"
 #include "tests/support/TmpfsMount.h"
 #include "views/CDlgGMap.h"
 
@@ -122,6 +124,39 @@ TEST_F(LibraryWindow, DaysNewestFirstAndADaysRecordingsPlayWithTelemetryAndRoute
     EXPECT_EQ(Shown().size(), 3);
     EXPECT_EQ(State(), Running);
     EXPECT_TRUE(window->engine().FileName().endsWith("_FILE0004.MOV"));
+}
+
+// The same recordings imported into a library whose index is on a server (named by its
+// library.conf, or for the run as --db does) list exactly as the library on its own index.
+TEST_F(LibraryWindow, ALibraryOnAServerListsAsOneOnItsOwnIndex) {
+    window->OpenLibrary(Library());
+    WaitListed();
+    const QStringList own = Shown();
+    PgTestServer server;
+    ASSERT_TRUE(server.ok()) << server.error();
+    for (const bool byConf : {true, false}) {
+        SCOPED_TRACE(byConf);
+        const std::string name = byConf ? "by_conf" : "by_option";
+        ASSERT_TRUE(server.CreateDatabase(name)) << server.error();
+        const QString shared = dir.filePath(QString::fromStdString(name));
+        QDir().mkpath(shared);
+        std::string error;
+        if (byConf) {
+            QFile conf(shared + "/library.conf");
+            ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+            conf.write(("database = " + server.Url(name) + "\n").c_str());
+        } else {
+            SetLibraryDatabase(shared.toStdString(), DatabaseUrl::Parse(server.Url(name), error));
+        }
+        LibraryImport import(shared.toStdString(),
+                             {QUELLO_DEMO_CARD, s_dir->filePath("june").toStdString()});
+        ASSERT_TRUE(import.Run().ok());
+        window->OpenLibrary(shared);
+        WaitListed();
+        EXPECT_EQ(Shown(), own);
+        EXPECT_FALSE(QFileInfo::exists(shared + "/library.sqlite"));
+        SetLibraryDatabase(shared.toStdString(), std::nullopt);
+    }
 }
 
 TEST_F(LibraryWindow, TheSearchFieldTakesADateAPlaceOrAnEvent) {

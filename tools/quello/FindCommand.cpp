@@ -6,6 +6,7 @@
 #include "JsonOutput.h"
 
 #include "library/LibraryIndex.h"
+#include "library/LibraryLocation.h"
 #include "recordings/TelemetryRoute.h"
 
 #include <ctime>
@@ -218,11 +219,7 @@ int FindCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     const std::string damaged =
         "quello find: " + library +
         ": the library's index is damaged; rebuild it with 'quello index LIBRARY'\n";
-    std::error_code ec;
-    std::string confError;
-    const bool onServer = database || ReadLibraryConf(library, confError) || !confError.empty();
-    if (!onServer &&
-        !std::filesystem::exists(std::filesystem::path(library) / "library.sqlite", ec)) {
+    if (!database && !IsLibrary(library)) {
         err << "quello find: " << library
             << ": the library has no index; import a card into it or rebuild it with 'quello "
                "index LIBRARY'\n";
