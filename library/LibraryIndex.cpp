@@ -9,6 +9,7 @@
 #include "recordings/RecordingTrip.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
@@ -83,6 +84,20 @@ std::vector<SqlValue> IdChunk(const std::vector<std::int64_t>& ids, std::size_t 
     for (std::size_t i = 0; i < kIdsPerQuery; ++i)
         values.emplace_back(ids[std::min(at + i, ids.size() - 1)]);
     return values;
+}
+
+// A run's values as the server's array text: "{1,2,3}", each number exact.
+template <typename T>
+std::string ArrayText(const std::vector<const LibraryFix*>& fixes, std::size_t at, int count,
+                      T LibraryFix::*member) {
+    std::string text = "{";
+    for (int i = 0; i < count; ++i) {
+        char number[32];
+        const auto end =
+            std::to_chars(number, number + sizeof number, fixes[at + std::size_t(i)]->*member).ptr;
+        text.append(i ? "," : "").append(number, end);
+    }
+    return text + "}";
 }
 
 SqlValue Value(std::int64_t v) {
@@ -479,13 +494,16 @@ bool LibraryIndex::Impl::AddFixes(std::int64_t recordingId, const std::vector<Li
         }
         if (s->failed())
             return Failed();
-        const bool boxed = server()
-                               ? Run("INSERT INTO fix_box (id, area) VALUES (?, box(point(?, ?), "
-                                     "point(?, ?)))",
-                                     next, box.minLon, box.minLat, box.maxLon, box.maxLat)
-                               : Run("INSERT INTO fix_box (id, min_lat, max_lat, min_lon, max_lon) "
-                                     "VALUES (?, ?, ?, ?, ?)",
-                                     next, box.minLat, box.maxLat, box.minLon, box.maxLon);
+        const bool boxed =
+            server() ? Run("INSERT INTO fix_box (id, recording_id, area, seconds, latitudes, "
+                           "longitudes) VALUES (?, ?, box(point(?, ?), point(?, ?)), ?, ?, ?)",
+                           next, recordingId, box.minLon, box.minLat, box.maxLon, box.maxLat,
+                           ArrayText(placeable, at, count, &LibraryFix::second),
+                           ArrayText(placeable, at, count, &LibraryFix::latitude),
+                           ArrayText(placeable, at, count, &LibraryFix::longitude))
+                     : Run("INSERT INTO fix_box (id, min_lat, max_lat, min_lon, max_lon) "
+                           "VALUES (?, ?, ?, ?, ?)",
+                           next, box.minLat, box.maxLat, box.minLon, box.maxLon);
         if (!boxed)
             return false;
         next += count;
@@ -715,28 +733,44 @@ bool LibraryIndex::Impl::NearSpans(
     const double lat = *q.nearLatitude, lon = *q.nearLongitude;
     std::unordered_map<std::int64_t, std::vector<int>> seconds;
     for (const GeoBox& box : GeoBox::Around(lat, lon, q.radiusMetres)) {
-        // A box's run: the ids from the box's own up to kFixesPerBox, of the same recording.
-        // On SQLite the '+' keeps the planner on that range of ids rather than on all the
-        // recording's fixes through their index.
-        auto s = server() ? Query("SELECT f.recording_id, f.second, f.latitude, f.longitude "
-                                  "FROM fix_box AS b "
-                                  "JOIN fixes AS head ON head.id = b.id "
-                                  "JOIN fixes AS f ON f.id >= b.id AND f.id < b.id + ? "
-                                  "AND f.recording_id = head.recording_id "
-                                  "WHERE b.area && box(point(?, ?), point(?, ?))",
-                                  kFixesPerBox, box.minLon, box.minLat, box.maxLon, box.maxLat)
-                          : Query("SELECT f.recording_id, f.second, f.latitude, f.longitude "
-                                  "FROM fix_box AS b "
-                                  "CROSS JOIN fixes AS head ON head.id = b.id "
-                                  "CROSS JOIN fixes AS f ON f.id >= b.id AND f.id < b.id + ? "
-                                  "AND +f.recording_id = head.recording_id "
-                                  "WHERE b.max_lat >= ? AND b.min_lat <= ? "
-                                  "AND b.max_lon >= ? AND b.min_lon <= ?",
-                                  kFixesPerBox, box.minLat, box.maxLat, box.minLon, box.maxLon);
+        const auto inside = [&](double latitude, double longitude) {
+            return latitude >= box.minLat && latitude <= box.maxLat && longitude >= box.minLon &&
+                   longitude <= box.maxLon &&
+                   GreatCircleMetres(lat, lon, latitude, longitude) <= q.radiusMetres;
+        };
         bool failed = false;
-        while (Row(s.get(), &failed))
-            if (GreatCircleMetres(lat, lon, s->Real(2), s->Real(3)) <= q.radiusMetres)
-                seconds[s->Int(0)].push_back(int(s->Int(1)));
+        if (server()) {
+            // The server's boxes carry their fixes.
+            auto s = Query("SELECT recording_id, seconds, latitudes, longitudes FROM fix_box "
+                           "WHERE area && box(point(?, ?), point(?, ?))",
+                           box.minLon, box.minLat, box.maxLon, box.maxLat);
+            while (Row(s.get(), &failed)) {
+                const auto secondsOf = s->Numbers(1);
+                const auto lats = s->Numbers(2), lons = s->Numbers(3);
+                for (std::size_t i = 0; i < secondsOf.size() && i < lats.size() && i < lons.size();
+                     ++i)
+                    if (inside(lats[i], lons[i]))
+                        seconds[s->Int(0)].push_back(int(secondsOf[i]));
+            }
+        } else {
+            // A box's run: the ids from the box's own up to kFixesPerBox, of the same
+            // recording; only its fixes inside the box leave the database. The '+' keeps the
+            // planner on that range of ids rather than on all the recording's fixes through
+            // their index.
+            auto s = Query("SELECT f.recording_id, f.second, f.latitude, f.longitude "
+                           "FROM fix_box AS b "
+                           "CROSS JOIN fixes AS head ON head.id = b.id "
+                           "CROSS JOIN fixes AS f ON f.id >= b.id AND f.id < b.id + ? "
+                           "AND +f.recording_id = head.recording_id "
+                           "WHERE b.max_lat >= ? AND b.min_lat <= ? "
+                           "AND b.max_lon >= ? AND b.min_lon <= ? "
+                           "AND f.latitude BETWEEN ? AND ? AND f.longitude BETWEEN ? AND ?",
+                           kFixesPerBox, box.minLat, box.maxLat, box.minLon, box.maxLon, box.minLat,
+                           box.maxLat, box.minLon, box.maxLon);
+            while (Row(s.get(), &failed))
+                if (inside(s->Real(2), s->Real(3)))
+                    seconds[s->Int(0)].push_back(int(s->Int(1)));
+        }
         if (failed)
             return false;
     }

@@ -100,7 +100,12 @@ std::vector<std::string> Migration(int from, SqlConnection::Dialect dialect) {
                     "max_lon)");
                 continue;
             }
-            statements.push_back("CREATE TABLE fix_box (id BIGINT PRIMARY KEY, area BOX NOT NULL)");
+            // The run's fixes too, as arrays: a place query then reads the boxes alone, not a
+            // range of the fixes table for each box.
+            statements.push_back("CREATE TABLE fix_box (id BIGINT PRIMARY KEY, recording_id BIGINT "
+                                 "NOT NULL, area BOX NOT NULL, seconds INTEGER[] NOT NULL, "
+                                 "latitudes DOUBLE PRECISION[] NOT NULL, longitudes DOUBLE "
+                                 "PRECISION[] NOT NULL)");
             statements.push_back("CREATE INDEX fix_box_area ON fix_box USING gist (area)");
             continue;
         }

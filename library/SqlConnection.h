@@ -24,6 +24,8 @@ public:
     virtual std::int64_t Int(int column) const = 0;
     virtual double Real(int column) const = 0;
     virtual std::string Text(int column) const = 0;
+    // An array of numbers (the server's only; SQLite has no arrays and gives none).
+    virtual std::vector<double> Numbers(int /*column*/) const { return {}; }
 };
 
 // One connection to a library's index, on SQLite or a PostgreSQL server. Statements are written
