@@ -73,6 +73,10 @@ bool PgTestServer::CreateDatabase(const std::string& database) {
     return Run("createdb", m_bin + "/createdb -h " + m_folder + " -U quello -O quello " + database);
 }
 
+bool PgTestServer::CreateUser(const std::string& user) {
+    return Run("createuser", m_bin + "/createuser -h " + m_folder + " -U quello " + user);
+}
+
 PgTestServer::~PgTestServer() {
     if (RunProgram({"sh", "-c", m_runAs + m_bin + "/pg_ctl -D " + m_folder + "/data status"})
             .exitCode == 0)

@@ -21,8 +21,10 @@ public:
     const std::string& error() const { return m_error; }
     // postgresql://quello@/DATABASE?host=FOLDER: the database `database` on this server.
     std::string Url(const std::string& database) const;
-    // Makes a database owned by the user `quello`; false with error() set.
+    // Makes a database owned by the user `quello`, or a user of no privileges; false with
+    // error() set.
     bool CreateDatabase(const std::string& database);
+    bool CreateUser(const std::string& user);
     // The shell command that stops the server at once (a server that goes away), and the start
     // that brings it back with its data.
     std::string StopCommand() const;

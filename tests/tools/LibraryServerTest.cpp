@@ -169,6 +169,9 @@ TEST_F(LibraryServer, AServerThatCannotBeUsedIsNamedWithTheReason) {
     const TempDir dir;
     const std::string library = dir.file("library");
     fs::create_directories(library);
+    ASSERT_TRUE(server->CreateUser("viewer")) << server->error();
+    std::string viewer = Database("not_viewers");
+    viewer.replace(viewer.find("quello@"), 7, "viewer@");
     const struct {
         std::vector<std::string> args;
         int exitCode;
@@ -179,6 +182,10 @@ TEST_F(LibraryServer, AServerThatCannotBeUsedIsNamedWithTheReason) {
         {{"find", library, "--db", server->Url("missing")},
          1,
          "cannot reach the library's database postgresql://quello@/missing"},
+        // A user that may not create the tables in a database it does not own.
+        {{"import", library, "--to", library, "--db", viewer},
+         1,
+         "the database should belong to the user the library connects as"},
     };
     for (const auto& c : cases) {
         const ProgramResult r = RunQuello(c.args);
