@@ -162,7 +162,17 @@ void PgConnection::Close() {
 bool PgConnection::Open(const DatabaseUrl& url) {
     Close();
     m_url = url.ToString();
-    const auto parameters = url.ConnectionParameters();
+    auto parameters = url.ConnectionParameters();
+    // A network cut sends nothing back: without these a read would wait for the server for
+    // ever. Over TCP an unanswered connection, send or idle link is given up within some 30 s
+    // (a local socket needs none of them).
+    for (const auto& [key, value] : {std::pair{"connect_timeout", "15"},
+                                     {"keepalives", "1"},
+                                     {"keepalives_idle", "15"},
+                                     {"keepalives_interval", "5"},
+                                     {"keepalives_count", "3"},
+                                     {"tcp_user_timeout", "30000"}})
+        parameters.emplace_back(key, value);
     std::vector<const char*> keys, values;
     for (const auto& [key, value] : parameters) {
         keys.push_back(key.c_str());
