@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -118,7 +119,10 @@ VerifiedCopy::Result VerifiedCopy::Copy(const std::string& source, const std::st
     }
     ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    std::string temp = folder + "/" + kTempPrefix + name + ".XXXXXX";
+    // Made under a name that no import's sweep of leftovers takes at once, and locked before it
+    // gets the name the sweep looks at: another import starting beside this one would
+    // otherwise remove the copy between its making and its lock.
+    std::string temp = folder + "/" + kNewPrefix + name + ".XXXXXX";
     m_fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (m_fd < 0) {
         result.diskFull = IsDiskFull(errno);
@@ -126,8 +130,17 @@ VerifiedCopy::Result VerifiedCopy::Copy(const std::string& source, const std::st
         ::close(in);
         return result;
     }
-    m_tempPath = temp;
     ::flock(m_fd, LOCK_EX);
+    m_tempPath =
+        folder + "/" + kTempPrefix + temp.substr(folder.size() + 1 + std::strlen(kNewPrefix));
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, m_tempPath.c_str(), RENAME_NOREPLACE) != 0) {
+        result.error = ErrnoText("name the copy");
+        ::unlink(temp.c_str());
+        ::close(m_fd);
+        m_fd = -1;
+        ::close(in);
+        return result;
+    }
 
     std::vector<char> buffer(kChunk);
     Sha256 hash;
@@ -243,16 +256,21 @@ void VerifiedCopy::RemoveStale(const std::string& folder) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return;
-    const std::size_t prefix = std::strlen(kTempPrefix);
+    const std::size_t prefix = std::strlen(kTempPrefix), newPrefix = std::strlen(kNewPrefix);
+    const std::time_t now = std::time(nullptr);
     while (const dirent* entry = ::readdir(dir)) {
-        if (std::strncmp(entry->d_name, kTempPrefix, prefix) != 0)
+        const bool part = std::strncmp(entry->d_name, kTempPrefix, prefix) == 0;
+        if (!part && std::strncmp(entry->d_name, kNewPrefix, newPrefix) != 0)
             continue;
         const std::string path = folder + "/" + entry->d_name;
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
-        // A live copy holds its lock; only a leftover of a killed import can be locked here.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        // A live copy holds its lock; only a leftover of a killed import can be locked here. A
+        // copy just made may not hold its lock yet: one is only left over once it is old.
+        struct stat status {};
+        if ((part || (::fstat(fd, &status) == 0 && now - status.st_mtime > 60)) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
             ::unlink(path.c_str());
         ::close(fd);
     }

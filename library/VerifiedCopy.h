@@ -58,6 +58,7 @@ public:
     static void RemoveStale(const std::string& folder);
 
     static constexpr const char* kTempPrefix = ".quello-part-";
+    static constexpr const char* kNewPrefix = ".quello-new-"; // before the copy holds its lock
 
 private:
     const std::atomic<bool>* m_cancel;

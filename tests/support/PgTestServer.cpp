@@ -69,8 +69,9 @@ std::string PgTestServer::StopCommand() const {
     return m_runAs + m_bin + "/pg_ctl -D " + m_folder + "/data -m immediate -w stop";
 }
 
-bool PgTestServer::CreateDatabase(const std::string& database) {
-    return Run("createdb", m_bin + "/createdb -h " + m_folder + " -U quello -O quello " + database);
+bool PgTestServer::CreateDatabase(const std::string& database, const std::string& owner) {
+    return Run("createdb",
+               m_bin + "/createdb -h " + m_folder + " -U quello -O " + owner + " " + database);
 }
 
 bool PgTestServer::CreateUser(const std::string& user) {
@@ -87,11 +88,11 @@ PgTestServer::~PgTestServer() {
     }
 }
 
-std::string PgTestServer::Url(const std::string& database) const {
+std::string PgTestServer::Url(const std::string& database, const std::string& user) const {
     std::string host;
     for (const char c : m_folder)
         host += c == '/' ? std::string("%2F") : std::string(1, c);
-    return "postgresql://quello@/" + database + "?host=" + host;
+    return "postgresql://" + user + "@/" + database + "?host=" + host;
 }
 
 bool PgTestServer::Run(const std::string& step, const std::string& command) {

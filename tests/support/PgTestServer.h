@@ -19,11 +19,11 @@ public:
     // Whether the server runs; when not, error() says which step failed and what it printed.
     bool ok() const { return m_running; }
     const std::string& error() const { return m_error; }
-    // postgresql://quello@/DATABASE?host=FOLDER: the database `database` on this server.
-    std::string Url(const std::string& database) const;
-    // Makes a database owned by the user `quello`, or a user of no privileges; false with
-    // error() set.
-    bool CreateDatabase(const std::string& database);
+    // postgresql://USER@/DATABASE?host=FOLDER: the database `database` on this server.
+    std::string Url(const std::string& database, const std::string& user = "quello") const;
+    // Makes a database owned by `owner`, or a user of no privileges (not a superuser, no right
+    // to make databases or users); false with error() set.
+    bool CreateDatabase(const std::string& database, const std::string& owner = "quello");
     bool CreateUser(const std::string& user);
     // The shell command that stops the server at once (a server that goes away), and the start
     // that brings it back with its data.
